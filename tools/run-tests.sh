@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds Brevane and runs every test: unit, widget (offscreen) and the
+# system scenarios in their disposable sandbox (those need root).
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${BREVANE_BUILD_DIR:-$here/build}
+
+bash "$here/tools/install-deps.sh"
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$build" --output-on-failure -j2 --timeout 600
