@@ -12,7 +12,7 @@ static const char* const stopArgs[] = {"/usr/bin/fetchmail", "-q", nullptr};
 // its pid file to vanish before starting again.
 static const char* const restartArgs[] = {
     "/bin/sh", "-c",
-    "/usr/bin/fetchmail -q >/dev/null 2>&1; n=0; "
+    "/usr/bin/fetchmail -q; n=0; "
     "while [ -e /var/run/fetchmail.pid ] && [ $n -lt 50 ]; do sleep 0.1; n=$((n+1)); done; "
     "exec /usr/bin/fetchmail -f /usr/local/tarnwick/postfix/LaunchDaemons/.fetchmailrc",
     nullptr};
