@@ -81,6 +81,15 @@ kill -0 "$old" 2>/dev/null && [[ $old != "$new" ]] && fail "fetchmail: old daemo
 alive || fail "pollwarden ended after SIGHUP"
 say "ok: SIGHUP made fetchmail take up the changed run-control file ($new)"
 
+# A daemon that has gone away comes back on SIGHUP.
+/usr/bin/fetchmail -q >/dev/null 2>&1
+wait_until 10 eval '! kill -0 $new 2>/dev/null' || fail "fetchmail: daemon survived fetchmail -q"
+kill -HUP "$pid"
+wait_until 20 daemon_pid >/dev/null || fail "fetchmail: SIGHUP did not bring a stopped daemon back"
+new=$(daemon_pid)
+kill -0 "$new" 2>/dev/null || fail "fetchmail: pid file names no live daemon"
+say "ok: SIGHUP brought a stopped fetchmail daemon back ($new)"
+
 end_job fetchmail
 wait_until 10 eval '! kill -0 $new 2>/dev/null' || fail "fetchmail: daemon still running after SIGTERM"
 [[ -e $pidfile ]] && fail "fetchmail: pid file left behind"
