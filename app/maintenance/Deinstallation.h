@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace brevane {
+
+/// The warning sheet shown before de-installing. Only the alternate button
+/// ("De-Install", return code 0) goes on; "Cancel" (the default) does nothing.
+struct DeinstallWarning {
+    QString title;
+    QString message;
+    QString defaultButton;
+    QString alternateButton;
+};
+DeinstallWarning deinstallWarning();
+
+/// "/bin/sh", "-c", the de-installation script (app/scripts/deinstall.sh),
+/// no further arguments: unloads and removes the six launchd jobs and
+/// removes /usr/local/tarnwick/postfix. Its output is of no use.
+QStringList deinstallCommand();
+
+} // namespace brevane

@@ -1,0 +1,130 @@
+#include "maintenance/MailQueue.h"
+
+#include "shell/TextHelpers.h"
+
+#include <optional>
+
+namespace brevane {
+
+namespace {
+
+struct MessageHeader {
+    QString queueID;
+    QString size;
+    QString time;
+    QString sender;
+};
+
+// Postfix always prints seven fields: ID, size, four of the arrival time,
+// sender. A shorter line defines no row, so its message is left out.
+std::optional<MessageHeader> readHeader(const QString& line)
+{
+    const QStringList fields = contractSpaces(line).split(u' ');
+    if (fields.size() < 7)
+        return std::nullopt;
+    return MessageHeader {fields.at(0), fields.at(1),
+                          QStringLiteral("%1 %2 %3 %4").arg(fields.at(2), fields.at(3), fields.at(4), fields.at(5)),
+                          fields.at(6)};
+}
+
+QString trimSpacesAndTabs(const QString& text)
+{
+    auto isBlank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && isBlank(text.at(start)))
+        ++start;
+    while (end > start && isBlank(text.at(end - 1)))
+        --end;
+    return text.mid(start, end - start);
+}
+
+Row makeRow(const MessageHeader& header, const QString& recipient, const QString& remarks)
+{
+    return Row {{QStringLiteral("queueID"), header.queueID},     {QStringLiteral("size"), header.size},
+                {QStringLiteral("time"), header.time},           {QStringLiteral("sender"), header.sender},
+                {QStringLiteral("recipient"), recipient},        {QStringLiteral("remarks"), remarks}};
+}
+
+} // namespace
+
+Rows parseMailQueue(const QString& listing)
+{
+    const QStringList lines = listing.split(u'\n');
+    // Signed on purpose: with fewer than three lines the bound is below 1
+    // and nothing is read. The column header and the summary are never read.
+    const qsizetype bound = lines.size() - 2;
+    Rows rows;
+    qsizetype i = 1;
+    while (i < bound) {
+        if (lines.at(i).isEmpty()) {
+            ++i;
+            continue;
+        }
+        const std::optional<MessageHeader> header = readHeader(lines.at(i));
+        QString remarks;
+        bool nextMessage = false;
+        while (i < bound) {
+            const QString& line = lines.at(++i);
+            if (line.isEmpty())
+                continue;
+            if (line.front() != u'(' && line.front() != u' ') {
+                nextMessage = true; // this line is the next header
+                break;
+            }
+            const QString trimmed = trimSpacesAndTabs(line);
+            if (trimmed.startsWith(u'(')) {
+                remarks = trimmed;
+                continue;
+            }
+            if (header)
+                rows.append(makeRow(*header, contractSpaces(line).mid(1), remarks));
+        }
+        if (!nextMessage)
+            ++i;
+    }
+    return rows;
+}
+
+QStringList mailqListCommand()
+{
+    return {QStringLiteral("/usr/sbin/postqueue"), QStringLiteral("-p")};
+}
+
+QStringList mailqFlushCommand()
+{
+    return {QStringLiteral("/usr/sbin/postqueue"), QStringLiteral("-f")};
+}
+
+QString bareQueueID(const QString& queueID)
+{
+    qsizetype end = queueID.size();
+    while (end > 0 && QStringView(u"*!#").contains(queueID.at(end - 1)))
+        --end;
+    return queueID.left(end);
+}
+
+QStringList mailqDeleteCommand(const QString& queueID)
+{
+    return {QStringLiteral("/usr/bin/sudo"), QStringLiteral("/usr/sbin/postsuper"), QStringLiteral("-d"),
+            bareQueueID(queueID)};
+}
+
+QList<QStringList> mailqDeleteCommands(const Rows& rows, const QList<int>& selectedRowsAscending)
+{
+    // Walks the rows, not the selection, so the order is the table's and an
+    // index named twice still runs once.
+    QList<bool> selected(rows.size(), false);
+    for (int row : selectedRowsAscending) {
+        if (row >= 0 && row < rows.size())
+            selected[row] = true;
+    }
+    QList<QStringList> commands;
+    for (qsizetype row = 0; row < rows.size(); ++row) {
+        if (selected.at(row))
+            commands.append(mailqDeleteCommand(rows.at(row).value(QStringLiteral("queueID")).toString()));
+    }
+    return commands;
+}
+
+} // namespace brevane

@@ -1,0 +1,64 @@
+#include "maintenance/MakerSite.h"
+#include "maintenance/UpdateCheck.h"
+
+#include <gtest/gtest.h>
+
+#include <QSettings>
+
+using namespace brevane;
+
+TEST(UpdateCheck, SameVersionMeansNoNewerVersion)
+{
+    const UpdateAlert alert = updateAlertFor("1.0.0", "1.0.0");
+    EXPECT_EQ(alert.kind, UpdateAlert::Kind::NoNewerVersion);
+    EXPECT_EQ(alert.title, "There are no newer versions available.");
+    EXPECT_EQ(alert.message, "You are running the latest version of Brevane for Leopard.\n");
+    EXPECT_EQ(alert.buttons, QStringList {"OK"});
+}
+
+TEST(UpdateCheck, AnyOtherReplyOffersTheDownload)
+{
+    for (const char* reply : {"1.0.1", "0.9", "1.0.0B"}) {
+        const UpdateAlert alert = updateAlertFor(reply, "1.0.0b");
+        EXPECT_EQ(alert.kind, UpdateAlert::Kind::UpdateAvailable) << reply;
+        EXPECT_EQ(alert.title, "An update for Brevane is available.");
+        EXPECT_EQ(alert.message, QStringLiteral("\nThere is a newer version available (version %1).\n"
+                                                "Click OK to go to the Brevane for Leopard download site.\n")
+                                     .arg(reply));
+        EXPECT_EQ(alert.buttons, (QStringList {"OK", "Cancel"}));
+    }
+}
+
+TEST(UpdateCheck, FailedQueryStillShowsTheUpdateAlertWithAnEmptyVersion)
+{
+    const UpdateAlert alert = updateAlertFor("", "1.0.0");
+    EXPECT_EQ(alert.kind, UpdateAlert::Kind::UpdateAvailable);
+    EXPECT_TRUE(alert.message.contains("(version )"));
+}
+
+class MakerSiteTest : public testing::Test
+{
+protected:
+    void TearDown() override { QSettings().remove(makerSiteKey); }
+};
+
+TEST_F(MakerSiteTest, DefaultSiteGivesPagesAndVersionQuery)
+{
+    EXPECT_EQ(pageForTag(80), QUrl("https://www.tarnwick.example/software/BrevaneForLeopard/"));
+    EXPECT_EQ(pageForTag(82), QUrl("https://www.tarnwick.example/"));
+    EXPECT_TRUE(pageForTag(81).isEmpty());
+    EXPECT_TRUE(pageForTag(0).isEmpty());
+    EXPECT_EQ(versionQueryCommand(),
+              (QStringList {"/usr/bin/curl", "-s", "https://www.tarnwick.example/software/version.php?item_number=3006"}));
+}
+
+TEST_F(MakerSiteTest, SettingMovesEveryAddressToAnotherHost)
+{
+    QSettings().setValue(makerSiteKey, "http://mirror.test:8080/");
+    EXPECT_EQ(pageForTag(80), QUrl("http://mirror.test:8080/software/BrevaneForLeopard/"));
+    EXPECT_EQ(pageForTag(82), QUrl("http://mirror.test:8080/"));
+    EXPECT_EQ(versionQueryCommand().last(), "http://mirror.test:8080/software/version.php?item_number=3006");
+
+    QSettings().setValue(makerSiteKey, "");
+    EXPECT_EQ(makerSite(), "https://www.tarnwick.example");
+}
