@@ -81,7 +81,7 @@ bool takeJobLock(const std::string& label)
     return ::fcntl(fd, F_SETLK, &lock) == 0;
 }
 
-[[noreturn]] void execJob(const JobSpec& job)
+[[noreturn]] void execJob(const JobSpec& job, int execPipe)
 {
     ::setpgid(0, 0);
     for (int signal : { SIGCHLD, SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGUSR2, SIGPIPE })
@@ -94,6 +94,7 @@ bool takeJobLock(const std::string& label)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     ::execvp(argv[0], argv.data());
+    (void)!::write(execPipe, "x", 1);
     const std::string message = "launchctl: " + job.label + ": cannot run " + job.programArguments.front() + ": "
         + std::strerror(errno) + "\n";
     (void)!::write(2, message.data(), message.size());
@@ -155,12 +156,21 @@ int superviseUntilEnd(pid_t job)
         tell(readyFd, kReadyLoaded);
         ::_exit(0);
     }
+    // Closed by a successful exec: the recorded pid is then the job's
+    // program, never a copy of launchctl still on its way to exec.
+    int execPipe[2];
+    if (::pipe2(execPipe, O_CLOEXEC) != 0)
+        ::_exit(1);
     const pid_t child = ::fork();
     if (child < 0)
         ::_exit(1);
     if (child == 0)
-        execJob(job);
+        execJob(job, execPipe[1]);
     ::setpgid(child, child);
+    ::close(execPipe[1]);
+    char ignored;
+    while (::read(execPipe[0], &ignored, 1) < 0 && errno == EINTR) { }
+    ::close(execPipe[0]);
     JobRecord record { job.label, long(child), std::nullopt, plistPath };
     writeRecord(record);
     tell(readyFd, kReadyStarted);

@@ -45,9 +45,9 @@ write_job() {
     echo '  <key>ProgramArguments</key>'
     echo '  <array>'
     for arg in "$@"; do
-      arg=${arg//&/&amp;}
-      arg=${arg//</&lt;}
-      echo "    <string>${arg//>/&gt;}</string>"
+      arg=${arg//'&'/'&amp;'}
+      arg=${arg//'<'/'&lt;'}
+      echo "    <string>${arg//'>'/'&gt;'}</string>"
     done
     echo '  </array>'
     echo '</dict>'
