@@ -104,7 +104,8 @@ std::vector<JobRecord> readAllRecords()
 
 long lockHolder(const std::string& label)
 {
-    const int fd = ::open(lockPath(label).c_str(), O_RDWR | O_CLOEXEC);
+    // Read-only suffices for F_GETLK, so a listing needs no privileges.
+    const int fd = ::open(lockPath(label).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return 0;
     struct flock probe { };

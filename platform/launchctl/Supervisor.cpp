@@ -72,7 +72,7 @@ bool takeJobLock(const std::string& label)
 {
     if (!makeDirectories(kStateDir))
         return false;
-    const int fd = ::open(lockPath(label).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = ::open(lockPath(label).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
     struct flock lock { };

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <iostream>
+#include <unistd.h>
 
 using namespace brevane::launchd;
 
@@ -13,6 +14,12 @@ int main(int argc, char** argv)
     // An inherited SIG_IGN would make the kernel reap our children for us.
     std::signal(SIGCHLD, SIG_DFL);
     const Invocation invocation = parseCommandLine({ argv + 1, argv + argc });
+    // System jobs only: a user could neither record them nor signal them.
+    const bool changesJobs = invocation.verb != Invocation::Verb::List && invocation.verb != Invocation::Verb::Invalid;
+    if (changesJobs && ::geteuid() != 0) {
+        std::cerr << "launchctl: loading and unloading jobs needs root\n";
+        return 1;
+    }
     switch (invocation.verb) {
     case Invocation::Verb::Load:
         return loadJobs(invocation);

@@ -44,6 +44,7 @@ pid=$(job_pid $label)
 check "list shows the job's pid" test -n "$pid" -a "$pid" != "-"
 check "the pid is the running job" grep -q '^/bin/sleep' "/proc/$pid/cmdline"
 same "probe prints YES" YES "$(probe $label)"
+same "any user sees the pid" "$pid" "$(su nobody -s /bin/sh -c "launchctl list" | awk -v l=$label '$3 == l { print $1 }')"
 same "list heading" "PID	Status	Label" "$(launchctl list | sed 1q)"
 check "job runs in its own session" test "$(ps -o sid= -p "$pid")" != "$(ps -o sid= -p $$)"
 check "loading it again succeeds" launchctl load -w "$plist"
@@ -59,6 +60,16 @@ check "load -w enables it again" launchctl load -w "$plist"
 same "listed again" YES "$(probe $label)"
 check "unload of a loaded job" launchctl unload "$plist"
 check "unloading a job not loaded fails" sh -c "! launchctl unload '$plist' 2>/dev/null"
+
+# Loaded through a link, as the first-use script installs the jobs, and
+# twice at once: one supervisor wins, the other load leaves it alone.
+mkdir -p /usr/local/jobs && mv "$plist" /usr/local/jobs/ && ln -s /usr/local/jobs/$label.plist "$plist"
+launchctl load -w "$plist" 2>/dev/null & launchctl load -w "$plist" 2>/dev/null
+wait
+same "two loads at once start one job" 1 "$(pgrep -fc '^/bin/sleep 1000$')"
+same "and list it once" 1 "$(launchctl list | grep -c $label)"
+launchctl unload -w "$plist"
+same "a linked job unloads" 0 "$(pgrep -fc '^/bin/sleep 1000$')"
 
 # A job that tidies up on SIGTERM has done so when unload returns.
 marker=/tmp/stopped-cleanly
