@@ -2,10 +2,10 @@
 
 #include "JobStore.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <algorithm>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
