@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Installs what Linux lacks of the Mac platform, as root:
+#   install.sh BUILD_DIR
+# launchctl (also as /bin/launchctl), dscl and gnutar in /usr/local/bin, BSD
+# `tail -r` in front of GNU tail, SystemVersion.plist, the Mac folders the
+# scripts write to, the accounts admin, wheel and _postfix; then every
+# platform/*/install-part.sh. Safe to run again. Whatever it creates is noted
+# in the record below so that uninstall.sh removes exactly that.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:?usage: install.sh BUILD_DIR}" && pwd)
+[[ $(id -u) == 0 ]] || { echo "install.sh: must be run as root" >&2; exit 1; }
+
+launchctl_bin=$build/platform/launchctl/launchctl
+dscl_bin=$build/platform/tools/dscl
+for program in "$launchctl_bin" "$dscl_bin"; do
+  [[ -x $program ]] || { echo "install.sh: $program is missing; build first" >&2; exit 1; }
+done
+
+record=/var/lib/brevane-platform/installed
+mkdir -p "${record%/*}"
+touch "$record"
+remember() { grep -qxF "$*" "$record" || echo "$*" >>"$record"; }
+
+# Creates a folder and each missing parent, noting every one it made.
+make_folder() {
+  local path="" part
+  IFS=/ read -ra parts <<<"${1#/}"
+  for part in "${parts[@]}"; do
+    path+=/$part
+    if [[ ! -d $path ]]; then
+      mkdir -m 0755 "$path"
+      remember "folder $path"
+    fi
+  done
+}
+
+install_tools() {
+  install -m 0755 "$launchctl_bin" /usr/local/bin/launchctl
+  install -m 0755 "$dscl_bin" /usr/local/bin/dscl
+  install -m 0755 "$here/tools/gnutar" /usr/local/bin/gnutar
+  remember "file /usr/local/bin/launchctl"
+  remember "file /usr/local/bin/dscl"
+  remember "file /usr/local/bin/gnutar"
+  # With merged /usr, /bin/launchctl is /usr/bin/launchctl: link only when free.
+  if [[ ! -e /bin/launchctl && ! -L /bin/launchctl ]]; then
+    ln -s /usr/local/bin/launchctl /bin/launchctl
+    remember "link /bin/launchctl"
+  fi
+}
+
+# GNU tail moves aside to tail.distrib (dpkg keeps updating it there); the
+# wrapper takes its place, staged first so /usr/bin/tail is never missing
+# for longer than a rename.
+install_tail() {
+  install -m 0755 "$here/tools/tail" /usr/bin/tail.brevane-new
+  if [[ $(dpkg-divert --truename /usr/bin/tail) != /usr/bin/tail.distrib ]]; then
+    dpkg-divert --quiet --local --rename --add /usr/bin/tail
+    remember "divert /usr/bin/tail"
+  fi
+  mv -f /usr/bin/tail.brevane-new /usr/bin/tail
+}
+
+install_system_files() {
+  local folder
+  for folder in /Library/LaunchDaemons /System/Library/LaunchDaemons /System/Library/OpenSSL/certs \
+                /System/Library/CoreServices; do
+    make_folder "$folder"
+  done
+  if [[ ! -e /System/Library/CoreServices/SystemVersion.plist ]]; then
+    remember "file /System/Library/CoreServices/SystemVersion.plist"
+  fi
+  install -m 0644 "$here/tools/SystemVersion.plist" /System/Library/CoreServices/SystemVersion.plist
+}
+
+install_accounts() {
+  local group
+  for group in admin wheel; do
+    if ! getent group "$group" >/dev/null; then
+      groupadd --system "$group"
+      remember "group $group"
+    fi
+  done
+  if ! getent passwd _postfix >/dev/null; then
+    # The Mac's name for the Postfix account: sharing postfix's uid makes
+    # "chown _postfix" hand files to the daemons that read them.
+    if getent passwd postfix >/dev/null; then
+      useradd --system --non-unique --uid "$(id -u postfix)" --gid "$(id -g postfix)" \
+        --home-dir /nonexistent --no-create-home --shell /usr/sbin/nologin _postfix
+    else
+      useradd --system --user-group --home-dir /nonexistent --no-create-home \
+        --shell /usr/sbin/nologin _postfix
+    fi
+    remember "user _postfix"
+  fi
+}
+
+install_tools
+install_tail
+install_system_files
+install_accounts
+
+for part in "$here"/*/install-part.sh; do
+  [[ -f $part ]] && bash "$part" "$build"
+done
+echo "install.sh: platform layer installed"

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Removes what install.sh added, as root: first every
+# platform/*/uninstall-part.sh, then the jobs still loaded, the tools, the
+# tail divert, and the files, folders (when empty) and accounts that the
+# install record names. Goes on past a step that fails.
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+[[ $(id -u) == 0 ]] || { echo "uninstall.sh: must be run as root" >&2; exit 1; }
+record=/var/lib/brevane-platform/installed
+[[ -f $record ]] || { echo "uninstall.sh: nothing installed" >&2; exit 0; }
+noted() { grep -qxF "$*" "$record"; }
+
+for part in "$here"/*/uninstall-part.sh; do
+  [[ -f $part ]] && bash "$part"
+done
+
+# A job left running could not be stopped once launchctl is gone.
+if [[ -x /usr/local/bin/launchctl ]]; then
+  /usr/local/bin/launchctl list | awk 'NR > 1 { print $3 }' | while read -r label; do
+    /usr/local/bin/launchctl remove "$label"
+  done
+fi
+rm -rf /var/run/launchd-jobs /var/db/launchd.overrides /var/log/launchd
+
+if noted "divert /usr/bin/tail"; then
+  grep -q tail.distrib /usr/bin/tail 2>/dev/null && rm -f /usr/bin/tail
+  dpkg-divert --quiet --local --rename --remove /usr/bin/tail
+fi
+if noted "link /bin/launchctl" && [[ $(readlink /bin/launchctl) == /usr/local/bin/launchctl ]]; then
+  rm -f /bin/launchctl
+fi
+grep '^file ' "$record" | cut -d' ' -f2- | while read -r file; do rm -f "$file"; done
+
+if noted "user _postfix"; then
+  userdel _postfix 2>/dev/null || userdel --force _postfix
+fi
+grep '^group ' "$record" | cut -d' ' -f2 | while read -r group; do groupdel "$group"; done
+# Deepest first; a folder that now holds someone else's files stays.
+grep '^folder ' "$record" | cut -d' ' -f2- | sort -r | while read -r folder; do
+  rmdir "$folder" 2>/dev/null || echo "uninstall.sh: $folder is not empty, left in place" >&2
+done
+
+rm -f "$record"
+rmdir "${record%/*}" 2>/dev/null
+echo "uninstall.sh: platform layer removed"
