@@ -14,7 +14,7 @@ cd "$currentDir"
 # backslash; then backslashes, "/" and "&" are escaped for the replacement
 # side of sed, so no value can end an expression, add a command or a flag.
 literal () {
-	printf '%s' "$1" | tr '\r\n' '  ' | sed -e 's/[\\$#"'\'']/\\&/g' -e 's/[\\/&]/\\&/g'
+	printf '%s' "$1" | tr '\r\n' '  ' | sed -e 's/[\\$#"'\''`]/\\&/g' -e 's/[\\/&]/\\&/g'
 }
 country=$(literal "$country")
 province=$(literal "$province")
