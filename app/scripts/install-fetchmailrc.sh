@@ -1,0 +1,18 @@
+currentDir=$1
+fetchmailRC=$2
+
+cd "$currentDir"
+
+echo "$fetchmailRC" > fetchmailrc
+cp fetchmailrc /usr/local/tarnwick/postfix/LaunchDaemons/.fetchmailrc
+chmod 0600 /usr/local/tarnwick/postfix/LaunchDaemons/.fetchmailrc
+rm fetchmailrc
+
+# fetchmail ignores "set logfile" unless the file is already there.
+touch /var/log/fetchmail.log
+
+if ( test -f /var/run/fetchmail.pid ) then
+	fetchmail
+else
+	launchctl load -w /Library/LaunchDaemons/com.dadarozudedarid.fetchmail.plist
+fi

@@ -1,0 +1,207 @@
+// Runs inside tests/system/sandbox.sh only: the scripts write under /System,
+// /usr/local and /var as root.
+#include "FetchmailRows.h"
+
+#include "fetchmail/PollingIntervals.h"
+#include "fetchmail/RunControlReader.h"
+#include "fetchmail/RunControlWriter.h"
+#include "postfix/Certificates.h"
+#include "shell/TextHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+using namespace brevane;
+
+namespace {
+
+const QString certsFolder = QStringLiteral("/System/Library/OpenSSL/certs");
+
+class Sandboxed : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (qEnvironmentVariable("BREVANE_IN_SANDBOX") != QLatin1String("1"))
+            GTEST_SKIP() << "runs only inside tests/system/sandbox.sh";
+        // The helper runs every script in a resource directory holding BrevaneStuff.
+        ASSERT_TRUE(m_resources.isValid());
+        ASSERT_TRUE(QDir(m_resources.path()).mkdir("BrevaneStuff"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(BREVANE_BUILD_RESOURCES "/BrevaneStuff/openssl.cnf"),
+                                stuff("openssl.cnf")));
+    }
+
+    QString stuff(const QString& name) const { return m_resources.path() + "/BrevaneStuff/" + name; }
+
+    // What the privileged runner does: run the vector in the resource
+    // directory and answer the output less its last character.
+    QString run(const QStringList& arguments, const QStringList& environment = {}) const
+    {
+        QProcess process;
+        process.setWorkingDirectory(m_resources.path());
+        if (!environment.isEmpty())
+            process.setEnvironment(QProcess::systemEnvironment() + environment);
+        process.start(arguments.at(0), arguments.mid(1));
+        process.waitForFinished(60000);
+        m_lastExitCode = process.exitCode();
+        const QString output = QString::fromUtf8(process.readAllStandardOutput());
+        return output.left(output.size() - 1);
+    }
+
+    QTemporaryDir m_resources;
+    mutable int m_lastExitCode = -1;
+};
+
+using CertificateScript = Sandboxed;
+using InstallFetchmailrc = Sandboxed;
+
+QMap<QString, QString> subjectOf(const QString& pem)
+{
+    QProcess openssl;
+    openssl.start("openssl", {"x509", "-in", pem, "-noout", "-subject", "-nameopt", "sep_multiline,utf8"});
+    openssl.waitForFinished();
+    QMap<QString, QString> fields;
+    for (const QString& line : QString::fromUtf8(openssl.readAllStandardOutput()).split('\n')) {
+        const qsizetype equals = line.indexOf('=');
+        if (line.startsWith("    ") && equals > 0)
+            fields.insert(line.mid(4, equals - 4), line.mid(equals + 1));
+    }
+    return fields;
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void makeCertificate(const CertificateSubject& subject, const std::function<QString(const QStringList&)>& run)
+{
+    ASSERT_TRUE(QDir().mkpath(certsFolder));
+    for (const char* name : {"imapd.pem", "ipop3d.pem", "smtpd.pem"})
+        QFile::remove(certsFolder + "/" + name);
+    const QString output = run(createCertsArguments(subject));
+    EXPECT_TRUE(output.endsWith("NOTE : Please look into /System/Library/OpenSSL/certs")) << output.toStdString();
+}
+
+} // namespace
+
+TEST_F(CertificateScript, InstallsThreeCopiesWithTheValuesAsTyped)
+{
+    const QString marker = "/tmp/brevane-sed-ran";
+    const CertificateSubject subject{" GB ", "Hilllocality", "a/b&c\\d", "x/e", "x/;e touch " + marker + ";#",
+                                     "mail.example.com", "me&you@example.com"};
+    const QByteArray templateBefore = contents(stuff("openssl.cnf"));
+    makeCertificate(subject, [this](const QStringList& a) { return run(a); });
+
+    const QByteArray imapd = contents(certsFolder + "/imapd.pem");
+    EXPECT_TRUE(imapd.contains("BEGIN CERTIFICATE"));
+    EXPECT_TRUE(imapd.contains("PRIVATE KEY"));
+    EXPECT_EQ(contents(certsFolder + "/ipop3d.pem"), imapd);
+    EXPECT_EQ(contents(certsFolder + "/smtpd.pem"), imapd);
+
+    const QMap<QString, QString> expected{{"C", "GB"},
+                                          {"ST", "Hilllocality"},
+                                          {"L", "a/b&c\\d"},
+                                          {"O", "x/e"},
+                                          {"OU", "x/;e touch " + marker + ";#"},
+                                          {"CN", "mail.example.com"},
+                                          {"emailAddress", "me&you@example.com"}};
+    EXPECT_EQ(subjectOf(certsFolder + "/imapd.pem"), expected);
+    EXPECT_FALSE(QFile::exists(marker)) << "a value ran a command through sed";
+
+    // The working folder is left as it was.
+    EXPECT_EQ(contents(stuff("openssl.cnf")), templateBefore);
+    EXPECT_FALSE(QFile::exists(stuff("openssl.cnf.temp")));
+    EXPECT_FALSE(QFile::exists(stuff("cert.pem")));
+}
+
+TEST_F(CertificateScript, ShellAndOpensslCharactersStayLiteral)
+{
+    const QString punctuation = "!\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~";
+    const CertificateSubject subject{"DE", "$HOME ${HOME}", "`id` $(id)", "a\"b'c", punctuation,
+                                     "\\n\\t\\\\", "line\nbreak@example.com"};
+    makeCertificate(subject, [this](const QStringList& a) { return run(a); });
+    const QMap<QString, QString> expected{{"C", "DE"},
+                                          {"ST", "$HOME ${HOME}"},
+                                          {"L", "`id` $(id)"},
+                                          {"O", "a\"b'c"},
+                                          {"OU", punctuation},
+                                          {"CN", "\\n\\t\\\\"},
+                                          {"emailAddress", "line break@example.com"}};
+    EXPECT_EQ(subjectOf(certsFolder + "/smtpd.pem"), expected);
+}
+
+TEST_F(InstallFetchmailrc, WritesTheFileOwnerOnlyAndReadsBack)
+{
+    const QString path = QLatin1String(fetchmailRunControlPath);
+    ASSERT_TRUE(QDir().mkpath("/usr/local/tarnwick/postfix/LaunchDaemons"));
+    QFile::remove("/var/log/fetchmail.log");
+
+    Row pop = fetchmailRow("pop.example.com", "POP3", "YES", "YES", "*");
+    pop.insert("via", "relay.example");
+    pop.insert("aka", "a.example, b.example,c.example");
+    Row imap = fetchmailRow("imap.example.com", "IMAP", "NO", "NO");
+    imap.insert("password", "pä'ss%1#");
+    const auto text = fetchmailRunControl({pop, imap}, pollingIntervalText("300"), timeoutText("45"));
+    ASSERT_TRUE(text.has_value());
+
+    run(installFetchmailArguments(*text)); // launchctl is not here: only the file counts
+    EXPECT_EQ(contents(path), (*text + "\n").toUtf8());
+    struct stat status {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    EXPECT_EQ(status.st_uid, 0u);
+    EXPECT_FALSE(QFile::exists(stuff("fetchmailrc")));
+    EXPECT_TRUE(QFile::exists("/var/log/fetchmail.log"));
+
+    const CommandRunner runner = [this](const QStringList& a) { return run(a); };
+    const Rows back = readFetchmailAccounts(runner, checkIfUnixPathExists(path));
+    ASSERT_EQ(back.size(), 2);
+    pop.insert("aka", "a.example, b.example, c.example");
+    EXPECT_EQ(back.at(0), pop);
+    EXPECT_EQ(back.at(1), imap);
+
+    // Real fetchmail accepts the file as root (it insists on 0600) and reads
+    // every account as written.
+    const QString dump = run({"fetchmail", "-f", path, "--configdump"}, {"HOME=" + m_resources.path()});
+    EXPECT_EQ(m_lastExitCode, 0) << dump.toStdString();
+    for (const char* expected :
+         {"'poll_interval':300", "\"logfile\":\"/var/log/fetchmail.log\"", "\"pollname\":\"pop.example.com\"",
+          "\"via\":\"relay.example\"", "\"aka\":[\"a.example\", \"b.example\", \"c.example\"]", "'uidl':TRUE",
+          "'timeout':45", "'ss%1#\"", "'localnames':[\"joe\"]", "'ssl':TRUE",
+          "\"pollname\":\"imap.example.com\"", "\"protocol\":\"IMAP\""})
+        EXPECT_TRUE(dump.contains(QString::fromUtf8(expected))) << expected;
+    EXPECT_FALSE(dump.contains("\"mda\":\"")) << dump.toStdString();
+
+    // A second install replaces the file whole.
+    run(installFetchmailArguments(*fetchmailRunControl({imap}, "60", "0")));
+    EXPECT_EQ(readFetchmailAccounts(runner, true), Rows{imap});
+}
+
+TEST_F(InstallFetchmailrc, UncheckedRowWouldGiveFetchmailACommand)
+{
+    // Why rows are checked: the same line written without the check hands
+    // fetchmail an mda, which it runs as root for every message.
+    Row hostile = fetchmailRow("mail.example.com", "POP3", "NO", "NO");
+    hostile.insert("password", "x\" mda \"/bin/touch /tmp/owned");
+    QTemporaryDir dir;
+    const QString file = dir.path() + "/rc";
+    QFile rc(file);
+    ASSERT_TRUE(rc.open(QIODevice::WriteOnly));
+    rc.write(fetchmailPollLine(hostile, "45").toUtf8());
+    rc.close();
+    rc.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    const QString dump = run({"fetchmail", "-f", file, "--configdump"}, {"HOME=" + dir.path()});
+    EXPECT_TRUE(dump.contains("\"mda\":\"/bin/touch /tmp/owned\"")) << dump.toStdString();
+
+    QString error;
+    EXPECT_FALSE(fetchmailRunControl({hostile}, "60", "45", &error).has_value());
+    EXPECT_EQ(error, "Row 1 (mail.example.com): the password holds a double quote. Nothing was written.");
+}
