@@ -47,7 +47,9 @@ Credentials readCredentials()
     wipe(input);
     if (!credentials)
         refuse("malformed credentials");
-    return *credentials;
+    Credentials result = std::move(*credentials);
+    wipe(credentials->password);
+    return result;
 }
 
 /// PAM says the password is right and the rule admits the account.

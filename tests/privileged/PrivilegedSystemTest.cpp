@@ -249,3 +249,21 @@ TEST_F(AsAdmin, AnotherProcessCannotUseTheForm)
     EXPECT_TRUE(QFileInfo::exists(m_marker));
     QFile::remove(formFile);
 }
+
+TEST_F(AsAdmin, OnlyAnAdministratorDefinesARight)
+{
+    const QString probe = QStringLiteral("com.brevane.test.define-probe-%1").arg(getpid());
+    const auto defined = [&] {
+        return QProcess::execute(brevane::resourceDirectory() + "/brevane-authorize", {"exists", probe}) == 0;
+    };
+    TaskWrapper runner;
+    runner.setAdminPassword(env("BREVANE_TEST_PLAIN_PASSWORD"), env("BREVANE_TEST_PLAIN"));
+    runner.setupRight(probe);
+    EXPECT_FALSE(defined());
+    runner.setAdminPassword("wrong", env("BREVANE_TEST_ADMIN"));
+    runner.setupRight(probe);
+    EXPECT_FALSE(defined());
+    runner.setAdminPassword(env("BREVANE_TEST_ADMIN_PASSWORD"), env("BREVANE_TEST_ADMIN"));
+    runner.setupRight(probe);
+    EXPECT_TRUE(defined());
+}
