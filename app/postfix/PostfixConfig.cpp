@@ -23,7 +23,7 @@ struct Collected {
     QList<SingleLineValue> singleLines;
 };
 
-// Steps 1 and 2: the relay account, and the boxes that fall when it is
+// The relay account, and the boxes that fall when it is
 // incomplete. Answers the sasl_passwd argument.
 QString relayAccount(PostfixForm& form, const QString& relayhost)
 {
@@ -38,7 +38,7 @@ QString relayAccount(PostfixForm& form, const QString& relayhost)
     return emptySentinel;
 }
 
-// Step 6: sasldb_passwd and pam from the selected row.
+// sasldb_passwd and pam from the selected row of client authentication.
 std::pair<QString, QString> clientAuthentication(const PostfixForm& form)
 {
     switch (form.saslAuthMethodRow) {

@@ -259,7 +259,8 @@ TEST_F(PostfixConfigSystem, FullFormWritesEveryFileAndPostfixAcceptsIt)
     EXPECT_EQ(readFile(configDir + "/sasldb_passwd"), "alice:secret\nbob:pw:with:colons\n");
     EXPECT_EQ(modeOf(configDir + "/sasldb_passwd"), 0600);
     EXPECT_FALSE(exists(workingFolder() + "/main.cf.temp") || exists(workingFolder() + "/master.cf.temp"));
-    EXPECT_EQ(modeOf("/var/mail"), 01777);
+    // GNU chmod keeps Debian's set-group-ID bit on the directory.
+    EXPECT_EQ(modeOf("/var/mail") & 01777, 01777);
 
     // The maps answer what the texts say.
     const QString q = "/usr/sbin/postmap -c " + configDir + " -q ";
