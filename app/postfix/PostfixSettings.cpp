@@ -1,0 +1,89 @@
+#include "postfix/PostfixSettings.h"
+
+#include "postfix/PostfixSettingsParse.h"
+
+namespace brevane {
+
+namespace {
+
+enum CommandLine { ToolBlock, CustomBlock, PortBlock, SaslPasswd, SasldbPasswd, Access, Aliases, VirtualDb, Virtual };
+
+const QStringList commandLines = {
+    QStringLiteral("sed -n '/^###Start Brevane###$/,/^###End Brevane###$/p' /usr/local/tarnwick/postfix/etc/main.cf"),
+    QStringLiteral("sed -n '/^###Start Custom Config###$/,/^###End Custom Config###$/p' "
+                   "/usr/local/tarnwick/postfix/etc/main.cf | sed '1d'  | sed '$d'"),
+    QStringLiteral("sed -n '/^###Start Brevane###$/,/^###End Brevane###$/p' "
+                   "/usr/local/tarnwick/postfix/etc/master.cf | sed '1d'  | sed '$d'"),
+    QStringLiteral("cat /usr/local/tarnwick/postfix/etc/sasl_passwd"),
+    QStringLiteral("cat /usr/local/tarnwick/postfix/etc/sasldb_passwd"),
+    QStringLiteral("cat /usr/local/tarnwick/postfix/etc/access"),
+    QStringLiteral("cat /usr/local/tarnwick/postfix/etc/aliases"),
+    QStringLiteral("ls /usr/local/tarnwick/postfix/etc/virtual.db"),
+    QStringLiteral("cat /usr/local/tarnwick/postfix/etc/virtual"),
+};
+
+QString runLine(const CommandRunner& run, CommandLine line)
+{
+    return run(shellCommand(commandLines.at(line)));
+}
+
+void applyDomains(PostfixSettings& s, const PostfixSettingsTable& table)
+{
+    // An origin domain wins over a mail domain: they are never shown together.
+    s.mydomain = table.value(QStringLiteral("mydomain"));
+    if (table.contains(QStringLiteral("myorigin"))) {
+        s.myorigin = table.value(QStringLiteral("myorigin"));
+        s.mydomain.clear();
+    }
+}
+
+void applyTable(PostfixSettings& s, const PostfixSettingsTable& table)
+{
+    auto has = [&table](const char* key) { return table.contains(QLatin1String(key)); };
+    applyDomains(s, table);
+    s.relayhost = table.value(QStringLiteral("relayhost"));
+    s.messagesize = table.value(QStringLiteral("message_size_limit"));
+    s.mailboxsize = table.value(QStringLiteral("mailbox_size_limit"));
+    if (has("mydestination"))
+        s.mydestination = destinationsFromValue(table.value(QStringLiteral("mydestination")));
+    if (has("smtpd_client_restrictions"))
+        s.rblSites = rblSitesFromRestrictions(table.value(QStringLiteral("smtpd_client_restrictions")));
+    const QString luserRelay = table.value(QStringLiteral("luser_relay"));
+    s.luserRelay = luserRelay == QLatin1String("devnull") ? QStringLiteral("/dev/null") : luserRelay;
+    s.enableSASLClient = has("smtp_sasl_auth_enable");
+    s.requireSSLClient = has("smtp_use_tls");
+    s.saslAuthMethodRow = has("smtpd_use_pw_server") ? 1 : has("smtpd_sasl_auth_enable") ? 2 : 0;
+    s.mynetworksStyleRow = has("mynetworks_style") ? 1 : 0;
+    s.enableSSL = has("smtpd_use_tls");
+    s.requireSSL = has("smtpd_tls_auth_only");
+}
+
+} // namespace
+
+QStringList postfixSettingsCommandLines()
+{
+    return commandLines;
+}
+
+PostfixSettings loadPostfixSettings(const CommandRunner& run)
+{
+    PostfixSettings s;
+    applyTable(s, parseSettingsTable(runLine(run, ToolBlock)));
+    s.custom = runLine(run, CustomBlock);
+    s.portNos = portsFromServiceLines(runLine(run, PortBlock));
+    if (const auto account = relayAccountFromSaslPasswd(runLine(run, SaslPasswd))) {
+        s.smartHostUserID = account->first;
+        s.smartHostPassword = account->second;
+    }
+    s.sasldbPasswd = runLine(run, SasldbPasswd);
+    s.access = runLine(run, Access);
+    s.aliases = runLine(run, Aliases);
+    if (!runLine(run, VirtualDb).isEmpty()) {
+        const VirtualMapFields fields = parseVirtualMap(runLine(run, Virtual));
+        s.virtualDomains = fields.domains;
+        s.virtualText = fields.text;
+    }
+    return s;
+}
+
+} // namespace brevane

@@ -1,0 +1,241 @@
+# Regenerates main.cf, master.cf and the maps from the window's 23 values.
+# Run as root by "/bin/sh" "-c" with "" as $0, in the resource directory.
+#
+# Values are expanded without quotes on purpose: blanks collapse to one and
+# multi-line values travel as one word with carriage returns. Pathname
+# expansion stays off, so "*", "?" and "[" in a value never turn into names
+# of files in the working folder.
+set -f
+# dash's echo turns backslash sequences into control characters; a value
+# must reach its file as typed. Same joining of words with one blank.
+echo() { printf '%s\n' "$*"; }
+
+currentDir=$1
+administrator=$2
+myorigin=$3
+relayhost=$4
+mydestination=$5
+access=$6
+theAliases=$7
+luser_relay=$8
+mydomain=$9
+sasldb_passwd=${10}
+sasl_passwd=${11}
+messagesize=${12}
+pam=${13}
+ssl=${14}
+custom=${15}
+mailboxsize=${16}
+rblSites=${17}
+networks_style=${18}
+requireSSLState=${19}
+requireSSLClientState=${20}
+portNos=${21}
+virtual=${22}
+virtualDomains=${23}
+
+cd "$currentDir"
+config_dir=/usr/local/tarnwick/postfix/etc
+
+# Local delivery writes into /var/mail as the recipient.
+! (test -k /var/mail) && chmod 1777 /var/mail
+
+cp $config_dir/main.cf.default main.cf.temp
+
+echo "###Start Brevane###" >> main.cf.temp
+echo "biff=no" >> main.cf.temp
+echo "alias_maps=hash:$config_dir/aliases" >> main.cf.temp
+echo "alias_database=hash:$config_dir/aliases" >> main.cf.temp
+echo "smtpd_sender_restrictions=check_sender_access hash:$config_dir/access" >> main.cf.temp
+echo "inet_interfaces=all" >> main.cf.temp
+echo "message_size_limit=$messagesize" >> main.cf.temp
+echo "mailbox_size_limit=$mailboxsize" >> main.cf.temp
+
+if test -n "$networks_style"; then
+  echo "mynetworks_style=host" >> main.cf.temp
+fi
+
+if test -n "$mydomain"; then
+  echo "mydomain=$mydomain" >> main.cf.temp
+  echo "myhostname=$mydomain" >> main.cf.temp
+fi
+
+if test -n "$myorigin"; then
+  echo "myorigin=$myorigin" >> main.cf.temp
+  echo "myhostname=postfix.$myorigin" >> main.cf.temp
+fi
+
+if test -n "$relayhost"; then
+  echo "relayhost=$relayhost" >> main.cf.temp
+fi
+
+if test -n "$luser_relay"; then
+  echo "local_recipient_maps=" >> main.cf.temp
+  echo "luser_relay=$luser_relay" >> main.cf.temp
+fi
+
+if test -n "$mydestination"; then
+  echo "mydestination=localhost,localhost.\$myhostname,\$myhostname,$mydestination" >> main.cf.temp
+fi
+
+if test -e /System/Library/OpenSSL/certs/smtpd.pem && test -e /System/Library/OpenSSL/certs/ipop3d.pem \
+   && test -e /System/Library/OpenSSL/certs/imapd.pem && test -n "$ssl"; then
+  echo "" >> main.cf.temp
+  echo "smtpd_use_tls=yes" >> main.cf.temp
+  echo "smtpd_tls_cert_file=/System/Library/OpenSSL/certs/smtpd.pem" >> main.cf.temp
+  echo 'smtpd_tls_key_file=$smtpd_tls_cert_file' >> main.cf.temp
+  echo "tls_random_source=dev:/dev/urandom" >> main.cf.temp
+  echo "Enabling SSL for SMTP, POP3, and IMAP"
+fi
+
+if test -n "$requireSSLState"; then
+  echo "smtpd_tls_auth_only=yes" >> main.cf.temp
+fi
+
+if test -n "$pam"; then
+  echo "" >> main.cf.temp
+  echo "smtpd_sasl_auth_enable=yes" >> main.cf.temp
+  echo "smtpd_use_pw_server=yes" >> main.cf.temp
+  echo "enable_server_options=yes" >> main.cf.temp
+  echo "smtpd_pw_server_security_options=plain, login" >> main.cf.temp
+  echo "smtpd_sasl_security_options=noanonymous" >> main.cf.temp
+  echo "broken_sasl_auth_clients=yes" >> main.cf.temp
+  echo "smtpd_recipient_restrictions=permit_sasl_authenticated, permit_mynetworks, reject_unauth_destination, check_recipient_access hash:$config_dir/access" >> main.cf.temp
+  echo 'smtpd_sasl_local_domain=$mydomain' >> main.cf.temp
+  echo "Enabling SMTP Authentication for the Postfix server using the built-in OS X user accounts"
+fi
+
+if test "$sasldb_passwd" = "empty"; then
+  rm $config_dir/sasldb_passwd
+  rm /etc/sasldb2.db
+  sasldb_passwd=""
+fi
+
+if test -n "$sasldb_passwd"; then
+  echo "" >> main.cf.temp
+  echo "smtpd_sasl_auth_enable=yes" >> main.cf.temp
+  echo "smtpd_recipient_restrictions=permit_sasl_authenticated, permit_mynetworks, reject_unauth_destination, check_recipient_access hash:$config_dir/access" >> main.cf.temp
+  echo 'smtpd_sasl_local_domain=$mydomain' >> main.cf.temp
+  echo $sasldb_passwd | tr \\r \\n > $config_dir/sasldb_passwd
+  chmod 600 $config_dir/sasldb_passwd
+fi
+
+# Strips the blanks at both ends, as the word splitting of a command line would.
+trimBlanks() {
+  trimmed=${1#"${1%%[! ]*}"}
+  trimmed=${trimmed%"${trimmed##*[! ]}"}
+}
+
+if test -n "$sasldb_passwd" && test -e $config_dir/sasldb_passwd; then
+  if ! (test -e /usr/lib/sasl2/libsasldb.2.so && test -e /usr/lib/sasl2/libsasldb.la) \
+     && test -e /usr/lib/sasl2/disabled/libsasldb.2.so && test -e /usr/lib/sasl2/disabled/libsasldb.la; then
+    set +f
+    cp /usr/lib/sasl2/disabled/libsasldb* /usr/lib/sasl2/
+    set -f
+  fi
+  # smtpd.conf names /etc/sasldb2.db as the database, for smtpd and for
+  # saslpasswd2 -a smtpd alike.
+  cp smtpd.conf /usr/lib/sasl2/
+  if test -n "$mydomain"; then
+    domainName=$mydomain
+  else
+    domainName=$myorigin
+  fi
+  rm /etc/sasldb2.db
+  # One account a line: user name before the first ":", password up to the
+  # next one. Names and passwords are handed over as data, never as commands.
+  while IFS= read -r line || test -n "$line"; do
+    case $line in
+      *:*) rest=${line#*:}; password=${rest%%:*} ;;
+      *) password="" ;;
+    esac
+    trimBlanks "${line%%:*}"; user=$trimmed
+    trimBlanks "$password"; password=$trimmed
+    test -n "$user" || continue
+    echo "$password" | /usr/sbin/saslpasswd2 -p -c -a smtpd -u "$domainName" "$user"
+  done < $config_dir/sasldb_passwd
+  chmod 600 /etc/sasldb2.db
+  chown _postfix:wheel /etc/sasldb2.db
+fi
+
+if test "$sasl_passwd" = "empty"; then
+  set +f
+  rm $config_dir/sasl_passwd*
+  set -f
+  sasl_passwd=""
+fi
+
+if test -n "$sasl_passwd"; then
+  echo "" >> main.cf.temp
+  echo "smtp_sasl_auth_enable=yes" >> main.cf.temp
+  echo "smtp_sasl_password_maps=hash:$config_dir/sasl_passwd" >> main.cf.temp
+  echo "smtp_sasl_security_options=" >> main.cf.temp
+  echo $sasl_passwd | tr \\r \\n > $config_dir/sasl_passwd
+  chmod 640 $config_dir/sasl_passwd
+  /usr/sbin/postmap -c $config_dir $config_dir/sasl_passwd
+fi
+
+if test -n "$requireSSLClientState"; then
+  echo "smtp_use_tls=yes" >> main.cf.temp
+fi
+
+if test -n "$rblSites"; then
+  echo "" >> main.cf.temp
+  restrictions="smtpd_client_restrictions=check_client_access hash:$config_dir/access"
+  for i in $rblSites; do
+    restrictions="$restrictions,reject_rbl_client $i"
+  done
+  echo "$restrictions" >> main.cf.temp
+  echo 'default_rbl_reply=$rbl_code Service unavailable; $rbl_class [$rbl_what] blocked using $rbl_domain${rbl_reason?; $rbl_reason} - see http://$rbl_domain.' >> main.cf.temp
+  echo "smtpd_helo_required=yes" >> main.cf.temp
+  echo "" >> main.cf.temp
+fi
+
+if test -n "$virtual"; then
+  echo "virtual_alias_maps=hash:$config_dir/virtual" >> main.cf.temp
+fi
+
+echo "###End Brevane###" >> main.cf.temp
+
+if test -n "$custom"; then
+  echo "" >> main.cf.temp
+  echo "###Start Custom Config###" >> main.cf.temp
+  echo $custom | tr \\r \\n >> main.cf.temp
+  echo "###End Custom Config###" >> main.cf.temp
+fi
+cp main.cf.temp $config_dir/main.cf
+rm main.cf.temp
+
+cp $config_dir/master.cf.default master.cf.temp
+if test -n "$portNos"; then
+  echo "###Start Brevane###" >> master.cf.temp
+  for i in $portNos; do
+    echo "$i      inet  n       -       n       -       -       smtpd" >> master.cf.temp
+  done
+  echo "###End Brevane###" >> master.cf.temp
+fi
+cp master.cf.temp $config_dir/master.cf
+rm master.cf.temp
+
+echo $access | tr \\r \\n > $config_dir/access
+echo $theAliases | tr \\r \\n > $config_dir/aliases
+
+if test "$luser_relay" = "devnull" && test -z "$(grep devnull: $config_dir/aliases | awk '{print $1}')"; then
+  echo devnull: /dev/null >> $config_dir/aliases
+fi
+
+/usr/sbin/postmap -c $config_dir $config_dir/access
+/usr/sbin/postalias -c $config_dir $config_dir/aliases
+
+rm $config_dir/virtual
+rm $config_dir/virtual.db
+if test -n "$virtual"; then
+  if test -n "$virtualDomains"; then
+    virtualDomains=$(echo $virtualDomains | tr , ' ')
+    for i in $virtualDomains; do
+      echo "$i anything" >> $config_dir/virtual
+    done
+  fi
+  echo $virtual | tr \\r \\n >> $config_dir/virtual
+  /usr/sbin/postmap -c $config_dir $config_dir/virtual
+fi

@@ -1,0 +1,459 @@
+// The configuration script and the reader against real Postfix and Cyrus SASL
+// tools. Runs only as root inside tests/system/sandbox.sh: it creates users,
+// writes under /usr/local, /etc, /usr/lib/sasl2 and /System.
+#include "postfix/PostfixConfig.h"
+#include "postfix/PostfixSettings.h"
+#include "shell/ResourcePaths.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace brevane;
+
+namespace {
+
+const QString configDir = QStringLiteral("/usr/local/tarnwick/postfix/etc");
+const QString certDir = QStringLiteral("/System/Library/OpenSSL/certs");
+const QString sourceDir = QStringLiteral(BREVANE_SOURCE_DIR);
+
+QString readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// Output of a shell command line, standard error included.
+QString sh(const QString& line)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), line});
+    process.waitForFinished(60000);
+    return QString::fromUtf8(process.readAll());
+}
+
+int modeOf(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+bool exists(const QString& path)
+{
+    return QFileInfo::exists(path);
+}
+
+// The helper tool's view of a run: output minus its last character.
+QString runAsHelper(const QStringList& arguments, const QString& workingDirectory = QString())
+{
+    QProcess process;
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
+    process.start(arguments.first(), arguments.mid(1));
+    process.waitForFinished(120000);
+    QString output = QString::fromUtf8(process.readAllStandardOutput());
+    output.chop(1);
+    return output;
+}
+
+QString configurationScript()
+{
+    // A different script (an older one, to see a test fail) can be swapped in.
+    const QString overridden = qEnvironmentVariable("BREVANE_POSTFIX_SCRIPT");
+    return overridden.isEmpty() ? scriptText(QStringLiteral("configure-postfix.sh")) : readFile(overridden);
+}
+
+PostfixForm fullForm()
+{
+    PostfixForm f;
+    f.administrator = QStringLiteral("admin");
+    f.mydomain = QStringLiteral("example.com");
+    f.myorigin = QStringLiteral("ignored.example");
+    f.relayhost = QStringLiteral("relay.example.net");
+    f.messagesize = QStringLiteral("10240000");
+    f.mailboxsize = QStringLiteral("51200000 bytes");
+    f.mydestination = QStringLiteral("mail.example.com,other.example");
+    f.rblSites = QStringLiteral("zen.spamhaus.org, bl.spamcop.net");
+    f.luserRelayTitle = QStringLiteral("/dev/null");
+    f.enableSASLClient = true;
+    f.requireSSLClient = true;
+    f.smartHostUserID = QStringLiteral(" relayuser ");
+    f.smartHostPassword = QStringLiteral("relaypw");
+    f.saslAuthMethodRow = 2;
+    f.sasldbPasswd = QStringLiteral("alice:secret\nbob:pw:with:colons");
+    f.mynetworksStyleRow = 1;
+    f.enableSSL = true;
+    f.requireSSL = true;
+    f.custom = QStringLiteral("smtpd_helo_restrictions = permit_mynetworks,\n    reject_invalid_helo_hostname");
+    f.portNos = QStringLiteral("2525, 587");
+    f.access = QStringLiteral("spam.example    REJECT\ngood.example OK");
+    f.aliases = QStringLiteral("postmaster: root\nroot: alice");
+    f.virtualText = QStringLiteral("info@virtual.example alice\nsales@virtual.example bob");
+    f.virtualDomains = QStringLiteral("virtual.example");
+    return f;
+}
+
+// What the window's glue would copy back into a form from the read-back state.
+PostfixForm formFrom(const PostfixSettings& s, const PostfixForm& before)
+{
+    PostfixForm f = before;
+    f.mydomain = s.mydomain;
+    f.myorigin = s.myorigin;
+    f.relayhost = s.relayhost;
+    f.messagesize = s.messagesize;
+    f.mailboxsize = s.mailboxsize;
+    f.mydestination = s.mydestination;
+    f.rblSites = s.rblSites;
+    f.luserRelayTitle = s.luserRelay;
+    f.enableSASLClient = s.enableSASLClient;
+    f.requireSSLClient = s.requireSSLClient;
+    f.smartHostUserID = s.smartHostUserID.value_or(before.smartHostUserID);
+    f.smartHostPassword = s.smartHostPassword.value_or(before.smartHostPassword);
+    f.saslAuthMethodRow = s.saslAuthMethodRow;
+    f.sasldbPasswd = s.sasldbPasswd;
+    f.mynetworksStyleRow = s.mynetworksStyleRow;
+    f.enableSSL = s.enableSSL;
+    f.requireSSL = s.requireSSL;
+    f.custom = s.custom;
+    f.portNos = s.portNos;
+    f.access = s.access;
+    f.aliases = s.aliases;
+    f.virtualText = s.virtualText;
+    f.virtualDomains = s.virtualDomains;
+    return f;
+}
+
+class PostfixConfigSystem : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!inSandbox())
+            return;
+        // What the server installation provides; the installer is not under test here.
+        sh("getent group wheel >/dev/null || groupadd -r wheel;"
+           "id _postfix >/dev/null 2>&1 || useradd -r -M -s /usr/sbin/nologin _postfix");
+        QDir().mkpath(configDir);
+        for (const char* name : {"main.cf.default", "master.cf.default"}) {
+            const QString target = configDir + '/' + name;
+            QFile::remove(target);
+            QFile::copy(sourceDir + "/server/usr/local/tarnwick/postfix/etc/" + name, target);
+        }
+        // The archive installs a main.cf too: postmap -c needs one on the first run.
+        QFile::copy(configDir + "/main.cf.default", configDir + "/main.cf");
+        QDir().mkpath(certDir);
+        sh("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=brevane-sandbox "
+           "-keyout /tmp/key.pem -out /tmp/cert.pem 2>/dev/null && cat /tmp/key.pem /tmp/cert.pem > "
+           + certDir + "/smtpd.pem && cp " + certDir + "/smtpd.pem " + certDir + "/ipop3d.pem && cp "
+           + certDir + "/smtpd.pem " + certDir + "/imapd.pem");
+    }
+
+    static bool inSandbox()
+    {
+        return ::geteuid() == 0 && qEnvironmentVariable("BREVANE_IN_SANDBOX") == QLatin1String("1");
+    }
+
+    void SetUp() override
+    {
+        if (!inSandbox())
+            GTEST_SKIP() << "needs root inside tests/system/sandbox.sh";
+        ASSERT_TRUE(m_resources.isValid());
+        QDir(m_resources.path()).mkpath(QString::fromLatin1(workingFolderName));
+        ASSERT_TRUE(QFile::copy(sourceDir + "/app/resources/BrevaneStuff/smtpd.conf", workingFolder() + "/smtpd.conf"));
+    }
+
+    QString workingFolder() const { return m_resources.path() + '/' + workingFolderName; }
+
+    // Runs the configuration script as the helper would; answers its output.
+    QString configure(const PostfixForm& form)
+    {
+        const PostfixConfigResult result = collectPostfixConfig(form, configurationScript());
+        EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
+        return result.arguments.isEmpty() ? QString() : runAsHelper(result.arguments, m_resources.path());
+    }
+
+    static PostfixSettings readBack()
+    {
+        return loadPostfixSettings([](const QStringList& arguments) { return runAsHelper(arguments); });
+    }
+
+    static QString blockOf(const QString& mainCf)
+    {
+        return mainCf.mid(readFile(configDir + "/main.cf.default").size());
+    }
+
+    QTemporaryDir m_resources;
+};
+
+const QString fullBlock = QStringLiteral(R"(###Start Brevane###
+biff=no
+alias_maps=hash:/usr/local/tarnwick/postfix/etc/aliases
+alias_database=hash:/usr/local/tarnwick/postfix/etc/aliases
+smtpd_sender_restrictions=check_sender_access hash:/usr/local/tarnwick/postfix/etc/access
+inet_interfaces=all
+message_size_limit=10240000
+mailbox_size_limit=51200000
+mynetworks_style=host
+mydomain=example.com
+myhostname=example.com
+relayhost=relay.example.net
+local_recipient_maps=
+luser_relay=devnull
+mydestination=localhost,localhost.$myhostname,$myhostname,mail.example.com,other.example
+
+smtpd_use_tls=yes
+smtpd_tls_cert_file=/System/Library/OpenSSL/certs/smtpd.pem
+smtpd_tls_key_file=$smtpd_tls_cert_file
+tls_random_source=dev:/dev/urandom
+smtpd_tls_auth_only=yes
+
+smtpd_sasl_auth_enable=yes
+smtpd_recipient_restrictions=permit_sasl_authenticated, permit_mynetworks, reject_unauth_destination, check_recipient_access hash:/usr/local/tarnwick/postfix/etc/access
+smtpd_sasl_local_domain=$mydomain
+
+smtp_sasl_auth_enable=yes
+smtp_sasl_password_maps=hash:/usr/local/tarnwick/postfix/etc/sasl_passwd
+smtp_sasl_security_options=
+smtp_use_tls=yes
+
+smtpd_client_restrictions=check_client_access hash:/usr/local/tarnwick/postfix/etc/access,reject_rbl_client zen.spamhaus.org,reject_rbl_client bl.spamcop.net
+default_rbl_reply=$rbl_code Service unavailable; $rbl_class [$rbl_what] blocked using $rbl_domain${rbl_reason?; $rbl_reason} - see http://$rbl_domain.
+smtpd_helo_required=yes
+
+virtual_alias_maps=hash:/usr/local/tarnwick/postfix/etc/virtual
+###End Brevane###
+
+###Start Custom Config###
+smtpd_helo_restrictions = permit_mynetworks,
+ reject_invalid_helo_hostname
+###End Custom Config###
+)");
+
+const QString serviceTail = QStringLiteral("      inet  n       -       n       -       -       smtpd\n");
+
+} // namespace
+
+TEST_F(PostfixConfigSystem, FullFormWritesEveryFileAndPostfixAcceptsIt)
+{
+    EXPECT_EQ(configure(fullForm()), "Enabling SSL for SMTP, POP3, and IMAP");
+
+    const QString mainCf = readFile(configDir + "/main.cf");
+    EXPECT_TRUE(mainCf.startsWith(readFile(configDir + "/main.cf.default")));
+    EXPECT_EQ(blockOf(mainCf), fullBlock);
+    EXPECT_EQ(readFile(configDir + "/master.cf"), readFile(configDir + "/master.cf.default")
+                  + "###Start Brevane###\n2525" + serviceTail + "587" + serviceTail + "###End Brevane###\n");
+    EXPECT_EQ(readFile(configDir + "/access"), "spam.example REJECT\ngood.example OK\n");
+    EXPECT_EQ(readFile(configDir + "/aliases"), "postmaster: root\nroot: alice\ndevnull: /dev/null\n");
+    EXPECT_EQ(readFile(configDir + "/virtual"),
+              "virtual.example anything\ninfo@virtual.example alice\nsales@virtual.example bob\n");
+    EXPECT_EQ(readFile(configDir + "/sasl_passwd"), "relay.example.net relayuser:relaypw\n");
+    EXPECT_EQ(modeOf(configDir + "/sasl_passwd"), 0640);
+    EXPECT_EQ(readFile(configDir + "/sasldb_passwd"), "alice:secret\nbob:pw:with:colons\n");
+    EXPECT_EQ(modeOf(configDir + "/sasldb_passwd"), 0600);
+    EXPECT_FALSE(exists(workingFolder() + "/main.cf.temp") || exists(workingFolder() + "/master.cf.temp"));
+    // GNU chmod keeps Debian's set-group-ID bit on the directory.
+    EXPECT_EQ(modeOf("/var/mail") & 01777, 01777);
+
+    // The maps answer what the texts say.
+    const QString q = "/usr/sbin/postmap -c " + configDir + " -q ";
+    EXPECT_EQ(sh(q + "spam.example hash:" + configDir + "/access"), "REJECT\n");
+    EXPECT_EQ(sh("/usr/sbin/postalias -c " + configDir + " -q devnull hash:" + configDir + "/aliases"), "/dev/null\n");
+    EXPECT_EQ(sh(q + "info@virtual.example hash:" + configDir + "/virtual"), "alice\n");
+    EXPECT_EQ(sh(q + "virtual.example hash:" + configDir + "/virtual"), "anything\n");
+    EXPECT_EQ(sh(q + "relay.example.net hash:" + configDir + "/sasl_passwd"), "relayuser:relaypw\n");
+
+    // The SASL database smtpd reads, built by saslpasswd2 through smtpd.conf.
+    EXPECT_EQ(readFile("/usr/lib/sasl2/smtpd.conf"), readFile(workingFolder() + "/smtpd.conf"));
+    EXPECT_EQ(modeOf("/etc/sasldb2.db"), 0600);
+    EXPECT_EQ(QFileInfo("/etc/sasldb2.db").owner(), "_postfix");
+    EXPECT_EQ(QFileInfo("/etc/sasldb2.db").group(), "wheel");
+    const QString users = sh("sasldblistusers2 -f /etc/sasldb2.db");
+    EXPECT_TRUE(users.contains("alice@example.com: userPassword")) << users.toStdString();
+    EXPECT_TRUE(users.contains("bob@example.com: userPassword")) << users.toStdString();
+
+    EXPECT_EQ(sh("postfix -c " + configDir + " check"), "");
+}
+
+TEST_F(PostfixConfigSystem, FullFormReadsBackAndASecondRunChangesNothing)
+{
+    configure(fullForm());
+    const PostfixSettings s = readBack();
+    PostfixSettings expected;
+    expected.mydomain = "example.com";
+    expected.relayhost = "relay.example.net";
+    expected.messagesize = "10240000";
+    expected.mailboxsize = "51200000";
+    expected.mydestination = "mail.example.com,other.example";
+    expected.rblSites = "zen.spamhaus.org, bl.spamcop.net";
+    expected.luserRelay = "/dev/null";
+    expected.enableSASLClient = expected.requireSSLClient = true;
+    expected.saslAuthMethodRow = 2;
+    expected.mynetworksStyleRow = 1;
+    expected.enableSSL = expected.requireSSL = true;
+    expected.custom = "smtpd_helo_restrictions = permit_mynetworks,\n reject_invalid_helo_hostname";
+    expected.portNos = "2525, 587";
+    expected.smartHostUserID = "relayuser";
+    expected.smartHostPassword = "relaypw";
+    expected.sasldbPasswd = "alice:secret\nbob:pw:with:colons";
+    expected.access = "spam.example REJECT\ngood.example OK";
+    expected.aliases = "postmaster: root\nroot: alice\ndevnull: /dev/null";
+    expected.virtualDomains = "virtual.example";
+    expected.virtualText = "info@virtual.example alice\nsales@virtual.example bob";
+    EXPECT_EQ(s, expected);
+
+    const QString firstMainCf = readFile(configDir + "/main.cf");
+    configure(formFrom(s, fullForm()));
+    EXPECT_EQ(readFile(configDir + "/main.cf"), firstMainCf);
+    EXPECT_EQ(readFile(configDir + "/aliases"), "postmaster: root\nroot: alice\ndevnull: /dev/null\n");
+    EXPECT_EQ(readBack(), expected);
+}
+
+TEST_F(PostfixConfigSystem, BareFormWritesOnlyTheFixedLinesAndRemovesWhatIsNotInUse)
+{
+    configure(fullForm());
+    PostfixForm form;
+    form.myorigin = QStringLiteral("origin.example");
+    form.virtualDomains = QStringLiteral("kept.nowhere");  // no virtual text: dropped
+    form.enableSASLClient = true;                          // incomplete account: falls
+    EXPECT_EQ(configure(form), "");
+
+    EXPECT_EQ(blockOf(readFile(configDir + "/main.cf")),
+              "###Start Brevane###\nbiff=no\n"
+              "alias_maps=hash:/usr/local/tarnwick/postfix/etc/aliases\n"
+              "alias_database=hash:/usr/local/tarnwick/postfix/etc/aliases\n"
+              "smtpd_sender_restrictions=check_sender_access hash:/usr/local/tarnwick/postfix/etc/access\n"
+              "inet_interfaces=all\nmessage_size_limit=0\nmailbox_size_limit=0\n"
+              "myorigin=origin.example\nmyhostname=postfix.origin.example\n###End Brevane###\n");
+    EXPECT_EQ(readFile(configDir + "/master.cf"), readFile(configDir + "/master.cf.default"));
+    EXPECT_EQ(readFile(configDir + "/access"), "\n");
+    EXPECT_EQ(readFile(configDir + "/aliases"), "\n");
+    for (const char* gone : {"/virtual", "/virtual.db", "/sasl_passwd", "/sasl_passwd.db", "/sasldb_passwd"})
+        EXPECT_FALSE(exists(configDir + gone)) << gone;
+    EXPECT_FALSE(exists("/etc/sasldb2.db"));
+    EXPECT_TRUE(exists(configDir + "/access.db") && exists(configDir + "/aliases.db"));
+    EXPECT_EQ(sh("postfix -c " + configDir + " check"), "");
+
+    const PostfixSettings s = readBack();
+    PostfixSettings expected;
+    expected.myorigin = "origin.example";
+    expected.messagesize = expected.mailboxsize = "0";
+    EXPECT_EQ(s, expected);
+}
+
+TEST_F(PostfixConfigSystem, SystemAccountsModeWritesTheFixedLinesAndReadsBackAsRowOne)
+{
+    PostfixForm form;
+    form.mydomain = QStringLiteral("example.com");
+    form.saslAuthMethodRow = 1;
+    EXPECT_EQ(configure(form),
+              "Enabling SMTP Authentication for the Postfix server using the built-in OS X user accounts");
+    const QString block = blockOf(readFile(configDir + "/main.cf"));
+    EXPECT_TRUE(block.contains("\n\nsmtpd_sasl_auth_enable=yes\nsmtpd_use_pw_server=yes\nenable_server_options=yes\n"
+                               "smtpd_pw_server_security_options=plain, login\n"
+                               "smtpd_sasl_security_options=noanonymous\nbroken_sasl_auth_clients=yes\n"));
+    EXPECT_EQ(readBack().saslAuthMethodRow, 1);
+    // Debian's Postfix knows nothing of the three Mac-only parameters and
+    // says so; nothing else is wrong.
+    const QStringList warnings = sh("postfix -c " + configDir + " check").split('\n', Qt::SkipEmptyParts);
+    for (const QString& warning : warnings)
+        EXPECT_TRUE(warning.contains(QRegularExpression(
+            "unused parameter: (smtpd_use_pw_server|enable_server_options|smtpd_pw_server_security_options)=")))
+            << warning.toStdString();
+}
+
+TEST_F(PostfixConfigSystem, NoClientAuthenticationRowLeavesTheSaslFilesAlone)
+{
+    PostfixForm form = fullForm();
+    configure(form);
+    form.saslAuthMethodRow = -1;
+    configure(form);
+    EXPECT_FALSE(blockOf(readFile(configDir + "/main.cf")).contains("smtpd_sasl"));
+    EXPECT_TRUE(exists(configDir + "/sasldb_passwd"));
+    EXPECT_TRUE(exists("/etc/sasldb2.db"));
+    EXPECT_EQ(readBack().saslAuthMethodRow, 0);
+
+    form.saslAuthMethodRow = 2;
+    form.sasldbPasswd = QStringLiteral("  ");  // an empty list is no list
+    configure(form);
+    EXPECT_FALSE(exists(configDir + "/sasldb_passwd"));
+    EXPECT_FALSE(exists("/etc/sasldb2.db"));
+}
+
+TEST_F(PostfixConfigSystem, MissingCertificateLeavesOutTheTlsLinesButNotAuthOnly)
+{
+    ASSERT_TRUE(QFile::rename(certDir + "/imapd.pem", certDir + "/imapd.pem.away"));
+    PostfixForm form;
+    form.enableSSL = form.requireSSL = true;
+    EXPECT_EQ(configure(form), "");
+    QFile::rename(certDir + "/imapd.pem.away", certDir + "/imapd.pem");
+    const QString block = blockOf(readFile(configDir + "/main.cf"));
+    EXPECT_FALSE(block.contains("smtpd_use_tls"));
+    EXPECT_TRUE(block.contains("\nsmtpd_tls_auth_only=yes\n"));
+}
+
+TEST_F(PostfixConfigSystem, SaslListWithoutADomainStillBuildsTheDatabase)
+{
+    PostfixForm form;
+    form.saslAuthMethodRow = 2;
+    form.sasldbPasswd = QStringLiteral("  carol  :  pass word\n\n");
+    configure(form);
+    // Blanks collapse on the way; blank lines are no accounts.
+    EXPECT_EQ(readFile(configDir + "/sasldb_passwd"), "carol : pass word\n\n\n");
+    // Empty realm: saslpasswd2 files the user under the host's own realm.
+    EXPECT_TRUE(sh("sasldblistusers2 -f /etc/sasldb2.db").contains(QRegularExpression("^carol@[^:]+: userPassword\n$")));
+}
+
+// Wildcards in values must not pick up names of files in the working folder.
+TEST_F(PostfixConfigSystem, WildcardsReachTheFilesAsTyped)
+{
+    QFile(workingFolder() + "/decoy").open(QIODevice::WriteOnly);
+    PostfixForm form;
+    form.custom = QStringLiteral("# a * b ? [s]*");
+    form.access = QStringLiteral("* REJECT");
+    form.aliases = QStringLiteral("root: /var/mail/*");
+    form.virtualText = QStringLiteral("*@v.example joe");
+    form.virtualDomains = QStringLiteral("v.example");
+    form.portNos = QStringLiteral("2*");
+    configure(form);
+    EXPECT_TRUE(readFile(configDir + "/main.cf").endsWith("###Start Custom Config###\n# a * b ? [s]*\n###End Custom Config###\n"));
+    EXPECT_EQ(readFile(configDir + "/access"), "* REJECT\n");
+    EXPECT_EQ(readFile(configDir + "/aliases"), "root: /var/mail/*\n");
+    EXPECT_EQ(readFile(configDir + "/virtual"), "v.example anything\n*@v.example joe\n");
+    EXPECT_TRUE(readFile(configDir + "/master.cf").contains("###Start Brevane###\n2*" + serviceTail + "###End Brevane###\n"));
+}
+
+// The password list is data: nothing in it may run as a command.
+TEST_F(PostfixConfigSystem, SaslListCannotRunCommands)
+{
+    for (const char* f : {"/tmp/pwned1", "/tmp/pwned2", "/tmp/pwned3"})
+        QFile::remove(f);
+    PostfixForm form;
+    form.mydomain = QStringLiteral("example.com");
+    form.saslAuthMethodRow = 2;
+    form.sasldbPasswd = QStringLiteral("x:y;touch /tmp/pwned1\n$(touch /tmp/pwned2):pw\n`touch /tmp/pwned3`:pw\nann:p|w&");
+    configure(form);
+    for (const char* f : {"/tmp/pwned1", "/tmp/pwned2", "/tmp/pwned3"})
+        EXPECT_FALSE(exists(f)) << f;
+    const QString users = sh("sasldblistusers2 -f /etc/sasldb2.db");
+    EXPECT_TRUE(users.contains("x@example.com: userPassword")) << users.toStdString();
+    EXPECT_TRUE(users.contains("ann@example.com: userPassword")) << users.toStdString();
+}
+
+// Backslash sequences stay text instead of becoming control characters.
+TEST_F(PostfixConfigSystem, BackslashesReachTheFilesAsTyped)
+{
+    PostfixForm form;
+    form.custom = QStringLiteral("# C:\\temp\\new \\c cut");
+    form.access = QStringLiteral("-n OK");
+    configure(form);
+    EXPECT_TRUE(readFile(configDir + "/main.cf").contains("\n# C:\\temp\\new \\c cut\n###End Custom Config###\n"));
+    EXPECT_EQ(readFile(configDir + "/access"), "-n OK\n");
+}
