@@ -1,10 +1,28 @@
+#include "shell/DemoCapture.h"
+#include "shell/WindowController.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QFileInfo>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QMainWindow window;
+    QCoreApplication::setOrganizationName(QStringLiteral("Tarnwick"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(BREVANE_VERSION));
+    if (!WindowController::initialize())
+        return 1;
+
+    WindowController window;
     window.show();
+    // Documents named on the command line (or handed over by the desktop's
+    // file manager) open before the login, so the start-up skips the reload.
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    for (const QString& argument : arguments) {
+        if (QFileInfo(argument).suffix() == QLatin1String("brvn"))
+            window.applicationOpenFile(argument);
+    }
+    if (const qsizetype at = arguments.indexOf(QStringLiteral("--demo-screenshot")); at >= 0)
+        scheduleDemoCapture(window, arguments.value(at + 1));
+    window.applicationDidFinishLaunching();
     return QApplication::exec();
 }

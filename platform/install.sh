@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what Linux lacks of the Mac platform, as root:
-#   install.sh BUILD_DIR
+#   install.sh BUILD_DIR [APP_DIR]
+# APP_DIR is where the application and its Resources/ live (default: the
+# build tree itself); the parts that set up the helper act on it.
 # launchctl (also as /bin/launchctl), dscl and gnutar in /usr/local/bin, BSD
 # `tail -r` in front of GNU tail, SystemVersion.plist, the Mac folders the
 # scripts write to, the accounts admin, wheel and _postfix; then every
@@ -9,7 +11,8 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:?usage: install.sh BUILD_DIR}" && pwd)
+build=$(cd "${1:?usage: install.sh BUILD_DIR [APP_DIR]}" && pwd)
+app=$(cd "${2:-$build}" && pwd)
 [[ $(id -u) == 0 ]] || { echo "install.sh: must be run as root" >&2; exit 1; }
 
 launchctl_bin=$build/platform/launchctl/launchctl
@@ -102,6 +105,6 @@ install_system_files
 install_accounts
 
 for part in "$here"/*/install-part.sh; do
-  [[ -f $part ]] && bash "$part" "$build"
+  [[ -f $part ]] && bash "$part" "$app"
 done
 echo "install.sh: platform layer installed"

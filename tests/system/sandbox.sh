@@ -8,6 +8,8 @@
 #
 # The working directory is kept; the repository and build trees are visible
 # at their usual paths (and writable, as on the host: build outputs only).
+# BREVANE_SANDBOX_BIND names more host paths to pass through (colon-separated),
+# such as /tmp/.X11-unix for a window on the user's display.
 set -euo pipefail
 
 if [[ ${BREVANE_IN_SANDBOX:-} != 1 ]]; then
@@ -30,8 +32,11 @@ mount -t tmpfs tmpfs "$m/tmp"
 mount -t tmpfs tmpfs "$m/run"
 mkdir -p "$m/run/lock" "$m/var/run"
 # Trees on other file systems than "/" are not part of the overlay.
-for shared in /work "${BREVANE_SANDBOX_BIND[@]:-}"; do
-  [[ -n $shared && -d $shared ]] && mkdir -p "$m$shared" && mount --rbind "$shared" "$m$shared"
+IFS=: read -ra extra <<<"${BREVANE_SANDBOX_BIND:-}"
+for shared in /work "${extra[@]}"; do
+  [[ -n $shared && -e $shared ]] || continue
+  if [[ -d $shared ]]; then mkdir -p "$m$shared"; else mkdir -p "$(dirname "$m$shared")"; touch "$m$shared"; fi
+  mount --rbind "$shared" "$m$shared"
 done
 
 cd /

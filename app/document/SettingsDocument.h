@@ -1,0 +1,52 @@
+#pragma once
+
+#include "shell/Archive.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QVariantMap>
+
+#include <optional>
+
+// The settings document: one keyed archive of 33 entries, each keyed by the
+// outlet whose value it carries, the two tables as row archives inside it.
+namespace brevane::document {
+
+inline constexpr char fileType[] = "brvn";
+inline constexpr char proposedName[] = "Brevane Config";
+
+enum class Kind { String, Integer, Table };
+
+struct Entry {
+    QString key;
+    Kind kind;
+    QVariant absent; // what a document without the key gives
+};
+
+/// The 33 entries in the order they are written.
+const QList<Entry>& entries();
+
+/// Values by key: QString, int, or Rows (as QVariant::fromValue<Rows>) for tables.
+/// A missing luser_relay_popup means "no item selected".
+QByteArray encode(const QVariantMap& values);
+
+/// Every entry's value, absent keys filled in as documented; nullopt with
+/// `error` set when the bytes are not a settings document or an entry is
+/// damaged, so that nothing half-read reaches the window.
+std::optional<QVariantMap> decode(const QByteArray& bytes, QString* error = nullptr);
+
+/// A place counts as writable only when the user may write it and it is
+/// not marked read-only (no write bit at all), which holds for root too.
+bool isWritableFile(const QString& path);
+
+/// Writes bytes in one atomic replace; false when that failed.
+bool writeAtomically(const QString& path, const QByteArray& bytes);
+
+/// Recent-documents list, newest first, at most ten entries.
+QStringList recentDocuments();
+void noteRecentDocument(const QString& path);
+
+} // namespace brevane::document
+
+Q_DECLARE_METATYPE(brevane::Rows)

@@ -1,0 +1,188 @@
+// Settings documents: a snapshot of the forms, saved and opened.
+#include "document/SettingsDocument.h"
+#include "shell/Alerts.h"
+#include "shell/Controls.h"
+#include "shell/UserDefaults.h"
+#include "shell/WindowController.h"
+#include "ui_MainWindow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+
+using namespace brevane;
+
+namespace {
+
+QString expandedDirectory(const QString& path)
+{
+    if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/")))
+        return QDir::homePath() + path.mid(1);
+    return path;
+}
+
+void showError(QWidget* window, const QString& message)
+{
+    Alerts::beginSheet(window, {QStringLiteral("Error"), message, QStringLiteral("OK")});
+}
+
+} // namespace
+
+void WindowController::connectDocumentActions()
+{
+    connect(m_ui->saveAction, &QAction::triggered, this, &WindowController::saveDocument);
+    connect(m_ui->saveAsAction, &QAction::triggered, this, &WindowController::saveDocument);
+    connect(m_ui->openAction, &QAction::triggered, this, &WindowController::openDocument);
+    auto* recent = new QMenu(tr("Open Recent"), m_ui->fileMenu);
+    m_ui->fileMenu->insertMenu(m_ui->saveAction, recent);
+    connect(recent, &QMenu::aboutToShow, this, [this, recent] {
+        recent->clear();
+        for (const QString& path : document::recentDocuments())
+            recent->addAction(path, this, [this, path] { openFile(path); });
+        recent->setEnabled(!recent->isEmpty());
+    });
+}
+
+void WindowController::saveDocument()
+{
+    savePanelDidEnd(Alerts::savePath(this, expandedDirectory(UserDefaults::value(QStringLiteral("savePath"))),
+                                     QString::fromLatin1(document::proposedName),
+                                     QString::fromLatin1(document::fileType)));
+}
+
+void WindowController::savePanelDidEnd(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    UserDefaults::setValue(QStringLiteral("savePath"), QFileInfo(path).absolutePath());
+    const QString cannotWrite = QStringLiteral("Couldn't write to file. Be sure that you have the necessary privileges.");
+    if (QFileInfo::exists(path)) {
+        if (!document::isWritableFile(path)) {
+            showError(this, QStringLiteral("Couldn't replace the file. Be sure that you have the necessary privileges."));
+            return;
+        }
+    } else if (!document::writeAtomically(path, {})) {
+        showError(this, cannotWrite);
+        return;
+    }
+    QVariantMap values;
+    const auto text = [&values](const char* key, const QString& value) { values.insert(QString::fromLatin1(key), value); };
+    const auto number = [&values](const char* key, int value) { values.insert(QString::fromLatin1(key), value); };
+    text("myoriginField", m_ui->myoriginField->text());
+    text("messagesizeField", m_ui->messagesizeField->text());
+    text("mailboxsizeField", m_ui->mailboxsizeField->text());
+    text("relayhostField", m_ui->relayhostField->text());
+    number("enableSASLClient", controls::state(m_ui->enableSASLClient));
+    number("requireSSLClient", controls::state(m_ui->requireSSLClient));
+    text("smartHostUserID", m_ui->smartHostUserID->text());
+    text("smartHostPassword", m_ui->smartHostPassword->text());
+    text("mydomainField", m_ui->mydomainField->text());
+    text("mydestinationField", m_ui->mydestinationField->text());
+    text("virtualDomainsField", m_ui->virtualDomainsField->text());
+    text("accessField", m_ui->accessField->toPlainText());
+    text("aliasesField", m_ui->aliasesField->toPlainText());
+    text("customField", m_ui->customField->toPlainText());
+    if (m_ui->luser_relay_popup->currentIndex() >= 0)
+        text("luser_relay_popup", controls::titleOfSelectedItem(m_ui->luser_relay_popup));
+    text("rblSitesField", m_ui->rblSitesField->text());
+    text("portNosField", m_ui->portNosField->text());
+    text("virtualField", m_ui->virtualField->toPlainText());
+    number("saslAuthMethod", controls::selectedRow(m_ui->saslAuthMethod));
+    text("sasldb_passwdField", m_ui->sasldb_passwdField->toPlainText());
+    number("enableSSL", controls::state(m_ui->enableSSL));
+    number("requireSSL", controls::state(m_ui->requireSSL));
+    number("mynetworks_style", controls::selectedRow(m_ui->mynetworks_style));
+    text("countryField", m_ui->countryField->text());
+    text("provinceField", m_ui->provinceField->text());
+    text("localityField", m_ui->localityField->text());
+    text("organisationField", m_ui->organisationField->text());
+    text("organisationalunitField", m_ui->organisationalunitField->text());
+    text("youremailaddressField", m_ui->youremailaddressField->text());
+    text("pollingIntervalField", m_ui->pollingIntervalField->text());
+    text("timeOutIntervalField", m_ui->timeOutIntervalField->text());
+    values.insert(QStringLiteral("fetchmailController"), QVariant::fromValue(fetchmailController.arrangedObjects()));
+    values.insert(QStringLiteral("smartHostController"), QVariant::fromValue(smartHostController.arrangedObjects()));
+    if (!document::writeAtomically(path, document::encode(values))) {
+        showError(this, cannotWrite);
+        return;
+    }
+    document::noteRecentDocument(path);
+}
+
+void WindowController::openDocument()
+{
+    openPanelDidEnd(Alerts::openPath(this, QString::fromLatin1(document::fileType)));
+}
+
+void WindowController::openPanelDidEnd(const QString& path)
+{
+    if (!path.isEmpty())
+        openFile(path);
+}
+
+bool WindowController::applicationOpenFile(const QString& path)
+{
+    m_openDataFileFromFinder = true;
+    return openFile(path);
+}
+
+bool WindowController::openFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Alerts::beep();
+        Alerts::beginSheet(this, {QStringLiteral("The file %1 cannot be found.").arg(path),
+                                  QStringLiteral("It may have been moved or deleted."), QStringLiteral("OK")});
+        return false;
+    }
+    QString why;
+    const auto values = document::decode(file.readAll(), &why);
+    if (!values) {
+        Alerts::beep();
+        Alerts::beginSheet(this, {QStringLiteral("The file %1 cannot be opened.").arg(path),
+                                  QStringLiteral("It is not a Brevane settings document, or it is damaged (%1).").arg(why),
+                                  QStringLiteral("OK")});
+        return false;
+    }
+    const auto text = [&values](const char* key) { return values->value(QString::fromLatin1(key)).toString(); };
+    const auto number = [&values](const char* key) { return values->value(QString::fromLatin1(key)).toInt(); };
+    m_ui->myoriginField->setText(text("myoriginField"));
+    m_ui->messagesizeField->setText(text("messagesizeField"));
+    m_ui->mailboxsizeField->setText(text("mailboxsizeField"));
+    m_ui->relayhostField->setText(text("relayhostField"));
+    controls::setState(m_ui->enableSASLClient, number("enableSASLClient"));
+    controls::setState(m_ui->requireSSLClient, number("requireSSLClient"));
+    m_ui->smartHostUserID->setText(text("smartHostUserID"));
+    m_ui->smartHostPassword->setText(text("smartHostPassword"));
+    m_ui->mydomainField->setText(text("mydomainField"));
+    m_ui->mydestinationField->setText(text("mydestinationField"));
+    m_ui->virtualDomainsField->setText(text("virtualDomainsField"));
+    m_ui->accessField->setPlainText(text("accessField"));
+    m_ui->aliasesField->setPlainText(text("aliasesField"));
+    m_ui->customField->setPlainText(text("customField"));
+    if (!controls::selectItemWithTitle(m_ui->luser_relay_popup, text("luser_relay_popup"))
+        || values->value(QStringLiteral("luser_relay_popup")).isNull())
+        m_ui->luser_relay_popup->setCurrentIndex(0);
+    m_ui->rblSitesField->setText(text("rblSitesField"));
+    m_ui->portNosField->setText(text("portNosField"));
+    m_ui->virtualField->setPlainText(text("virtualField"));
+    controls::selectCellAtRow(m_ui->saslAuthMethod, number("saslAuthMethod"));
+    m_ui->sasldb_passwdField->setPlainText(text("sasldb_passwdField"));
+    controls::setState(m_ui->enableSSL, number("enableSSL"));
+    controls::setState(m_ui->requireSSL, number("requireSSL"));
+    controls::selectCellAtRow(m_ui->mynetworks_style, number("mynetworks_style"));
+    m_ui->countryField->setText(text("countryField"));
+    m_ui->provinceField->setText(text("provinceField"));
+    m_ui->localityField->setText(text("localityField"));
+    m_ui->organisationField->setText(text("organisationField"));
+    m_ui->organisationalunitField->setText(text("organisationalunitField"));
+    m_ui->youremailaddressField->setText(text("youremailaddressField"));
+    m_ui->pollingIntervalField->setText(text("pollingIntervalField"));
+    m_ui->timeOutIntervalField->setText(text("timeOutIntervalField"));
+    fetchmailController.setRows(values->value(QStringLiteral("fetchmailController")).value<Rows>());
+    smartHostController.setRows(values->value(QStringLiteral("smartHostController")).value<Rows>());
+    document::noteRecentDocument(path);
+    checkStatusLights();
+    return true;
+}

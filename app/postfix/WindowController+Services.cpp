@@ -1,0 +1,138 @@
+// Service control and status lights.
+#include "postfix/ServiceRules.h"
+#include "shell/Alerts.h"
+#include "shell/StatusLight.h"
+#include "shell/TextHelpers.h"
+#include "shell/WindowController.h"
+#include "ui_MainWindow.h"
+
+using namespace brevane;
+
+namespace {
+
+const QString green = QStringLiteral("green");
+const QString red = QStringLiteral("red");
+
+} // namespace
+
+void WindowController::connectServiceActions()
+{
+    connect(m_ui->enableSSL, &QCheckBox::clicked, this, [this] { enableSSL(m_ui->enableSSL); });
+    connect(m_ui->enableSASLClient, &QCheckBox::clicked, this, [this] { enableSSL(m_ui->enableSASLClient); });
+    connect(m_ui->postfixItem, &QAction::triggered, this, [this] { Postfix(m_ui->postfixItem); });
+    for (QAction* item : {m_ui->pop3Item, m_ui->pop3sItem, m_ui->imapItem, m_ui->imapsItem})
+        connect(item, &QAction::triggered, this, [this, item] { UW(item); });
+}
+
+void WindowController::Postfix(QAction* sender)
+{
+    setFocus();
+    startProgress();
+    m_ui->smtp_light->setImageNamed(QStringLiteral("yellow"));
+    const QString label = sender->text();
+    const QString postfix = QStringLiteral("postfix");
+    if (label == QLatin1String("Start Postfix")) {
+        doSanityCheck();
+        if (const auto arguments = collectPostfixArguments()) {
+            run(*arguments);
+            runShell(services::loadJob(postfix));
+        }
+    } else if (label == QLatin1String("Stop Postfix")) {
+        runShell(services::unloadJob(postfix));
+        if (!runShell(services::fetchmailProbe()).isEmpty())
+            runShell(services::unloadJob(QStringLiteral("fetchmail")));
+    } else if (label == QLatin1String("Restart Postfix")) {
+        // A refused value leaves the running Postfix alone rather than down.
+        if (const auto arguments = collectPostfixArguments()) {
+            runShell(services::unloadJob(postfix));
+            run(*arguments);
+            runShell(services::loadJob(postfix));
+        }
+    }
+    loadPostfixSettings();
+    checkStatusLights();
+    stopProgress();
+}
+
+void WindowController::UW(QAction* sender)
+{
+    const services::UWCommand command = services::parseUWLabel(sender->text());
+    if (command.verb == QLatin1String("Start") && services::needsCertificate(command.service)
+        && m_ui->ssl_light->imageName() == red) {
+        if (QAction* item = m_toolbarItemsDict.value(QStringLiteral("Mail Server")))
+            selectTabViewItem(item);
+        Alerts::beginSheet(this, {QStringLiteral("SSL Mode requires an SSL cert to be installed."),
+                                  QStringLiteral("Either create a test cert or install a live cert from a "
+                                                 "Certification Authority."),
+                                  QStringLiteral("OK")});
+        return;
+    }
+    if (const auto line = services::uwCommandLine(command))
+        runShell(*line);
+    checkStatusLights();
+}
+
+void WindowController::checkStatusLights()
+{
+    bool certificates = true;
+    for (const QString& path : services::certificatePaths()) {
+        if (!checkIfUnixPathExists(path)) {
+            certificates = false;
+            break;
+        }
+    }
+    m_ui->ssl_light->setImageNamed(certificates ? green : red);
+    m_ui->ssl_light_info->setText(certificates ? QStringLiteral("SSL cert is available")
+                                               : QStringLiteral("SSL cert not available"));
+    if (!certificates)
+        m_ui->enableSSL->setChecked(false);
+    m_ui->enableSSL->setEnabled(certificates);
+    enableSSL(m_ui->enableSSL);
+    enableSSL(m_ui->enableSASLClient);
+
+    const QList<StatusLight*> lights{m_ui->pop3_light, m_ui->pop3s_light, m_ui->imap_light, m_ui->imaps_light};
+    for (int i = 0; i < services::uwServices().size(); ++i) {
+        const services::UWService& service = services::uwServices().at(i);
+        const bool open = checkIfLightIsOn(lights.at(i), service.port);
+        if (QAction* item = m_toolbarItemsDict.value(service.paletteLabel))
+            item->setText((open ? QStringLiteral("Stop ") : QStringLiteral("Start ")) + service.name);
+    }
+
+    const bool postfixRunning = runShell(services::postfixProbe()) == QLatin1String("YES");
+    if (QAction* item = m_toolbarItemsDict.value(QStringLiteral("Postfix"))) {
+        item->setText(postfixRunning ? QStringLiteral("Restart Postfix") : QStringLiteral("Start Postfix"));
+        item->setToolTip(postfixRunning ? QStringLiteral("Option-click to Stop Postfix") : QString());
+    }
+    m_ui->fetchmailButton->setEnabled(postfixRunning);
+    m_ui->flushPostfixQueueButton->setEnabled(postfixRunning);
+    m_ui->smtp_light->setImageNamed(postfixRunning ? green : red);
+
+    const bool fetchmailRunning = !runShell(services::fetchmailProbe()).isEmpty();
+    m_ui->fetchmailButton->setText(fetchmailRunning ? QStringLiteral("Restart Fetchmail")
+                                                    : QStringLiteral("Start Fetchmail"));
+    m_ui->fetchmail_light->setImageNamed(fetchmailRunning ? green : red);
+}
+
+bool WindowController::checkIfLightIsOn(StatusLight* light, int portNo)
+{
+    const bool open = checkIfOpenPort(portNo);
+    light->setImageNamed(open ? green : red);
+    return open;
+}
+
+bool WindowController::checkIfOpenPort(int portNo)
+{
+    return services::isPortOpen(portNo);
+}
+
+void WindowController::enableSSL(QObject* sender)
+{
+    if (sender == m_ui->enableSSL) {
+        if (!m_ui->enableSSL->isChecked())
+            m_ui->requireSSL->setChecked(false);
+        m_ui->requireSSL->setEnabled(m_ui->enableSSL->isChecked());
+    } else if (sender == m_ui->enableSASLClient && !m_ui->enableSASLClient->isChecked()) {
+        m_ui->smartHostUserID->setText(QString());
+        m_ui->smartHostPassword->setText(QString());
+    }
+}

@@ -1,0 +1,79 @@
+// Relay hosts (smart hosts) and test certificates.
+#include "postfix/Certificates.h"
+#include "postfix/SmartHosts.h"
+#include "shell/Alerts.h"
+#include "shell/Controls.h"
+#include "shell/WindowController.h"
+#include "ui_MainWindow.h"
+
+#include <QMenu>
+
+using namespace brevane;
+
+void WindowController::connectSmartHostActions()
+{
+    m_smartHostMenu = new QMenu(m_ui->smartHostPopup);
+    m_smartHostMenu->addAction(tr("Choose a relay host:"))->setEnabled(false);
+    m_smartHostMenu->addSeparator();
+    m_ui->smartHostPopup->setMenu(m_smartHostMenu);
+    connect(m_smartHostMenu, &QMenu::aboutToShow, this, [this] { menuNeedsUpdate(m_smartHostMenu); });
+    connect(m_ui->addSmartHostButton, &QPushButton::clicked, this, [this] {
+        smartHostController.addObject({{QStringLiteral("location"), tr("New location")},
+                                       {QStringLiteral("smartHostName"), QStringLiteral("smtp.example.com")},
+                                       {QStringLiteral("authenticate"), 0},
+                                       {QStringLiteral("requireSSL"), 0}});
+    });
+    connect(m_ui->removeSmartHostButton, &QPushButton::clicked, this, [this] {
+        const QList<int> rows = smartHostController.selectionIndexes();
+        for (auto it = rows.crbegin(); it != rows.crend(); ++it)
+            smartHostController.removeObjectAtArrangedIndex(*it);
+    });
+    connect(m_ui->createSSLCertsButton, &QPushButton::clicked, this, &WindowController::createSSLCerts);
+}
+
+void WindowController::menuNeedsUpdate(QMenu* menu)
+{
+    const QList<QAction*> items = menu->actions();
+    for (int i = 2; i < items.size(); ++i) {
+        menu->removeAction(items.at(i));
+        items.at(i)->deleteLater();
+    }
+    for (const QString& title : smartHostMenuTitles(smartHostController.arrangedObjects())) {
+        QAction* item = menu->addAction(title);
+        item->setCheckable(false);
+        connect(item, &QAction::triggered, this, [this, item] { chooseSmartHost(item); });
+    }
+}
+
+void WindowController::chooseSmartHost(QAction* sender)
+{
+    const auto row = smartHostForTitle(smartHostController.arrangedObjects(), sender->text());
+    if (!row)
+        return;
+    const RelayHostChoice choice = relayHostChoice(*row);
+    m_ui->relayhostField->setText(choice.relayhost);
+    m_ui->smartHostUserID->setText(choice.userID);
+    m_ui->smartHostPassword->setText(choice.password);
+    controls::setState(m_ui->enableSASLClient, choice.authenticate);
+    controls::setState(m_ui->requireSSLClient, choice.requireSSL);
+}
+
+void WindowController::createSSLCerts()
+{
+    Alerts::beginSheet(this,
+                       {QStringLiteral("CREATING SSL CERTS FOR TESTING."),
+                        QStringLiteral("This will create three certs - smtpd.pem, ipop3d.pem, imapd.pem - in "
+                                       "/System/Library/OpenSSL/certs. Create them?"),
+                        QStringLiteral("Create"), QStringLiteral("No"), QString()},
+                       [this](int returnCode) { createSSLCertsSheetDidEnd(returnCode); });
+}
+
+void WindowController::createSSLCertsSheetDidEnd(int returnCode)
+{
+    if (returnCode != returncode::defaultButton)
+        return;
+    run(createCertsArguments({m_ui->countryField->text(), m_ui->provinceField->text(), m_ui->localityField->text(),
+                              m_ui->organisationField->text(), m_ui->organisationalunitField->text(),
+                              m_ui->mydomainField->text(), m_ui->youremailaddressField->text()}));
+    checkStatusLights();
+}

@@ -1,0 +1,141 @@
+#include "shell/Alerts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <optional>
+
+namespace {
+
+struct Record {
+    QList<int> answers;
+    QList<std::optional<QString>> fileNames;
+    QList<AlertSpec> shown;
+    int beeps = 0;
+};
+
+Record& record()
+{
+    static Record r;
+    return r;
+}
+
+std::optional<int> takeAnswer()
+{
+    if (record().answers.isEmpty())
+        return std::nullopt;
+    return record().answers.takeFirst();
+}
+
+QMessageBox* makeBox(QWidget* parent, const AlertSpec& spec, QHash<QAbstractButton*, int>& codes)
+{
+    auto* box = new QMessageBox(parent);
+    box->setIcon(QMessageBox::Warning);
+    box->setText(spec.title);
+    box->setInformativeText(spec.message);
+    box->setWindowTitle(spec.title);
+    auto add = [&](const QString& title, QMessageBox::ButtonRole role, int code) {
+        if (title.isEmpty())
+            return;
+        codes.insert(box->addButton(title, role), code);
+    };
+    add(spec.defaultButton, QMessageBox::AcceptRole, brevane::returncode::defaultButton);
+    add(spec.alternateButton, QMessageBox::RejectRole, brevane::returncode::alternateButton);
+    add(spec.otherButton, QMessageBox::DestructiveRole, brevane::returncode::otherButton);
+    for (auto it = codes.cbegin(); it != codes.cend(); ++it)
+        if (it.value() == brevane::returncode::defaultButton)
+            box->setDefaultButton(qobject_cast<QPushButton*>(it.key()));
+    return box;
+}
+
+} // namespace
+
+void Alerts::beginSheet(QWidget* window, const AlertSpec& spec, std::function<void(int)> done)
+{
+    record().shown.append(spec);
+    if (const auto answer = takeAnswer()) {
+        if (done)
+            done(*answer);
+        return;
+    }
+    auto codes = std::make_shared<QHash<QAbstractButton*, int>>();
+    QMessageBox* box = makeBox(window, spec, *codes);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::buttonClicked, box, [codes, done](QAbstractButton* button) {
+        if (done)
+            done(codes->value(button, brevane::returncode::defaultButton));
+    });
+    box->open();
+}
+
+int Alerts::runModal(const AlertSpec& spec)
+{
+    record().shown.append(spec);
+    if (const auto answer = takeAnswer())
+        return *answer;
+    QHash<QAbstractButton*, int> codes;
+    std::unique_ptr<QMessageBox> box(makeBox(nullptr, spec, codes));
+    box->exec();
+    return codes.value(box->clickedButton(), brevane::returncode::defaultButton);
+}
+
+void Alerts::beep()
+{
+    ++record().beeps;
+    QApplication::beep();
+}
+
+QString Alerts::savePath(QWidget* window, const QString& directory, const QString& proposedName,
+                         const QString& fileType)
+{
+    if (!record().fileNames.isEmpty())
+        return record().fileNames.takeFirst().value_or(QString());
+    QFileDialog dialog(window, QObject::tr("Save Settings"), directory + QLatin1Char('/') + proposedName);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QObject::tr("Brevane settings (*.%1)").arg(fileType));
+    dialog.setDefaultSuffix(fileType);
+    dialog.setWindowModality(Qt::WindowModal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString Alerts::openPath(QWidget* window, const QString& fileType)
+{
+    if (!record().fileNames.isEmpty())
+        return record().fileNames.takeFirst().value_or(QString());
+    QFileDialog dialog(window, QObject::tr("Open Settings"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QObject::tr("Brevane settings (*.%1)").arg(fileType));
+    dialog.setWindowModality(Qt::WindowModal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void Alerts::setNextAnswer(int returnCode)
+{
+    record().answers.append(returnCode);
+}
+
+void Alerts::setNextFileName(const QString& path)
+{
+    record().fileNames.append(path.isEmpty() ? std::nullopt : std::optional<QString>(path));
+}
+
+const QList<AlertSpec>& Alerts::shown()
+{
+    return record().shown;
+}
+
+int Alerts::beepCount()
+{
+    return record().beeps;
+}
+
+void Alerts::resetRecord()
+{
+    record() = Record{};
+}

@@ -1,0 +1,138 @@
+// Start-up, login and shutdown.
+#include "privileged/Keychain.h"
+#include "postfix/SmartHosts.h"
+#include "privileged/TaskWrapper.h"
+#include "shell/Alerts.h"
+#include "shell/ResourcePaths.h"
+#include "shell/StartupRules.h"
+#include "shell/TextHelpers.h"
+#include "shell/UserDefaults.h"
+#include "shell/WindowController.h"
+#include "ui_LoginPanel.h"
+#include "ui_MainWindow.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <pwd.h>
+#include <unistd.h>
+
+using namespace brevane;
+
+namespace {
+
+/// The GECOS full name of the current user, as NSFullUserName gives it.
+QString fullUserName()
+{
+    const passwd* entry = ::getpwuid(::getuid());
+    if (!entry)
+        return {};
+    const QString gecos = QString::fromLocal8Bit(entry->pw_gecos ? entry->pw_gecos : "");
+    const QString name = gecos.section(QLatin1Char(','), 0, 0);
+    return name.isEmpty() ? QString::fromLocal8Bit(entry->pw_name) : name;
+}
+
+} // namespace
+
+bool WindowController::initialize()
+{
+    if (startup::isSupportedSystemVersion(startup::operatingSystemVersionString()))
+        return true;
+    Alerts::beep();
+    Alerts::runModal({QStringLiteral("This version of Brevane will only run on Mac OS X Leopard"),
+                      QStringLiteral("Sorry. The application will now quit."), QStringLiteral("Quit")});
+    return false;
+}
+
+void WindowController::awakeFromNib()
+{
+    for (const char* value : {"YES", "NO"})
+        yesnoController.addObject({{QStringLiteral("value"), QString::fromLatin1(value)}});
+    for (const char* value : {"POP3", "IMAP", "AUTO", "POP2", "APOP", "SDPS", "KPOP"})
+        protocolController.addObject({{QStringLiteral("value"), QString::fromLatin1(value)}});
+    m_openDataFileFromFinder = false;
+}
+
+void WindowController::applicationDidFinishLaunching()
+{
+    m_toolbarItemsDict.clear();
+    for (QAction* item : m_ui->toolbar->actions()) {
+        const QString label = item->property("paletteLabel").toString();
+        if (!label.isEmpty())
+            m_toolbarItemsDict.insert(label, item);
+    }
+    m_launched = true;
+    if (QAction* item = m_toolbarItemsDict.value(UserDefaults::value(QStringLiteral("lastTabUsed"))))
+        selectTabViewItem(item);
+
+    if (m_loginUi->administratorField->text().isEmpty())
+        m_loginUi->administratorField->setText(fullUserName());
+    m_loginUi->passwordField->setText(QString());
+    if (m_loginUi->savePasswordInKeychain->isChecked())
+        m_loginUi->passwordField->setText(Keychain::getPasswordForUser(m_loginUi->administratorField->text()));
+    if (!m_loginUi->passwordField->text().isEmpty() && shouldAccessBeGranted() == 0) {
+        doStartUpChecks();
+        return;
+    }
+    showLoginSheet();
+}
+
+void WindowController::showLoginSheet()
+{
+    m_loginUi->passwordField->selectAll();
+    m_loginUi->passwordField->setFocus();
+    m_loginPanel->open();
+}
+
+int WindowController::shouldAccessBeGranted()
+{
+    m_unixTask->setAdminPassword(m_loginUi->passwordField->text(), m_loginUi->administratorField->text());
+    return m_unixTask->checkIfSudoer() ? 0 : 1;
+}
+
+void WindowController::doLogin()
+{
+    setFocus();
+    if (shouldAccessBeGranted() != 0) {
+        Alerts::beep();
+        m_loginUi->passwordInfoField->setText(
+            QStringLiteral("Access failed : Cannot authenticate the Administrator."));
+        m_loginUi->passwordField->selectAll();
+        m_loginUi->passwordField->setFocus();
+        return;
+    }
+    m_loginPanel->accept();
+    const QString administrator = m_loginUi->administratorField->text();
+    if (m_loginUi->savePasswordInKeychain->isChecked())
+        Keychain::storePassword(m_loginUi->passwordField->text(), administrator);
+    else
+        Keychain::deletePasswordForUser(administrator);
+    doStartUpChecks();
+}
+
+void WindowController::doStartUpChecks()
+{
+    doSanityCheck();
+    for (const startup::SystemDaemon& daemon : startup::systemDaemons()) {
+        if (!runShell(daemon.test).isEmpty())
+            runShell(daemon.unload);
+    }
+    for (const QString& user : startup::parseLocalUsers(runShell(startup::localUsersCommand())))
+        m_ui->luser_relay_popup->addItem(user);
+    if (!m_openDataFileFromFinder)
+        reloadData();
+}
+
+void WindowController::doSanityCheck()
+{
+    if (checkIfUnixPathExists(QString::fromLatin1(startup::serverRoot)))
+        return;
+    run({QStringLiteral("/bin/sh"), QStringLiteral("-c"), scriptText(QStringLiteral("install-server.sh")), QString(),
+         QString::fromLatin1(workingFolderName)});
+}
+
+void WindowController::applicationWillTerminate()
+{
+    if (QWidget* page = m_ui->tabView->currentWidget())
+        UserDefaults::setValue(QStringLiteral("lastTabUsed"), page->property("identifier").toString());
+    run(writeSmartHostsArguments(smartHostController.arrangedObjects()));
+}

@@ -1,0 +1,152 @@
+// Window, toolbar and tabs.
+#include "shell/Alerts.h"
+#include "shell/ToolbarRules.h"
+#include "shell/WindowController.h"
+#include "ui_LoginPanel.h"
+#include "ui_MainWindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QListWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using namespace brevane;
+
+void WindowController::connectShellActions()
+{
+    for (QAction* item : m_ui->toolbar->actions()) {
+        const QString label = item->property("paletteLabel").toString();
+        if (toolbar::tabLabels().contains(label))
+            connect(item, &QAction::triggered, this, [this, item] { selectTabViewItem(item); });
+    }
+    connect(m_loginUi->loginButton, &QPushButton::clicked, this, &WindowController::doLogin);
+    connect(m_loginUi->quitButton, &QPushButton::clicked, this, &WindowController::quitApp);
+    connect(m_ui->quitAction, &QAction::triggered, this, &WindowController::quitApp);
+    connect(m_ui->customizeToolbarAction, &QAction::triggered, this, &WindowController::customizeToolbar);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &WindowController::applicationWillTerminate);
+}
+
+void WindowController::selectTabViewItem(QAction* item)
+{
+    const QString label = item->property("paletteLabel").toString();
+    for (int i = 0; i < m_ui->tabView->count(); ++i) {
+        if (m_ui->tabView->widget(i)->property("identifier").toString() == label)
+            m_ui->tabView->setCurrentIndex(i);
+    }
+    if (QAction* registered = m_toolbarItemsDict.value(label))
+        registered->setChecked(true);
+    setFocus();
+}
+
+QStringList WindowController::toolbarSelectableItemIdentifiers() const
+{
+    QStringList identifiers;
+    for (const QString& label : toolbar::tabLabels()) {
+        const QAction* item = m_toolbarItemsDict.value(label);
+        if (!item)
+            break;
+        identifiers.append(item->objectName());
+    }
+    return identifiers;
+}
+
+void WindowController::toolbarWillAddItem(QAction* item)
+{
+    if (!m_launched)
+        return;
+    m_toolbarItemsDict.insert(item->property("paletteLabel").toString(), item);
+    checkStatusLights();
+}
+
+void WindowController::toolbarDidRemoveItem(QAction* item)
+{
+    switch (toolbar::actionForRemovedItem(item->text(), item->property("paletteLabel").toString())) {
+    case toolbar::RemovalAction::StopPostfix:
+        item->setText(QStringLiteral("Stop Postfix"));
+        Postfix(item);
+        break;
+    case toolbar::RemovalAction::StopUW:
+        UW(item);
+        break;
+    case toolbar::RemovalAction::None:
+        break;
+    }
+}
+
+void WindowController::flagsChanged(Qt::KeyboardModifiers modifiers)
+{
+    const bool optionHeld = modifiers.testFlag(Qt::AltModifier);
+    if (QAction* postfix = m_toolbarItemsDict.value(QStringLiteral("Postfix")))
+        postfix->setText(toolbar::labelForOptionKey(postfix->text(), optionHeld));
+    m_ui->fetchmailButton->setText(toolbar::labelForOptionKey(m_ui->fetchmailButton->text(), optionHeld));
+    m_ui->postLogButton->setText(toolbar::labelForOptionKey(m_ui->postLogButton->text(), optionHeld));
+}
+
+void WindowController::quitApp()
+{
+    if (m_loginPanel && m_loginPanel->isVisible())
+        m_loginPanel->hide();
+    // Deferred so a click handler finishes before the event loop ends.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
+bool WindowController::windowShouldClose()
+{
+    Alerts::beginSheet(this,
+                       {QStringLiteral("Alert"), QStringLiteral("Closing the window will quit the application."),
+                        QStringLiteral("Quit"), QStringLiteral("Cancel")},
+                       [this](int returnCode) { lastWindowQuitSheetDidDismiss(returnCode); });
+    return false;
+}
+
+void WindowController::lastWindowQuitSheetDidDismiss(int returnCode)
+{
+    if (returnCode == returncode::defaultButton)
+        quitApp();
+}
+
+void WindowController::customizeToolbar()
+{
+    QDialog dialog(this);
+    dialog.setWindowTitle(tr("Customize Toolbar"));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* list = new QListWidget(&dialog);
+    const QList<QAction*> all = findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly);
+    QList<QAction*> items;
+    for (QAction* item : all) {
+        if (item->property("paletteLabel").toString().isEmpty())
+            continue;
+        items.append(item);
+        auto* row = new QListWidgetItem(item->property("paletteLabel").toString(), list);
+        row->setCheckState(m_ui->toolbar->actions().contains(item) ? Qt::Checked : Qt::Unchecked);
+    }
+    layout->addWidget(list);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    for (int i = 0; i < items.size(); ++i) {
+        QAction* item = items.at(i);
+        const bool wanted = list->item(i)->checkState() == Qt::Checked;
+        const bool shown = m_ui->toolbar->actions().contains(item);
+        if (wanted == shown)
+            continue;
+        if (wanted) {
+            // Put it back before the next item of the original order that is shown.
+            QAction* before = nullptr;
+            for (int j = i + 1; j < items.size() && !before; ++j)
+                if (m_ui->toolbar->actions().contains(items.at(j)))
+                    before = items.at(j);
+            m_ui->toolbar->insertAction(before, item);
+            toolbarWillAddItem(item);
+        } else {
+            m_ui->toolbar->removeAction(item);
+            toolbarDidRemoveItem(item);
+        }
+    }
+}

@@ -1,0 +1,161 @@
+#include "shell/WindowController.h"
+
+#include "privileged/TaskWrapper.h"
+#include "shell/StatusLight.h"
+#include "shell/ToolbarRules.h"
+#include "ui_AgreementPanel.h"
+#include "ui_LoginPanel.h"
+#include "ui_MainWindow.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QFile>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QStyle>
+
+using namespace brevane;
+
+namespace {
+
+QStyle::StandardPixmap iconForPaletteLabel(const QString& label)
+{
+    static const QHash<QString, QStyle::StandardPixmap> icons{
+        {QStringLiteral("Outgoing"), QStyle::SP_ArrowForward},
+        {QStringLiteral("Mail Server"), QStyle::SP_ComputerIcon},
+        {QStringLiteral("Fetchmail"), QStyle::SP_ArrowDown},
+        {QStringLiteral("Mail Log"), QStyle::SP_FileDialogDetailedView},
+        {QStringLiteral("Mail Queue"), QStyle::SP_FileDialogListView},
+        {QStringLiteral("Postfix"), QStyle::SP_MediaPlay},
+    };
+    return icons.value(label, QStyle::SP_DriveNetIcon);
+}
+
+} // namespace
+
+WindowController::WindowController(QWidget* parent)
+    : QMainWindow(parent)
+    , m_ui(std::make_unique<Ui::MainWindow>())
+    , m_loginUi(std::make_unique<Ui::LoginPanel>())
+    , m_agreementUi(std::make_unique<Ui::AgreementPanel>())
+{
+    m_ui->setupUi(this);
+    // The runner exists before launch ends: a document opened at launch
+    // already refreshes the lights through it.
+    m_unixTask = std::make_unique<TaskWrapper>();
+    setUpWindow();
+    setUpTables();
+    connectShellActions();
+    connectServiceActions();
+    connectSmartHostActions();
+    connectFetchmailActions();
+    connectDocumentActions();
+    connectMaintenanceActions();
+    awakeFromNib();
+}
+
+WindowController::~WindowController() = default;
+
+void WindowController::setUpWindow()
+{
+    Q_INIT_RESOURCE(images);
+    const QList<QWidget*> pages{m_ui->outgoingPage, m_ui->mailServerPage, m_ui->fetchmailPage, m_ui->mailLogPage,
+                                m_ui->mailQueuePage};
+    for (int i = 0; i < pages.size(); ++i)
+        pages.at(i)->setProperty("identifier", toolbar::tabLabels().at(i));
+
+    auto* tabGroup = new QActionGroup(this);
+    for (QAction* item : m_ui->toolbar->actions()) {
+        const QString label = item->property("paletteLabel").toString();
+        if (label.isEmpty())
+            continue;
+        item->setIcon(style()->standardIcon(iconForPaletteLabel(label)));
+        if (toolbar::tabLabels().contains(label)) {
+            item->setCheckable(true);
+            tabGroup->addAction(item);
+        }
+    }
+
+    m_loginPanel = new QDialog(this);
+    m_loginUi->setupUi(m_loginPanel);
+    m_loginPanel->setWindowModality(Qt::WindowModal);
+    m_agreementPanel = new QDialog(this);
+    m_agreementUi->setupUi(m_agreementPanel);
+    m_agreementPanel->setWindowModality(Qt::WindowModal);
+    QFile readMe(QStringLiteral(":/text/ReadMe.html"));
+    if (readMe.open(QIODevice::ReadOnly))
+        m_agreementUi->readMeText->setHtml(QString::fromUtf8(readMe.readAll()));
+
+    m_ui->splitView->setHandleWidth(9);
+    m_ui->splitView->setStretchFactor(1, 1);
+    m_ui->progressIndicator->setVisible(false);
+    qApp->installEventFilter(this);
+}
+
+void WindowController::setUpTables()
+{
+    const auto bind = [](QTableView* view, RowTableModel& model, const QStringList& titles) {
+        model.setColumnTitles(titles);
+        view->setModel(&model);
+        view->setSelectionModel(model.selectionModel());
+        view->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+        view->horizontalHeader()->setStretchLastSection(true);
+    };
+    bind(m_ui->fetchmailTable, fetchmailController,
+         {tr("Server"), tr("Via"), tr("Protocol"), tr("Also known as"), tr("Local domains"), tr("Remote user"),
+          tr("Password"), tr("Local user"), tr("Keep"), tr("SSL")});
+    bind(m_ui->smartHostTable, smartHostController,
+         {tr("Location"), tr("Relay host"), tr("User name"), tr("Password"), tr("Authenticate"), tr("TLS")});
+    bind(m_ui->mailqTable, mailqController,
+         {tr("Queue ID"), tr("Size"), tr("Arrival time"), tr("Sender"), tr("Recipient"), tr("Remarks")});
+    mailqController.setEditable(false);
+    m_ui->mailqTable->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_ui->mailqTable->setColumnWidth(2, 150);
+    m_ui->mailqTable->setColumnWidth(3, 180);
+    m_ui->mailqTable->setColumnWidth(4, 180);
+}
+
+QString WindowController::run(const QStringList& arguments)
+{
+    m_unixTask->setArgs(arguments);
+    return m_unixTask->startProcessGetResult();
+}
+
+QString WindowController::runShell(const QString& commandLine)
+{
+    return run({QStringLiteral("/bin/sh"), QStringLiteral("-c"), commandLine});
+}
+
+void WindowController::startProgress()
+{
+    m_ui->progressIndicator->setVisible(true);
+}
+
+void WindowController::stopProgress()
+{
+    m_ui->progressIndicator->setVisible(false);
+}
+
+void WindowController::closeEvent(QCloseEvent* event)
+{
+    if (!windowShouldClose())
+        event->ignore();
+}
+
+bool WindowController::eventFilter(QObject* watched, QEvent* event)
+{
+    const auto type = event->type();
+    // Key events reach a widget of this window only while it is the active one.
+    const auto* target = qobject_cast<QWidget*>(watched);
+    if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && target
+        && (target == this || isAncestorOf(target))) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // The Alt key's own event carries the modifiers of before it.
+        if (key->key() == Qt::Key_Alt && !key->isAutoRepeat())
+            flagsChanged(type == QEvent::KeyPress ? key->modifiers() | Qt::AltModifier
+                                                  : key->modifiers() & ~Qt::AltModifier);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

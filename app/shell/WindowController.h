@@ -1,0 +1,166 @@
+#pragma once
+
+#include "shell/RowTableModel.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+#include <optional>
+
+namespace Ui {
+class MainWindow;
+class LoginPanel;
+class AgreementPanel;
+} // namespace Ui
+
+class QAbstractButton;
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QDialog;
+class QMenu;
+class QToolButton;
+class StatusLight;
+namespace brevane {
+class TaskWrapper;
+}
+
+/// The one controller of the one window: application delegate, toolbar and
+/// split-view delegate and target of every action. Its methods are glue: they
+/// read widgets into plain data, call the rules of their concern and write the
+/// results back. The definitions are split by concern across the subsystem
+/// folders (start-up, window, reload, Postfix, services, relay hosts,
+/// fetchmail, documents, queue, logs).
+class WindowController : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit WindowController(QWidget* parent = nullptr);
+    ~WindowController() override;
+
+    // Start-up, login and shutdown.
+    /// The system-version test; false after the refusal alert was shown.
+    static bool initialize();
+    void awakeFromNib();
+    void applicationDidFinishLaunching();
+    int shouldAccessBeGranted();
+    void doLogin();
+    void doStartUpChecks();
+    void doSanityCheck();
+    void applicationWillTerminate();
+
+    // Window, toolbar and tabs.
+    void selectTabViewItem(QAction* item);
+    QStringList toolbarSelectableItemIdentifiers() const;
+    void toolbarWillAddItem(QAction* item);
+    void toolbarDidRemoveItem(QAction* item);
+    void flagsChanged(Qt::KeyboardModifiers modifiers);
+    void quitApp();
+    bool windowShouldClose();
+    void lastWindowQuitSheetDidDismiss(int returnCode);
+
+    // Reloading the window.
+    void reloadData();
+
+    // Postfix configuration and service control.
+    /// Writes the configuration; false when a value was refused (nothing written).
+    bool postfixConfig();
+    /// The collection steps of postfixConfig: updates the controls it
+    /// normalises and answers the script's vector, or shows why a value was
+    /// refused and answers nothing.
+    std::optional<QStringList> collectPostfixArguments();
+    void loadPostfixSettings();
+    void Postfix(QAction* sender);
+    void UW(QAction* sender);
+    void checkStatusLights();
+    bool checkIfLightIsOn(StatusLight* light, int portNo);
+    static bool checkIfOpenPort(int portNo);
+    void enableSSL(QObject* sender);
+
+    // Relay hosts and test certificates.
+    void menuNeedsUpdate(QMenu* menu);
+    void chooseSmartHost(QAction* sender);
+    void createSSLCerts();
+    void createSSLCertsSheetDidEnd(int returnCode);
+
+    // Fetchmail.
+    void fetchmail();
+    void addFetchmailRecord();
+    bool controlTextShouldEndEditing(QObject* control, const QString& columnIdentifier, const QString& text);
+    void loadFetchmailSettings();
+
+    // Settings documents.
+    void saveDocument();
+    void savePanelDidEnd(const QString& path);
+    void openDocument();
+    void openPanelDidEnd(const QString& path);
+    bool applicationOpenFile(const QString& path);
+    bool openFile(const QString& path);
+
+    // Mail queue.
+    void showMailq();
+    void manageMailq(QObject* sender);
+
+    // Logs, update check and de-installation.
+    void showLog(QObject* sender);
+    static QString doShellCommand(const QString& commandLine);
+    void loadURL(QObject* sender);
+    void checkForUpdates();
+    void showReadMePanel();
+    void closeSheet();
+    void deInstall();
+    void deInstallWarningSheetDidEnd(int returnCode);
+
+    // Outlets, reachable by tests and by every concern.
+    Ui::MainWindow* ui() const { return m_ui.get(); }
+    Ui::LoginPanel* loginUi() const { return m_loginUi.get(); }
+    QDialog* loginPanel() const { return m_loginPanel; }
+    QDialog* agreementPanel() const { return m_agreementPanel; }
+    brevane::TaskWrapper* unixTask() const { return m_unixTask.get(); }
+    const QHash<QString, QAction*>& toolbarItemsDict() const { return m_toolbarItemsDict; }
+    bool openDataFileFromFinder() const { return m_openDataFileFromFinder; }
+    QMenu* smartHostMenu() const { return m_smartHostMenu; }
+
+    brevane::RowTableModel fetchmailController{{"server", "via", "protocol", "aka", "localdomains", "there",
+                                                "password", "here", "keep", "ssl"}};
+    brevane::RowTableModel protocolController{{"value"}};
+    brevane::RowTableModel yesnoController{{"value"}};
+    brevane::RowTableModel smartHostController{{"location", "smartHostName", "uID", "pword", "authenticate",
+                                                "requireSSL"}};
+    brevane::RowTableModel mailqController{{"queueID", "size", "time", "sender", "recipient", "remarks"}};
+
+    /// The one privileged runner as a plain function, for the rules.
+    QString run(const QStringList& arguments);
+    QString runShell(const QString& commandLine);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setUpWindow();
+    void setUpTables();
+    void connectShellActions();
+    void connectServiceActions();
+    void connectSmartHostActions();
+    void connectFetchmailActions();
+    void connectDocumentActions();
+    void connectMaintenanceActions();
+    void showLoginSheet();
+    void startProgress();
+    void stopProgress();
+    void customizeToolbar();
+
+    std::unique_ptr<Ui::MainWindow> m_ui;
+    std::unique_ptr<Ui::LoginPanel> m_loginUi;
+    std::unique_ptr<Ui::AgreementPanel> m_agreementUi;
+    QDialog* m_loginPanel = nullptr;
+    QDialog* m_agreementPanel = nullptr;
+    std::unique_ptr<brevane::TaskWrapper> m_unixTask;
+    QHash<QString, QAction*> m_toolbarItemsDict;
+    bool m_openDataFileFromFinder = false;
+    bool m_launched = false;
+    QMenu* m_smartHostMenu = nullptr;
+};

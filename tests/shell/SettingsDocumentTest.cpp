@@ -1,0 +1,54 @@
+#include "document/SettingsDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <QFile>
+
+using namespace brevane;
+
+TEST(SettingsDocument, HasThe33EntriesInWritingOrder)
+{
+    const auto& entries = document::entries();
+    ASSERT_EQ(entries.size(), 33);
+    EXPECT_EQ(entries.first().key, "myoriginField");
+    EXPECT_EQ(entries.at(14).key, "luser_relay_popup");
+    EXPECT_EQ(entries.at(18).key, "saslAuthMethod");
+    EXPECT_EQ(entries.last().key, "smartHostController");
+}
+
+TEST(SettingsDocument, EmptyDocumentGivesEveryAbsentValue)
+{
+    const auto values = document::decode(document::encode({}));
+    ASSERT_TRUE(values.has_value());
+    EXPECT_EQ(values->size(), 33);
+    EXPECT_EQ(values->value("messagesizeField").toString(), "0");
+    EXPECT_EQ(values->value("pollingIntervalField").toString(), "60");
+    EXPECT_EQ(values->value("timeOutIntervalField").toString(), "45");
+    EXPECT_EQ(values->value("enableSSL").toInt(), 0);
+    EXPECT_TRUE(values->value("luser_relay_popup").isNull());
+    EXPECT_TRUE(values->value("fetchmailController").value<Rows>().isEmpty());
+}
+
+TEST(SettingsDocument, RefusesGarbageAndDamagedTables)
+{
+    QString error;
+    EXPECT_FALSE(document::decode("not a document", &error).has_value());
+    EXPECT_FALSE(error.isEmpty());
+
+    KeyedArchiver archiver;
+    archiver.encodeData("fetchmailController", "\x01\x02");
+    EXPECT_FALSE(document::decode(archiver.finishEncoding(), &error).has_value());
+    EXPECT_TRUE(error.contains("fetchmailController")) << error.toStdString();
+}
+
+TEST(SettingsDocument, ReadOnlyFilesAreNotWritableEvenForRoot)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("doc.brvn");
+    ASSERT_TRUE(document::writeAtomically(path, "x"));
+    EXPECT_TRUE(document::isWritableFile(path));
+    QFile::setPermissions(path, QFileDevice::ReadOwner);
+    EXPECT_FALSE(document::isWritableFile(path));
+    EXPECT_FALSE(document::isWritableFile(dir.filePath("missing")));
+}

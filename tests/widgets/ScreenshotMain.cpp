@@ -1,0 +1,113 @@
+// Renders every tab and sheet of the real window over a fake system into
+// PNG files, so the pictures in docs/ can be made again by anyone.
+#include "FakeSystem.h"
+#include "shell/Controls.h"
+#include "shell/WindowController.h"
+#include "ui_AgreementPanel.h"
+#include "ui_LoginPanel.h"
+#include "ui_MainWindow.h"
+
+#include <QApplication>
+#include <QDir>
+
+namespace {
+
+void fillDemo(WindowController& window)
+{
+    Ui::MainWindow* ui = window.ui();
+    ui->mydomainField->setText("example.com");
+    ui->mydestinationField->setText("mail.example.com, example.net");
+    ui->messagesizeField->setText("10240000");
+    ui->mailboxsizeField->setText("51200000");
+    ui->rblSitesField->setText("zen.spamhaus.org");
+    ui->portNosField->setText("587");
+    ui->relayhostField->setText("[smtp.provider.example]:587");
+    ui->enableSASLClient->setChecked(true);
+    ui->requireSSLClient->setChecked(true);
+    ui->smartHostUserID->setText("joe");
+    ui->smartHostPassword->setText("secret");
+    brevane::controls::selectCellAtRow(ui->mynetworks_style, 1);
+    brevane::controls::selectCellAtRow(ui->saslAuthMethod, 2);
+    ui->sasldb_passwdField->setPlainText("alice:wonderland\nbob:builder");
+    ui->accessField->setPlainText("spammer@example.org REJECT");
+    ui->aliasesField->setPlainText("postmaster: root\nroot: alice");
+    ui->virtualField->setPlainText("info@virtual.example alice");
+    ui->virtualDomainsField->setText("virtual.example");
+    ui->customField->setPlainText("smtpd_banner = $myhostname ESMTP");
+    ui->countryField->setText("SG");
+    ui->provinceField->setText("State");
+    ui->localityField->setText("SG");
+    ui->organisationField->setText("Widgets Inc");
+    ui->organisationalunitField->setText("IT");
+    ui->youremailaddressField->setText("postmaster@example.com");
+    window.smartHostController.setRows(
+        {{{"location", "Office"}, {"smartHostName", "[smtp.office.example]:587"}, {"uID", "joe"}, {"pword", "secret"},
+          {"authenticate", 1}, {"requireSSL", 1}},
+         {{"location", "Home"}, {"smartHostName", "smtp.isp.example"}, {"authenticate", 0}, {"requireSSL", 0}}});
+    window.fetchmailController.setRows(
+        {{{"server", "pop.isp.example"}, {"via", ""}, {"protocol", QVariantMap{{"value", "POP3"}}}, {"aka", ""},
+          {"localdomains", ""}, {"there", "joe.remote"}, {"password", "secret"}, {"here", "alice"},
+          {"keep", QVariantMap{{"value", "NO"}}}, {"ssl", QVariantMap{{"value", "YES"}}}}});
+}
+
+void save(QWidget* widget, const QString& directory, const QString& name)
+{
+    QCoreApplication::processEvents();
+    widget->grab().save(QDir(directory).filePath(name + ".png"));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName("brevane");
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
+    QDir().mkpath(out);
+
+    FakeSystem fake;
+    fake.answer("grep com.dadarozudedarid.postfix", "YES\\n");
+    fake.answer("postqueue -p",
+                "-Queue ID-  --Size-- ----Arrival Time---- -Sender/Recipient-------\\n"
+                "A563C8D         401 Tue Dec  8 00:41:10  alice@example.com\\n"
+                "(Host or domain name not found. Name service error for name=remote-one.example type=MX)\\n"
+                "                                         bob@remote-one.example\\n"
+                "                                         carol@remote-one.example\\n\\n"
+                "CB07F9A!        270 Tue Dec  8 00:42:51  root@example.com\\n"
+                "                                         erin@remote-four.example\\n\\n"
+                "-- 1 Kbytes in 2 Requests.\\n");
+    WindowController window;
+    window.resize(1100, 760);
+    window.show();
+    window.loginUi()->administratorField->setText("admin");
+    window.loginUi()->savePasswordInKeychain->setChecked(false);
+    window.applicationDidFinishLaunching();
+    save(window.loginPanel(), out, "login-sheet");
+    window.loginUi()->passwordField->setText("good");
+    window.doLogin();
+    fillDemo(window);
+
+    const QList<std::pair<QAction*, QString>> tabs{{window.ui()->outgoingItem, "tab-outgoing"},
+                                                   {window.ui()->mailServerItem, "tab-mail-server"},
+                                                   {window.ui()->fetchmailItem, "tab-fetchmail"},
+                                                   {window.ui()->mailLogItem, "tab-mail-log"},
+                                                   {window.ui()->mailQueueItem, "tab-mail-queue"}};
+    window.ui()->logField->setPlainText(
+        "This is the contents of the Mail Log at /var/log/mail.log, latest entries listed first.\n\n"
+        "The current Postfix version is 3.7.11\n\nThe current UW/IMAP version is IMAP4rev1 2006k.394\n\n"
+        "Dec  8 00:41:12 mail postfix/local[812]: 5E2F21: to=<alice@example.com>, status=sent (delivered to mailbox)\n"
+        "Dec  8 00:41:11 mail postfix/smtpd[806]: connect from localhost[127.0.0.1]\n");
+    for (const auto& [item, name] : tabs) {
+        item->trigger();
+        save(&window, out, name);
+    }
+    for (int section = 0; section < window.ui()->mailServerSections->count(); ++section) {
+        window.ui()->outgoingItem->trigger();
+        window.ui()->mailServerItem->trigger();
+        window.ui()->mailServerSections->setCurrentIndex(section);
+        save(&window, out, QString("tab-mail-server-%1").arg(section + 1));
+    }
+    window.showReadMePanel();
+    save(window.agreementPanel(), out, "read-me-panel");
+    return 0;
+}

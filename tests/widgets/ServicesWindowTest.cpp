@@ -1,0 +1,108 @@
+#include "WindowFixture.h"
+#include "shell/StatusLight.h"
+
+using namespace brevane;
+
+TEST_F(WindowTest, RefreshShowsARunningPostfixAndEnablesItsButtons)
+{
+    fake.answer("grep com.dadarozudedarid.postfix", "YES\\n");
+    launchAndLogIn();
+    EXPECT_EQ(ui()->postfixItem->text(), "Restart Postfix");
+    EXPECT_EQ(ui()->postfixItem->toolTip(), "Option-click to Stop Postfix");
+    EXPECT_EQ(ui()->smtp_light->imageName(), "green");
+    EXPECT_TRUE(ui()->fetchmailButton->isEnabled());
+    EXPECT_TRUE(ui()->flushPostfixQueueButton->isEnabled());
+    EXPECT_EQ(ui()->fetchmail_light->imageName(), "red");
+    EXPECT_EQ(ui()->fetchmailButton->text(), "Start Fetchmail");
+}
+
+TEST_F(WindowTest, RefreshWithPostfixDownDisablesFetchmailAndFlush)
+{
+    fake.answer("grep com.dadarozudedarid.fetchmail", "YES\\n");
+    launchAndLogIn();
+    EXPECT_EQ(ui()->postfixItem->text(), "Start Postfix");
+    EXPECT_NE(ui()->postfixItem->toolTip(), "Option-click to Stop Postfix");
+    EXPECT_FALSE(ui()->fetchmailButton->isEnabled());
+    EXPECT_FALSE(ui()->flushPostfixQueueButton->isEnabled());
+    EXPECT_EQ(ui()->smtp_light->imageName(), "red");
+    EXPECT_EQ(ui()->fetchmailButton->text(), "Restart Fetchmail");
+    EXPECT_EQ(ui()->fetchmail_light->imageName(), "green");
+}
+
+TEST_F(WindowTest, MissingCertificatesUntickAndDisableSSL)
+{
+    launchAndLogIn();
+    // This machine has no test certificates in /System/Library/OpenSSL/certs.
+    ui()->enableSSL->setChecked(true);
+    ui()->requireSSL->setChecked(true);
+    window->checkStatusLights();
+    EXPECT_EQ(ui()->ssl_light->imageName(), "red");
+    EXPECT_EQ(ui()->ssl_light_info->text(), "SSL cert not available");
+    EXPECT_FALSE(ui()->enableSSL->isChecked());
+    EXPECT_FALSE(ui()->enableSSL->isEnabled());
+    EXPECT_FALSE(ui()->requireSSL->isChecked());
+    EXPECT_FALSE(ui()->requireSSL->isEnabled());
+}
+
+TEST_F(WindowTest, TurningRelayAuthenticationOffEmptiesTheAccount)
+{
+    launchAndLogIn();
+    ui()->enableSASLClient->setChecked(true);
+    ui()->smartHostUserID->setText("joe");
+    ui()->smartHostPassword->setText("secret");
+    window->enableSSL(ui()->enableSASLClient);
+    EXPECT_EQ(ui()->smartHostUserID->text(), "joe");
+    ui()->enableSASLClient->click();
+    EXPECT_FALSE(ui()->enableSASLClient->isChecked());
+    EXPECT_TRUE(ui()->smartHostUserID->text().isEmpty());
+    EXPECT_TRUE(ui()->smartHostPassword->text().isEmpty());
+}
+
+TEST_F(WindowTest, SSLServicesWaitForACertificateButPlainOnesDoNot)
+{
+    launchAndLogIn();
+    ASSERT_EQ(ui()->ssl_light->imageName(), "red");
+    window->selectTabViewItem(ui()->mailQueueItem);
+    fake.clearCalls();
+    Alerts::resetRecord();
+    window->UW(ui()->imapsItem);
+    EXPECT_TRUE(fake.calls().isEmpty());
+    ASSERT_EQ(Alerts::shown().size(), 1);
+    EXPECT_EQ(Alerts::shown().at(0).title, "SSL Mode requires an SSL cert to be installed.");
+    EXPECT_EQ(Alerts::shown().at(0).message,
+              "Either create a test cert or install a live cert from a Certification Authority.");
+    EXPECT_EQ(ui()->tabView->currentWidget(), ui()->mailServerPage);
+
+    window->UW(ui()->pop3Item);
+    EXPECT_EQ(fake.countCalls("launchctl load -w /Library/LaunchDaemons/com.dadarozudedarid.uw_pop3.plist"), 1);
+    ui()->pop3sItem->setText("Stop POP3s");
+    window->UW(ui()->pop3sItem);
+    EXPECT_EQ(fake.countCalls("launchctl unload -w /Library/LaunchDaemons/com.dadarozudedarid.uw_pop3s.plist"), 1);
+}
+
+TEST_F(WindowTest, StoppingPostfixAlsoStopsAListedFetchmail)
+{
+    fake.answer("grep com.dadarozudedarid.fetchmail", "YES\\n");
+    launchAndLogIn();
+    fake.clearCalls();
+    ui()->postfixItem->setText("Stop Postfix");
+    window->Postfix(ui()->postfixItem);
+    const QStringList calls = fake.calls();
+    ASSERT_GE(calls.size(), 3);
+    EXPECT_TRUE(calls.at(0).endsWith("launchctl unload -w /Library/LaunchDaemons/com.dadarozudedarid.postfix.plist"));
+    EXPECT_TRUE(calls.at(1).contains("grep com.dadarozudedarid.fetchmail"));
+    EXPECT_TRUE(calls.at(2).endsWith("launchctl unload -w /Library/LaunchDaemons/com.dadarozudedarid.fetchmail.plist"));
+    EXPECT_FALSE(ui()->progressIndicator->isVisible());
+}
+
+TEST_F(WindowTest, AnUnknownPostfixLabelRunsNothingButRefreshes)
+{
+    launchAndLogIn();
+    fake.clearCalls();
+    ui()->postfixItem->setText("Whatever");
+    window->Postfix(ui()->postfixItem);
+    EXPECT_EQ(fake.countCalls("launchctl load"), 0);
+    EXPECT_EQ(fake.countCalls("launchctl unload"), 0);
+    EXPECT_EQ(ui()->smtp_light->imageName(), "red");
+    EXPECT_EQ(ui()->postfixItem->text(), "Start Postfix");
+}

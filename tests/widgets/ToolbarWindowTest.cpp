@@ -1,0 +1,139 @@
+#include "WindowFixture.h"
+#include "shell/SplitView.h"
+#include "shell/StatusLight.h"
+
+#include <QApplication>
+#include <QSplitter>
+
+using namespace brevane;
+
+TEST_F(WindowTest, OptionTurnsRestartIntoStopAndBackButNeverStart)
+{
+    fake.answer("grep com.dadarozudedarid.postfix", "YES\\n");
+    fake.answer("grep com.dadarozudedarid.fetchmail", "YES\\n");
+    launchAndLogIn();
+    ASSERT_EQ(ui()->postfixItem->text(), "Restart Postfix");
+    ASSERT_EQ(ui()->fetchmailButton->text(), "Restart Fetchmail");
+
+    window->flagsChanged(Qt::AltModifier);
+    EXPECT_EQ(ui()->postfixItem->text(), "Stop Postfix");
+    EXPECT_EQ(ui()->fetchmailButton->text(), "Stop Fetchmail");
+    EXPECT_EQ(ui()->postLogButton->text(), "Postfix Config");
+    window->flagsChanged(Qt::NoModifier);
+    EXPECT_EQ(ui()->postfixItem->text(), "Restart Postfix");
+    EXPECT_EQ(ui()->fetchmailButton->text(), "Restart Fetchmail");
+    EXPECT_EQ(ui()->postLogButton->text(), "Postfix Log");
+}
+
+TEST_F(WindowTest, OptionLeavesAStoppedPostfixAlone)
+{
+    launchAndLogIn();
+    ASSERT_EQ(ui()->postfixItem->text(), "Start Postfix");
+    window->flagsChanged(Qt::AltModifier);
+    EXPECT_EQ(ui()->postfixItem->text(), "Start Postfix");
+    EXPECT_EQ(ui()->fetchmailButton->text(), "Start Fetchmail");
+}
+
+TEST_F(WindowTest, RealAltKeyEventsReachTheLabels)
+{
+    fake.answer("grep com.dadarozudedarid.postfix", "YES\\n");
+    launchAndLogIn();
+    QApplication::setActiveWindow(window.get());
+    QTest::keyPress(window.get(), Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ui()->postfixItem->text(), "Stop Postfix");
+    QTest::keyRelease(window.get(), Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ui()->postfixItem->text(), "Restart Postfix");
+}
+
+TEST_F(WindowTest, RemovingTheRunningPostfixItemStopsPostfix)
+{
+    fake.answer("grep com.dadarozudedarid.postfix", "YES\\n");
+    launchAndLogIn();
+    fake.clearCalls();
+    ui()->toolbar->removeAction(ui()->postfixItem);
+    window->toolbarDidRemoveItem(ui()->postfixItem);
+    EXPECT_EQ(fake.countCalls("launchctl unload -w /Library/LaunchDaemons/com.dadarozudedarid.postfix.plist"), 1);
+}
+
+TEST_F(WindowTest, RemovingAStoppedServiceItemDoesNothing)
+{
+    launchAndLogIn();
+    fake.clearCalls();
+    ASSERT_EQ(ui()->imapItem->text(), "Start IMAP");
+    window->toolbarDidRemoveItem(ui()->imapItem);
+    window->toolbarDidRemoveItem(ui()->postfixItem);
+    EXPECT_TRUE(fake.calls().isEmpty());
+}
+
+TEST_F(WindowTest, RemovingARunningUWItemStopsItsDaemon)
+{
+    launchAndLogIn();
+    fake.clearCalls();
+    ui()->imapItem->setText("Stop IMAP");
+    window->toolbarDidRemoveItem(ui()->imapItem);
+    EXPECT_EQ(fake.countCalls("launchctl unload -w /Library/LaunchDaemons/com.dadarozudedarid.uw_imap.plist"), 1);
+}
+
+TEST_F(WindowTest, AddingAnItemBackRegistersItAndRefreshesLabels)
+{
+    launchAndLogIn();
+    fake.answer("grep com.dadarozudedarid.postfix", "YES\\n");
+    ui()->toolbar->removeAction(ui()->postfixItem);
+    ui()->postfixItem->setText("stale");
+    ui()->toolbar->addAction(ui()->postfixItem);
+    window->toolbarWillAddItem(ui()->postfixItem);
+    EXPECT_EQ(window->toolbarItemsDict().value("Postfix"), ui()->postfixItem);
+    EXPECT_EQ(ui()->postfixItem->text(), "Restart Postfix");
+}
+
+TEST_F(WindowTest, SelectableItemsAreTheFiveTabItemsInOrder)
+{
+    launchAndLogIn();
+    EXPECT_EQ(window->toolbarSelectableItemIdentifiers(),
+              (QStringList{"outgoingItem", "mailServerItem", "fetchmailItem", "mailLogItem", "mailQueueItem"}));
+}
+
+TEST_F(WindowTest, ClosingTheWindowAsksAndCancelKeepsEverything)
+{
+    launchAndLogIn();
+    Alerts::setNextAnswer(returncode::alternateButton);
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_FALSE(Alerts::shown().isEmpty());
+    const AlertSpec& alert = Alerts::shown().constLast();
+    EXPECT_EQ(alert.title, "Alert");
+    EXPECT_EQ(alert.message, "Closing the window will quit the application.");
+    EXPECT_EQ(alert.defaultButton, "Quit");
+    EXPECT_EQ(alert.alternateButton, "Cancel");
+}
+
+TEST_F(WindowTest, SplitViewGivesEveryHeightChangeToTheBottomPane)
+{
+    SplitView split;
+    split.setOrientation(Qt::Vertical);
+    split.setHandleWidth(9);
+    auto* top = new QWidget;
+    auto* bottom = new QWidget;
+    split.addWidget(top);
+    split.addWidget(bottom);
+    split.resize(600, 400);
+    split.show();
+    QCoreApplication::processEvents();
+    split.setSizes({150, 241});
+    split.resize(600, 500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(top->height(), 92);
+    EXPECT_EQ(bottom->y(), 101);
+    EXPECT_EQ(bottom->height(), 399);
+
+    // A change of width alone leaves the divider where the user put it.
+    split.setSizes({120, 371});
+    split.resize(700, 500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(top->height(), 120);
+
+    EXPECT_EQ(split.constrainedPosition(10), 50);
+    EXPECT_EQ(split.constrainedPosition(450), 500 - 9 - 280);
+}
