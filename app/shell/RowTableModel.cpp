@@ -37,17 +37,37 @@ int RowTableModel::columnCount(const QModelIndex& parent) const
 
 QVariant RowTableModel::data(const QModelIndex& index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    return shownValue(m_rows.at(index.row()).value(m_columnKeys.at(index.column())));
+    const QString& key = m_columnKeys.at(index.column());
+    const QVariant value = shownValue(m_rows.at(index.row()).value(key));
+    if (m_checkBoxKeys.contains(key)) {
+        if (role == Qt::CheckStateRole)
+            return value.toInt() != 0 ? Qt::Checked : Qt::Unchecked;
+        return {};
+    }
+    if (role == Qt::DisplayRole && m_secretKeys.contains(key))
+        return QString(value.toString().size(), QChar(0x2022));
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
+    return value;
 }
 
 bool RowTableModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || role != Qt::EditRole || !m_editable)
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || !m_editable)
         return false;
     Row& row = m_rows[index.row()];
     const QString& key = m_columnKeys.at(index.column());
+    if (m_checkBoxKeys.contains(key)) {
+        if (role != Qt::CheckStateRole)
+            return false;
+        row.insert(key, value.toInt() == Qt::Checked ? 1 : 0);
+        emit dataChanged(index, index, {Qt::CheckStateRole});
+        return true;
+    }
+    if (role != Qt::EditRole)
+        return false;
     // A choice cell keeps referring to an entry: editing replaces the entry.
     if (row.value(key).typeId() == QMetaType::QVariantMap)
         row.insert(key, QVariantMap{{choiceKey, value.toString()}});
@@ -60,9 +80,11 @@ bool RowTableModel::setData(const QModelIndex& index, const QVariant& value, int
 Qt::ItemFlags RowTableModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags result = QAbstractTableModel::flags(index);
-    if (m_editable && index.isValid())
-        result |= Qt::ItemIsEditable;
-    return result;
+    if (!m_editable || !index.isValid())
+        return result;
+    if (m_checkBoxKeys.contains(m_columnKeys.value(index.column())))
+        return result | Qt::ItemIsUserCheckable;
+    return result | Qt::ItemIsEditable;
 }
 
 QVariant RowTableModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -81,6 +103,16 @@ void RowTableModel::setColumnTitles(const QStringList& titles)
 void RowTableModel::setEditable(bool editable)
 {
     m_editable = editable;
+}
+
+void RowTableModel::setCheckBoxKeys(const QStringList& keys)
+{
+    m_checkBoxKeys = keys;
+}
+
+void RowTableModel::setSecretKeys(const QStringList& keys)
+{
+    m_secretKeys = keys;
 }
 
 void RowTableModel::setRows(const Rows& rows)

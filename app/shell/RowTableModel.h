@@ -28,6 +28,10 @@ public:
     const QStringList& columnKeys() const { return m_columnKeys; }
     void setColumnTitles(const QStringList& titles);
     void setEditable(bool editable);
+    /// Columns whose value (0 or 1) shows as a check box.
+    void setCheckBoxKeys(const QStringList& keys);
+    /// Columns shown masked (passwords); editing still shows the text.
+    void setSecretKeys(const QStringList& keys);
 
     /// Rows in their arranged (display) order.
     const Rows& arrangedObjects() const { return m_rows; }
@@ -48,6 +52,8 @@ private:
     QStringList m_columnTitles;
     Rows m_rows;
     bool m_editable = true;
+    QStringList m_checkBoxKeys;
+    QStringList m_secretKeys;
     QItemSelectionModel m_selection;
 };
 

@@ -41,3 +41,17 @@ TEST(RowTableModel, SelectionIsAscendingAndClearedOnBadRow)
     model.setSelectionIndex(7);
     EXPECT_TRUE(model.selectionIndexes().isEmpty());
 }
+
+TEST(RowTableModel, CheckBoxAndSecretColumns)
+{
+    RowTableModel model({"pword", "authenticate"});
+    model.setSecretKeys({"pword"});
+    model.setCheckBoxKeys({"authenticate"});
+    model.addObject({{"pword", "abc"}, {"authenticate", 0}});
+    EXPECT_EQ(model.index(0, 0).data().toString(), QString(3, QChar(0x2022)));
+    EXPECT_EQ(model.index(0, 0).data(Qt::EditRole).toString(), "abc");
+    EXPECT_EQ(model.index(0, 1).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+    ASSERT_TRUE(model.setData(model.index(0, 1), Qt::Checked, Qt::CheckStateRole));
+    // The row keeps the integer state the relay-host choice reads.
+    EXPECT_EQ(model.arrangedObjects().at(0).value("authenticate").toInt(), 1);
+}
