@@ -138,3 +138,20 @@ TEST_F(WindowTest, NeverStoredLastTabShowsOutgoing)
     launchAndLogIn();
     EXPECT_EQ(ui()->tabView->currentWidget(), ui()->outgoingPage);
 }
+
+TEST_F(WindowTest, ADocumentGivenAtLaunchIsWhatTheFormsHoldAfterLogin)
+{
+    QTemporaryFile document;
+    ASSERT_TRUE(document.open());
+    KeyedArchiver archiver;
+    archiver.encodeString("mydomainField", "from-the-document.example");
+    archiver.encodeInteger("mynetworks_style", 1);
+    document.write(archiver.finishEncoding());
+    document.flush();
+    // The installed configuration would say otherwise, were it read.
+    fake.answer("###Start Brevane###", "###Start Brevane###\\nmydomain=installed.example\\n###End Brevane###\\n");
+    ASSERT_TRUE(window->applicationOpenFile(document.fileName()));
+    launchAndLogIn();
+    EXPECT_EQ(ui()->mydomainField->text(), "from-the-document.example");
+    EXPECT_EQ(controls::selectedRow(ui()->mynetworks_style), 1);
+}

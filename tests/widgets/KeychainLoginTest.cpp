@@ -1,0 +1,57 @@
+// Login flows that go through the desktop's keyring; run under a private
+// session bus with an unlocked gnome-keyring (see CMakeLists.txt).
+#include "WindowFixture.h"
+#include "privileged/Keychain.h"
+
+using namespace brevane;
+
+class KeychainLogin : public WindowTest
+{
+protected:
+    void TearDown() override { Keychain::deletePasswordForUser("admin"); }
+
+    void launchWithBoxOn()
+    {
+        window->loginUi()->administratorField->setText("admin");
+        window->loginUi()->savePasswordInKeychain->setChecked(true);
+        window->applicationDidFinishLaunching();
+    }
+};
+
+TEST_F(KeychainLogin, AStoredPasswordThatAuthenticatesSkipsTheSheet)
+{
+    Keychain::storePassword("good", "admin");
+    launchWithBoxOn();
+    EXPECT_FALSE(window->loginPanel()->isVisible());
+    EXPECT_EQ(fake.countCalls("dscl . list ./users uid"), 1);
+}
+
+TEST_F(KeychainLogin, AStalePasswordShowsTheSheetWithItSelected)
+{
+    Keychain::storePassword("old-password", "admin");
+    launchWithBoxOn();
+    EXPECT_TRUE(window->loginPanel()->isVisible());
+    EXPECT_EQ(window->loginUi()->passwordField->text(), "old-password");
+    EXPECT_EQ(window->loginUi()->passwordField->selectedText(), "old-password");
+    EXPECT_TRUE(fake.calls().isEmpty());
+}
+
+TEST_F(KeychainLogin, LoggingInWithTheBoxOnStoresThePassword)
+{
+    window->loginUi()->administratorField->setText("admin");
+    window->loginUi()->savePasswordInKeychain->setChecked(false);
+    window->applicationDidFinishLaunching();
+    window->loginUi()->savePasswordInKeychain->setChecked(true);
+    window->loginUi()->passwordField->setText("good");
+    window->doLogin();
+    EXPECT_EQ(Keychain::getPasswordForUser("admin"), "good");
+}
+
+TEST_F(KeychainLogin, LoggingInWithTheBoxOffDeletesTheStoredPassword)
+{
+    Keychain::storePassword("good", "admin");
+    ASSERT_EQ(Keychain::getPasswordForUser("admin"), "good");
+    launchAndLogIn();
+    EXPECT_FALSE(window->loginPanel()->isVisible());
+    EXPECT_EQ(Keychain::getPasswordForUser("admin"), "");
+}
