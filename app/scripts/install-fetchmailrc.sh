@@ -3,6 +3,9 @@ fetchmailRC=$2
 
 cd "$currentDir"
 
+# The text holds passwords: no copy of it is ever readable by others.
+umask 077
+
 echo "$fetchmailRC" > fetchmailrc
 cp fetchmailrc /usr/local/tarnwick/postfix/LaunchDaemons/.fetchmailrc
 chmod 0600 /usr/local/tarnwick/postfix/LaunchDaemons/.fetchmailrc

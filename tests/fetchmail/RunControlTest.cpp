@@ -228,13 +228,15 @@ TEST(InstallFetchmail, ArgumentsAndScriptLines)
         "\tlaunchctl load -w /Library/LaunchDaemons/com.dadarozudedarid.fetchmail.plist",
         "fi",
     };
-    // The given lines in their order; the one addition creates the log file.
+    // The given lines in their order; the two additions create the log file
+    // and keep every copy of the passwords private.
     QStringList given;
     for (const QString& line : lines)
-        if (!line.startsWith('#') && line != "touch /var/log/fetchmail.log")
+        if (!line.startsWith('#') && line != "touch /var/log/fetchmail.log" && line != "umask 077")
             given.append(line);
     EXPECT_EQ(given, expected);
     EXPECT_LT(lines.indexOf("touch /var/log/fetchmail.log"), lines.indexOf(expected.at(7)));
+    EXPECT_LT(lines.indexOf("umask 077"), lines.indexOf(expected.at(3)));
 }
 
 TEST(InstallFetchmail, StopUnloadsTheJob)
