@@ -1,6 +1,6 @@
 #include "fetchmail/FetchmailAccounts.h"
 
-#include "fetchmail/TrimText.h"
+#include "shell/TextHelpers.h"
 
 namespace brevane {
 

@@ -1,6 +1,6 @@
 #include "fetchmail/PollingIntervals.h"
 
-#include "fetchmail/TrimText.h"
+#include "shell/TextHelpers.h"
 
 #include <algorithm>
 #include <limits>

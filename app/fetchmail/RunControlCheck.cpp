@@ -1,7 +1,7 @@
 #include "fetchmail/RunControlCheck.h"
 
 #include "fetchmail/FetchmailAccounts.h"
-#include "fetchmail/TrimText.h"
+#include "shell/TextHelpers.h"
 
 #include <QRegularExpression>
 #include <QSet>

@@ -2,7 +2,7 @@
 
 #include "fetchmail/FetchmailAccounts.h"
 #include "fetchmail/RunControlCheck.h"
-#include "fetchmail/TrimText.h"
+#include "shell/TextHelpers.h"
 #include "shell/CommandRunner.h"
 #include "shell/ResourcePaths.h"
 #include "shell/TextHelpers.h"

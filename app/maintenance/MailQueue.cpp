@@ -27,18 +27,6 @@ std::optional<MessageHeader> readHeader(const QString& line)
                           fields.at(6)};
 }
 
-QString trimSpacesAndTabs(const QString& text)
-{
-    auto isBlank = [](QChar c) { return c == u' ' || c == u'\t'; };
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && isBlank(text.at(start)))
-        ++start;
-    while (end > start && isBlank(text.at(end - 1)))
-        --end;
-    return text.mid(start, end - start);
-}
-
 Row makeRow(const MessageHeader& header, const QString& recipient, const QString& remarks)
 {
     return Row {{QStringLiteral("queueID"), header.queueID},     {QStringLiteral("size"), header.size},

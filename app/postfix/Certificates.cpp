@@ -1,6 +1,6 @@
 #include "postfix/Certificates.h"
 
-#include "fetchmail/TrimText.h"
+#include "shell/TextHelpers.h"
 #include "shell/ResourcePaths.h"
 
 namespace brevane {

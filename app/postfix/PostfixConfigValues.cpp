@@ -24,13 +24,7 @@ bool isScannerSkipped(QChar c)
 
 QString trimmedText(const QString& text)
 {
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && isBlank(text.at(start)))
-        ++start;
-    while (end > start && isBlank(text.at(end - 1)))
-        --end;
-    return text.mid(start, end - start);
+    return trimCharacters(text, isBlank);
 }
 
 QString multiLineValue(const QString& text)

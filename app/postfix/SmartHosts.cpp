@@ -1,6 +1,6 @@
 #include "postfix/SmartHosts.h"
 
-#include "fetchmail/TrimText.h"
+#include "shell/TextHelpers.h"
 #include "shell/CommandRunner.h"
 #include "shell/TextHelpers.h"
 

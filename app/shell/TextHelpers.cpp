@@ -8,14 +8,7 @@ namespace {
 
 QString trimQuotesAndSpaces(const QString& text)
 {
-    auto isStrippable = [](QChar c) { return c == u'"' || c == u' '; };
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && isStrippable(text.at(start)))
-        ++start;
-    while (end > start && isStrippable(text.at(end - 1)))
-        --end;
-    return text.mid(start, end - start);
+    return trimCharacters(text, [](QChar c) { return c == u'"' || c == u' '; });
 }
 
 constexpr char hexChars[] = "0123456789ABCDEF";
@@ -37,6 +30,22 @@ bool isHexWhiteSpace(char c)
 }
 
 } // namespace
+
+QString trimCharacters(const QString& text, bool (*isTrimmed)(QChar))
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && isTrimmed(text.at(start)))
+        ++start;
+    while (end > start && isTrimmed(text.at(end - 1)))
+        --end;
+    return text.mid(start, end - start);
+}
+
+QString trimSpacesAndTabs(const QString& text)
+{
+    return trimCharacters(text, [](QChar c) { return c == u' ' || c == u'\t'; });
+}
 
 QString subString(const QString& text, const QString& fromToken, const QString& toToken)
 {

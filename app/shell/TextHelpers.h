@@ -13,6 +13,13 @@ namespace brevane {
 /// test that answers `fromToken` itself.
 QString subString(const QString& text, const QString& fromToken, const QString& toToken);
 
+/// The text without the characters `isTrimmed` picks at either end.
+QString trimCharacters(const QString& text, bool (*isTrimmed)(QChar));
+
+/// The window's fields are trimmed of spaces and tabs only (never of line
+/// breaks or other white space) before their values are used.
+QString trimSpacesAndTabs(const QString& text);
+
 /// Every run of two or more spaces becomes one space (tabs untouched).
 QString contractSpaces(const QString& text);
 
