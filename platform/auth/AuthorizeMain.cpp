@@ -55,6 +55,9 @@ Credentials readCredentials()
 /// PAM says the password is right and the rule admits the account.
 bool authenticates(Credentials& credentials, const Rule& rule)
 {
+    // The login sheet offers the full name; PAM and the grant want the account.
+    if (const auto account = resolveAccountName(credentials.user))
+        credentials.user = *account;
     const auto account = lookupAccount(credentials.user);
     const bool passwordOk = pamAuthenticate(pamServiceName, credentials.user, credentials.password,
                                             userNameOf(getuid()));

@@ -100,6 +100,21 @@ std::optional<Account> lookupAccount(const std::string& name)
     return account;
 }
 
+std::optional<std::string> resolveAccountName(const std::string& typed)
+{
+    auto buffer = lookupBuffer();
+    passwd entry {};
+    passwd* found = nullptr;
+    if (getpwnam_r(typed.c_str(), &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+        return std::string(found->pw_name);
+    std::vector<AccountEntry> accounts;
+    setpwent();
+    while (const passwd* next = getpwent())
+        accounts.push_back({next->pw_name, next->pw_gecos ? next->pw_gecos : ""});
+    endpwent();
+    return accountNameFor(typed, accounts);
+}
+
 std::string userNameOf(uid_t uid)
 {
     auto buffer = lookupBuffer();

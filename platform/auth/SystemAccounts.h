@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AccountNames.h"
 #include "Rule.h"
 
 #include <optional>
@@ -12,6 +13,10 @@ inline constexpr char pamServiceName[] = "brevane";
 
 /// The account and the names of all its groups, from the user database.
 std::optional<Account> lookupAccount(const std::string& name);
+
+/// The account name a typed name stands for (accountNameFor over the user
+/// database); the database is walked only when no account has that name.
+std::optional<std::string> resolveAccountName(const std::string& typed);
 
 /// Name of a uid, or its number when it has no entry.
 std::string userNameOf(uid_t uid);

@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "JobStore.h"
+#include "Listeners.h"
 #include "Plist.h"
 #include "Supervisor.h"
 
@@ -31,6 +32,30 @@ std::optional<JobSpec> jobAt(const std::string& path)
     return parsed.job;
 }
 
+// How long a load waits for the job's daemon to open its sockets.
+constexpr int kListenerTimeoutMs = 10'000;
+
+bool isRunning(const std::string& label)
+{
+    const auto record = readRecord(label);
+    return record && record->pid > 0 && lockHolder(label) != 0;
+}
+
+// As launchd holds a job's sockets open from the load on, a client that
+// connects once launchctl has returned must find them listening.
+void waitForSockets(const JobSpec& job)
+{
+    for (const auto& service : job.socketServices) {
+        const auto port = servicePort(service);
+        if (!port) {
+            std::cerr << "launchctl: " << job.label << ": unknown SockServiceName \"" << service << "\"\n";
+            continue;
+        }
+        if (!waitForListener(*port, kListenerTimeoutMs, [&] { return isRunning(job.label); }))
+            std::cerr << "launchctl: " << job.label << ": nothing accepts connections on port " << *port << "\n";
+    }
+}
+
 int loadOne(const std::string& path, bool recordOverride)
 {
     const auto job = jobAt(path);
@@ -44,6 +69,7 @@ int loadOne(const std::string& path, bool recordOverride)
     }
     switch (startJob(*job, path)) {
     case StartResult::Started:
+        waitForSockets(*job);
         return 0;
     case StartResult::AlreadyLoaded:
         std::cerr << "launchctl: " << job->label << ": Already loaded\n";

@@ -276,6 +276,20 @@ bool Reader::parseDocument(Value& root)
     return true;
 }
 
+// A listener is a dictionary, or an array of them (one per address family).
+void collectServiceNames(const Value& listener, std::vector<std::string>& names)
+{
+    if (listener.kind == Value::Kind::Array) {
+        for (const auto& item : listener.items)
+            if (item.kind == Value::Kind::Dict)
+                collectServiceNames(item, names);
+        return;
+    }
+    for (const auto& [key, value] : listener.entries)
+        if (key == "SockServiceName" && value.kind == Value::Kind::String)
+            names.push_back(value.text);
+}
+
 JobParse jobFromDict(const Value& root)
 {
     JobSpec job;
@@ -299,6 +313,9 @@ JobParse jobFromDict(const Value& root)
             if (value.kind != Value::Kind::Boolean)
                 return { std::nullopt, "Disabled is not a boolean" };
             job.disabled = value.boolean;
+        } else if (key == "Sockets" && value.kind == Value::Kind::Dict) {
+            for (const auto& [name, listener] : value.entries)
+                collectServiceNames(listener, job.socketServices);
         }
     }
     if (!haveLabel || !isUsableLabel(job.label))

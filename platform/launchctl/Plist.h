@@ -12,6 +12,9 @@ struct JobSpec {
     std::string label;
     std::vector<std::string> programArguments;
     bool disabled = false;
+    /// The SockServiceName of each listener under `Sockets`: a port number
+    /// or a service name.
+    std::vector<std::string> socketServices;
 };
 
 struct JobParse {
@@ -20,8 +23,9 @@ struct JobParse {
 };
 
 /// Reads the top-level dictionary of an XML property list and takes
-/// `Label`, `ProgramArguments` and `Disabled` from it; other keys are
-/// skipped. Malformed or hostile text gives an error, never a crash.
+/// `Label`, `ProgramArguments`, `Disabled` and the listeners' service
+/// names under `Sockets` from it; other keys, and listeners of another
+/// shape, are skipped. Malformed or hostile text gives an error, never a crash.
 JobParse parseJobPlist(const std::string& text);
 
 /// A label becomes a file name in the job state folder, so it must not be

@@ -25,9 +25,13 @@ expect_job() {
 
 expect_job com.dadarozudedarid.postfix /usr/local/tarnwick/postfix/bin/smtpwarden
 expect_job com.dadarozudedarid.fetchmail /usr/local/tarnwick/postfix/bin/pollwarden
+declare -A ports=([pop3]=110 [pop3s]=995 [imap]=143 [imaps]=993)
 for service in pop3 pop3s imap imaps; do
   conf=/usr/local/tarnwick/etc/dovecot/uw_$service.conf
   expect_job "com.dadarozudedarid.uw_$service" "/usr/sbin/dovecot -F -c $conf"
+  # launchctl load waits until the job's socket listens, as launchd's would.
+  port=$(sed -n '/<key>SockServiceName<\/key>/{n;s/.*<string>\(.*\)<\/string>.*/\1/p;}' "$jobs/com.dadarozudedarid.uw_$service.plist")
+  [[ $port == "${ports[$service]}" ]] || complain "uw_$service: SockServiceName '$port', expected ${ports[$service]}"
   [[ -f $server$conf ]] || complain "uw_$service: $conf not in the server tree"
 done
 count=$(find "$jobs" -name '*.plist' | wc -l)

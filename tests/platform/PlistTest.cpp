@@ -34,6 +34,30 @@ TEST(PlistTest, ReadsLabelArgumentsAndDisabledAmongOtherKeys)
     EXPECT_TRUE(parsed.job->disabled);
 }
 
+TEST(PlistTest, ReadsTheServiceNamesOfTheSocketListeners)
+{
+    const auto parsed = parseJobPlist(plist("<key>Label</key><string>com.dadarozudedarid.uw_pop3s</string>"
+                                            "<key>ProgramArguments</key><array><string>/usr/sbin/dovecot</string></array>"
+                                            "<key>Sockets</key><dict>"
+                                            "  <key>Listeners</key><dict><key>SockServiceName</key><string>995</string>"
+                                            "    <key>SockFamily</key><string>IPv4</string></dict>"
+                                            "  <key>Both</key><array>"
+                                            "    <dict><key>SockServiceName</key><string>pop3</string></dict>"
+                                            "    <string>not a listener</string>"
+                                            "    <dict><key>SockServiceName</key><integer>7</integer></dict>"
+                                            "  </array>"
+                                            "  <key>Odd</key><string>skipped</string>"
+                                            "</dict>"));
+    ASSERT_TRUE(parsed.job) << parsed.error;
+    EXPECT_EQ(parsed.job->socketServices, (std::vector<std::string> { "995", "pop3" }));
+
+    const auto plain = parseJobPlist(plist("<key>Label</key><string>a</string>"
+                                           "<key>ProgramArguments</key><array><string>/bin/true</string></array>"
+                                           "<key>Sockets</key><string>not a dictionary</string>"));
+    ASSERT_TRUE(plain.job) << plain.error;
+    EXPECT_TRUE(plain.job->socketServices.empty());
+}
+
 TEST(PlistTest, DecodesCharacterReferencesAndKeepsSpacesInStrings)
 {
     const auto parsed = parseJobPlist(plist("<key>Label</key><string>a&amp;b</string>"

@@ -1,6 +1,7 @@
 // The authorization layer's logic without root: rules, grant records,
 // process start times, credentials and the on-disk store in a temp dir.
 
+#include "auth/AccountNames.h"
 #include "auth/AuthStore.h"
 #include "auth/Credentials.h"
 #include "auth/GrantRecord.h"
@@ -167,6 +168,37 @@ TEST(Credentials, SplitAtTheFirstZeroByte)
     EXPECT_FALSE(parseCredentials("\0pw"s));
     EXPECT_FALSE(parseCredentials("alice\0pw\0more"s));
     EXPECT_FALSE(parseCredentials("alice\0"s + std::string(maxCredentialsLength, 'x')));
+}
+
+TEST(AccountNames, TheFullNameTheSheetOffersFindsTheAccount)
+{
+    const std::vector<AccountEntry> accounts{
+        {"root", "root"},
+        {"admin1", "First Administrator,,,"},
+        {"alice", "Alice"},
+        {"postfix", ""},
+    };
+    EXPECT_EQ(fullNameOf(accounts[1]), "First Administrator");
+    EXPECT_EQ(accountNameFor("admin1", accounts), "admin1");
+    EXPECT_EQ(accountNameFor("First Administrator", accounts), "admin1");
+    EXPECT_EQ(accountNameFor("first administrator", accounts), std::nullopt);
+    EXPECT_EQ(accountNameFor("First Administrator,,,", accounts), std::nullopt);
+    EXPECT_EQ(accountNameFor("nobody here", accounts), std::nullopt);
+    // An empty full name is no name at all.
+    EXPECT_EQ(accountNameFor("", accounts), std::nullopt);
+}
+
+TEST(AccountNames, AnAccountNameWinsAndAnAmbiguousFullNameMatchesNothing)
+{
+    const std::vector<AccountEntry> accounts{
+        {"alice", "Bob"},
+        {"bob", "Robert"},
+        {"bob2", "Robert,room 2"},
+    };
+    // "bob" is an account, whoever else calls themselves that.
+    EXPECT_EQ(accountNameFor("bob", accounts), "bob");
+    EXPECT_EQ(accountNameFor("Bob", accounts), "alice");
+    EXPECT_EQ(accountNameFor("Robert", accounts), std::nullopt);
 }
 
 TEST_F(TempStore, DefinesARightOnlyWhenMissing)
