@@ -28,21 +28,21 @@ std::optional<int> takeAnswer()
     return record().answers.takeFirst();
 }
 
-QMessageBox* makeBox(QWidget* parent, const AlertSpec& spec, QHash<QAbstractButton*, int>& codes)
+QMessageBox* makeBox(QWidget* parent, const AlertSpec& alert, QHash<QAbstractButton*, int>& codes)
 {
     auto* box = new QMessageBox(parent);
     box->setIcon(QMessageBox::Warning);
-    box->setText(spec.title);
-    box->setInformativeText(spec.message);
-    box->setWindowTitle(spec.title);
+    box->setText(alert.title);
+    box->setInformativeText(alert.message);
+    box->setWindowTitle(alert.title);
     auto add = [&](const QString& title, QMessageBox::ButtonRole role, int code) {
         if (title.isEmpty())
             return;
         codes.insert(box->addButton(title, role), code);
     };
-    add(spec.defaultButton, QMessageBox::AcceptRole, brevane::returncode::defaultButton);
-    add(spec.alternateButton, QMessageBox::RejectRole, brevane::returncode::alternateButton);
-    add(spec.otherButton, QMessageBox::DestructiveRole, brevane::returncode::otherButton);
+    add(alert.defaultButton, QMessageBox::AcceptRole, brevane::returncode::defaultButton);
+    add(alert.alternateButton, QMessageBox::RejectRole, brevane::returncode::alternateButton);
+    add(alert.otherButton, QMessageBox::DestructiveRole, brevane::returncode::otherButton);
     for (auto it = codes.cbegin(); it != codes.cend(); ++it)
         if (it.value() == brevane::returncode::defaultButton)
             box->setDefaultButton(qobject_cast<QPushButton*>(it.key()));
@@ -51,16 +51,16 @@ QMessageBox* makeBox(QWidget* parent, const AlertSpec& spec, QHash<QAbstractButt
 
 } // namespace
 
-void Alerts::beginSheet(QWidget* window, const AlertSpec& spec, std::function<void(int)> done)
+void Alerts::beginSheet(QWidget* window, const AlertSpec& alert, std::function<void(int)> done)
 {
-    record().shown.append(spec);
+    record().shown.append(alert);
     if (const auto answer = takeAnswer()) {
         if (done)
             done(*answer);
         return;
     }
     auto codes = std::make_shared<QHash<QAbstractButton*, int>>();
-    QMessageBox* box = makeBox(window, spec, *codes);
+    QMessageBox* box = makeBox(window, alert, *codes);
     box->setWindowModality(Qt::WindowModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(box, &QMessageBox::buttonClicked, box, [codes, done](QAbstractButton* button) {
@@ -70,13 +70,13 @@ void Alerts::beginSheet(QWidget* window, const AlertSpec& spec, std::function<vo
     box->open();
 }
 
-int Alerts::runModal(const AlertSpec& spec)
+int Alerts::runModal(const AlertSpec& alert)
 {
-    record().shown.append(spec);
+    record().shown.append(alert);
     if (const auto answer = takeAnswer())
         return *answer;
     QHash<QAbstractButton*, int> codes;
-    std::unique_ptr<QMessageBox> box(makeBox(nullptr, spec, codes));
+    std::unique_ptr<QMessageBox> box(makeBox(nullptr, alert, codes));
     box->exec();
     return codes.value(box->clickedButton(), brevane::returncode::defaultButton);
 }

@@ -30,9 +30,9 @@ class Alerts
 {
 public:
     /// Window-modal alert; `done` receives the return code once dismissed.
-    static void beginSheet(QWidget* window, const AlertSpec& spec, std::function<void(int)> done = {});
+    static void beginSheet(QWidget* window, const AlertSpec& alert, std::function<void(int)> done = {});
     /// Application-modal alert; answers the return code.
-    static int runModal(const AlertSpec& spec);
+    static int runModal(const AlertSpec& alert);
     static void beep();
 
     /// Save and open panels; an empty path means the user cancelled.
