@@ -10,6 +10,7 @@
 
 #include "SystemProbes.h"
 #include "shell/Alerts.h"
+#include "shell/Controls.h"
 #include "shell/StatusLight.h"
 #include "shell/WindowController.h"
 #include "ui_LoginPanel.h"
@@ -156,6 +157,9 @@ TEST_F(FirstHour, Step02_StartPostfixAnswersOnPort25)
     ui()->enableSASLClient->setChecked(true);
     ui()->smartHostUserID->setText(QStringLiteral("first.hour"));
     ui()->smartHostPassword->setText(QStringLiteral("relay-secret"));
+    // Mail clients log in to send, from the SMTP user list.
+    brevane::controls::selectCellAtRow(ui()->saslAuthMethod, 2);
+    ui()->sasldb_passwdField->setPlainText(QStringLiteral("roamer:roaming-pw"));
     ASSERT_EQ(ui()->postfixItem->text(), "Start Postfix");
     window->Postfix(ui()->postfixItem);
 
@@ -176,6 +180,9 @@ TEST_F(FirstHour, Step02_StartPostfixAnswersOnPort25)
     EXPECT_EQ(ui()->relayhostField->text(), "[relay.unreachable.invalid]:587");
     EXPECT_EQ(ui()->smartHostUserID->text(), "first.hour");
     EXPECT_TRUE(ui()->fetchmailButton->isEnabled());
+    EXPECT_EQ(ui()->sasldb_passwdField->toPlainText(), "roamer:roaming-pw");
+    EXPECT_TRUE(smtpLoginAccepted(QStringLiteral("roamer@") + Setting::domain(), QStringLiteral("roaming-pw")));
+    EXPECT_FALSE(smtpLoginAccepted(QStringLiteral("roamer@") + Setting::domain(), QStringLiteral("wrong-pw")));
 }
 
 TEST_F(FirstHour, Step03_MailForALocalUserLandsInHerMailbox)

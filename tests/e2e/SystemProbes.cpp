@@ -155,6 +155,16 @@ bool sendMail(const QString& from, const QStringList& recipients, const QString&
     return result.exitCode == 0;
 }
 
+bool smtpLoginAccepted(const QString& user, const QString& password)
+{
+    const ProgramResult result = runProgram(
+        QStringLiteral("swaks"),
+        {QStringLiteral("--server"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QStringLiteral("25"),
+         QStringLiteral("--quit-after"), QStringLiteral("AUTH"), QStringLiteral("--auth"), QStringLiteral("PLAIN"),
+         QStringLiteral("--auth-user"), user, QStringLiteral("--auth-password"), password});
+    return result.exitCode == 0 && result.output.contains(QStringLiteral("\n<-  235 "));
+}
+
 QString rootProbe(const QStringList& arguments)
 {
     return runProgram(QStringLiteral("sudo"), QStringList{QStringLiteral("-n"), probeScript()} + arguments).output;

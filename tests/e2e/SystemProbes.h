@@ -57,6 +57,8 @@ int processCount(const QString& name);
 
 /// Sends one message through 127.0.0.1:25 with swaks; true when accepted.
 bool sendMail(const QString& from, const QStringList& recipients, const QString& subject);
+/// Whether smtpd on 127.0.0.1:25 accepts this login with AUTH PLAIN.
+bool smtpLoginAccepted(const QString& user, const QString& password);
 
 /// Root-only looks through the sandbox's probe script.
 QString mailbox(const QString& user);
