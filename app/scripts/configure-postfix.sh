@@ -116,7 +116,9 @@ if test -n "$sasldb_passwd"; then
   echo "smtpd_sasl_auth_enable=yes" >> main.cf.temp
   echo "smtpd_recipient_restrictions=permit_sasl_authenticated, permit_mynetworks, reject_unauth_destination, check_recipient_access hash:$config_dir/access" >> main.cf.temp
   echo 'smtpd_sasl_local_domain=$mydomain' >> main.cf.temp
-  echo $sasldb_passwd | tr \\r \\n > $config_dir/sasldb_passwd
+  # Password lists are born private (umask 077 in a subshell of their own):
+  # never readable by others, not even for the moment before the chmod.
+  (umask 077; echo $sasldb_passwd | tr \\r \\n > $config_dir/sasldb_passwd)
   chmod 600 $config_dir/sasldb_passwd
 fi
 
@@ -170,7 +172,7 @@ if test -n "$sasl_passwd"; then
   echo "smtp_sasl_auth_enable=yes" >> main.cf.temp
   echo "smtp_sasl_password_maps=hash:$config_dir/sasl_passwd" >> main.cf.temp
   echo "smtp_sasl_security_options=" >> main.cf.temp
-  echo $sasl_passwd | tr \\r \\n > $config_dir/sasl_passwd
+  (umask 077; echo $sasl_passwd | tr \\r \\n > $config_dir/sasl_passwd)
   chmod 640 $config_dir/sasl_passwd
   /usr/sbin/postmap -c $config_dir $config_dir/sasl_passwd
 fi

@@ -457,3 +457,34 @@ TEST_F(PostfixConfigSystem, BackslashesReachTheFilesAsTyped)
     EXPECT_TRUE(readFile(configDir + "/main.cf").contains("\n# C:\\temp\\new \\c cut\n###End Custom Config###\n"));
     EXPECT_EQ(readFile(configDir + "/access"), "-n OK\n");
 }
+
+// The password lists are never readable by others, not even in the moment
+// between writing them and setting their modes: a chmod stand-in first on
+// PATH records each file's mode as it finds it.
+TEST_F(PostfixConfigSystem, PasswordListsAreBornPrivate)
+{
+    for (const char* name : {"/sasl_passwd", "/sasl_passwd.db", "/sasldb_passwd"})
+        QFile::remove(configDir + name);
+    const QString stubs = m_resources.path() + "/stubs";
+    const QString log = m_resources.path() + "/modes-before-chmod";
+    QDir().mkpath(stubs);
+    QFile stub(stubs + "/chmod");
+    ASSERT_TRUE(stub.open(QIODevice::WriteOnly));
+    stub.write("#!/bin/sh\nfor last; do :; done\nstat -c '%n %a' \"$last\" >> " + log.toUtf8() + "\nexec /bin/chmod \"$@\"\n");
+    stub.close();
+    stub.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(stubs) + ':' + path);
+    const mode_t mask = ::umask(022);
+    configure(fullForm());
+    ::umask(mask);
+    qputenv("PATH", path);
+
+    const QString modes = readFile(log);
+    EXPECT_TRUE(modes.contains(configDir + "/sasldb_passwd 600\n")) << modes.toStdString();
+    EXPECT_TRUE(modes.contains(configDir + "/sasl_passwd 600\n")) << modes.toStdString();
+    EXPECT_EQ(modeOf(configDir + "/sasl_passwd"), 0640);
+    EXPECT_EQ(modeOf(configDir + "/sasl_passwd.db"), 0640);
+    EXPECT_EQ(modeOf(configDir + "/sasldb_passwd"), 0600);
+}
