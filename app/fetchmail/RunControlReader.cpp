@@ -13,6 +13,28 @@ QString commaList(const QString& words)
     return contractSpaces(words).split(u' ').join(QLatin1String(", "));
 }
 
+// Whether `word` stands on its own in the line, outside double quotes and
+// ignoring case. A mere " keep" or " ssl" would also be found in an aka name
+// such as "ssl.example.com" or in a quoted password, and turn the option on.
+bool hasBareWord(const QString& line, QLatin1String word)
+{
+    bool quoted = false;
+    QString current;
+    for (const QChar c : line + u' ') {
+        if (c == u'"')
+            quoted = !quoted;
+        else if (quoted)
+            continue;
+        else if (!c.isSpace())
+            current += c;
+        else if (current.compare(word, Qt::CaseInsensitive) == 0)
+            return true;
+        else
+            current.clear();
+    }
+    return false;
+}
+
 Row protocolEntry(const QString& word)
 {
     for (const Row& entry : protocolChoices())
@@ -34,7 +56,6 @@ std::optional<Row> parsePollLine(const QString& line)
     QString aka = commaList(subString(line, QStringLiteral(" aka "), QStringLiteral(" localdomains ")));
     if (aka.isEmpty())
         aka = commaList(subString(line, QStringLiteral(" aka "), QStringLiteral(" user ")));
-    const auto present = [&line](const QString& token) { return !subString(line, token, QStringLiteral("$")).isEmpty(); };
     return Row{
         {QStringLiteral("server"), server},
         {QStringLiteral("via"), subString(line, QStringLiteral(" via "), QStringLiteral(" "))},
@@ -45,8 +66,8 @@ std::optional<Row> parsePollLine(const QString& line)
         {QStringLiteral("there"), subString(line, QStringLiteral(" user "), QStringLiteral(" "))},
         {QStringLiteral("password"), subString(line, QStringLiteral(" password "), QStringLiteral(" "))},
         {QStringLiteral("here"), subString(line, QStringLiteral(" is "), QStringLiteral(" "))},
-        {QStringLiteral("keep"), yesNoEntry(present(QStringLiteral(" keep")))},
-        {QStringLiteral("ssl"), yesNoEntry(present(QStringLiteral(" ssl")))},
+        {QStringLiteral("keep"), yesNoEntry(hasBareWord(line, QLatin1String("keep")))},
+        {QStringLiteral("ssl"), yesNoEntry(hasBareWord(line, QLatin1String("ssl")))},
     };
 }
 

@@ -139,6 +139,32 @@ TEST(RunControlReader, EmptyAkaWithLocalDomainsReadsBackEmpty)
     EXPECT_EQ(back.at(0).value("localdomains").toString(), "one.example, two.example");
 }
 
+TEST(RunControlReader, KeepAndSslAreWordsOfTheirOwn)
+{
+    Row row = fetchmailRow("h.example", "IMAP", "NO", "NO");
+    row.insert("aka", "ssl.example.com,keep.example.com");
+    row.insert("localdomains", "sslmail.example");
+    row.insert("password", "keep ssl");
+    const Rows off = parseFetchmailRunControl(written({row}));
+    ASSERT_EQ(off.size(), 1);
+    EXPECT_EQ(off.at(0).value("keep").toMap(), yesNoChoices().at(1));
+    EXPECT_EQ(off.at(0).value("ssl").toMap(), yesNoChoices().at(1));
+
+    row.insert("keep", "YES");
+    row.insert("ssl", "YES");
+    const Rows on = parseFetchmailRunControl(written({row}));
+    ASSERT_EQ(on.size(), 1);
+    EXPECT_EQ(on.at(0).value("keep").toMap(), yesNoChoices().at(0));
+    EXPECT_EQ(on.at(0).value("ssl").toMap(), yesNoChoices().at(0));
+
+    // A hand-edited file may spell them in capitals.
+    const Rows upper = parseFetchmailRunControl(
+        "poll \"h.example\"  protocol IMAP timeout 4     user \"u\" password \"p\" is \"l\" here KEEP SSL\n");
+    ASSERT_EQ(upper.size(), 1);
+    EXPECT_EQ(upper.at(0).value("keep").toMap(), yesNoChoices().at(0));
+    EXPECT_EQ(upper.at(0).value("ssl").toMap(), yesNoChoices().at(0));
+}
+
 TEST(RunControlReader, UnknownProtocolReadsAsPop3)
 {
     const Rows back = parseFetchmailRunControl(
