@@ -433,6 +433,37 @@ TEST_F(FirstHour, Step11_StoppingPostfixStopsFetchmailToo)
     EXPECT_FALSE(ui()->fetchmailButton->isEnabled());
 }
 
+TEST_F(FirstHour, Step11b_RemovingRunningItemsFromTheToolbarStopsTheirServices)
+{
+    window->Postfix(ui()->postfixItem);
+    ASSERT_TRUE(waitForPort(25, true, 15'000)) << launchctlList().toStdString();
+    ASSERT_EQ(ui()->imapItem->text(), "Start IMAP");
+    window->UW(ui()->imapItem);
+    ASSERT_TRUE(waitForPort(143, true, 10'000)) << launchctlList().toStdString();
+    EXPECT_TRUE(greeting(143).startsWith(QStringLiteral("* OK"))) << greeting(143).toStdString();
+    EXPECT_EQ(ui()->imapItem->text(), "Stop IMAP");
+    EXPECT_EQ(ui()->imap_light->imageName(), "green");
+
+    for (QAction* item : {ui()->imapItem, ui()->postfixItem}) {
+        ui()->toolbar->removeAction(item);
+        window->toolbarDidRemoveItem(item);
+    }
+    EXPECT_TRUE(waitForPort(143, false, 10'000));
+    EXPECT_TRUE(waitForPort(25, false, 15'000));
+    EXPECT_EQ(jobCount(label("uw_imap")), 0);
+    EXPECT_EQ(jobCount(label("postfix")), 0);
+
+    // Put back, the items show what is running again: nothing.
+    for (QAction* item : {ui()->postfixItem, ui()->imapItem}) {
+        ui()->toolbar->addAction(item);
+        window->toolbarWillAddItem(item);
+    }
+    EXPECT_EQ(ui()->postfixItem->text(), "Start Postfix");
+    EXPECT_EQ(ui()->imapItem->text(), "Start IMAP");
+    EXPECT_EQ(ui()->smtp_light->imageName(), "red");
+    EXPECT_EQ(ui()->imap_light->imageName(), "red");
+}
+
 TEST_F(FirstHour, Step12_TheUpdateCheckAsksTheMakersSite)
 {
     const QString root = Setting::workDirectory() + QStringLiteral("/site");
