@@ -1,9 +1,27 @@
 #include "maintenance/UpdateCheck.h"
 
+#include <algorithm>
+
 namespace brevane {
 
-UpdateAlert updateAlertFor(const QString& queryResult, const QString& ownVersion)
+bool looksLikeVersion(const QString& queryResult)
 {
+    if (queryResult.isEmpty() || queryResult.size() > 64)
+        return false;
+    return std::all_of(queryResult.cbegin(), queryResult.cend(), [](QChar c) {
+        return c.isPrint() && !c.isSpace() && c != u'<' && c != u'>';
+    });
+}
+
+UpdateAlert updateAlertFor(const QString& queryResult, const QString& ownVersion, const QString& site)
+{
+    if (!looksLikeVersion(queryResult)) {
+        return {UpdateAlert::Kind::CheckFailed, QStringLiteral("The update check failed."),
+                QStringLiteral("Brevane could not read the latest version number from %1.\n"
+                               "Check the network connection and try again later.\n")
+                    .arg(site),
+                {QStringLiteral("OK")}};
+    }
     if (queryResult == ownVersion) {
         return {UpdateAlert::Kind::NoNewerVersion, QStringLiteral("There are no newer versions available."),
                 QStringLiteral("You are running the latest version of Brevane for Leopard.\n"),

@@ -9,7 +9,7 @@ namespace brevane {
 /// the first the default; on an available update the first ("OK") opens
 /// the product download page (pageForTag(80)) and "Cancel" does nothing.
 struct UpdateAlert {
-    enum class Kind { NoNewerVersion, UpdateAvailable };
+    enum class Kind { NoNewerVersion, UpdateAvailable, CheckFailed };
     Kind kind;
     QString title;
     QString message;
@@ -18,8 +18,14 @@ struct UpdateAlert {
 
 /// Compares the version query's result (the runner's text, last character
 /// already dropped) with the application's own version, character for
-/// character. Any difference counts as a newer version, an empty result
-/// (a failed query) included: versions have no order here.
-UpdateAlert updateAlertFor(const QString& queryResult, const QString& ownVersion);
+/// character. Any other version counts as a newer one: versions have no
+/// order here. A result that is no version at all (nothing, when the site
+/// cannot be reached; a page of text or markup) is a failed check, said as
+/// such, naming `site`, rather than offered as an update.
+UpdateAlert updateAlertFor(const QString& queryResult, const QString& ownVersion, const QString& site);
+
+/// Whether a query result can be a version: 1 to 64 printable characters,
+/// no blanks, no markup.
+bool looksLikeVersion(const QString& queryResult);
 
 } // namespace brevane

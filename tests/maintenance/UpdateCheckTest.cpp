@@ -9,7 +9,7 @@ using namespace brevane;
 
 TEST(UpdateCheck, SameVersionMeansNoNewerVersion)
 {
-    const UpdateAlert alert = updateAlertFor("1.0.0", "1.0.0");
+    const UpdateAlert alert = updateAlertFor("1.0.0", "1.0.0", "https://site.test");
     EXPECT_EQ(alert.kind, UpdateAlert::Kind::NoNewerVersion);
     EXPECT_EQ(alert.title, "There are no newer versions available.");
     EXPECT_EQ(alert.message, "You are running the latest version of Brevane for Leopard.\n");
@@ -19,7 +19,7 @@ TEST(UpdateCheck, SameVersionMeansNoNewerVersion)
 TEST(UpdateCheck, AnyOtherReplyOffersTheDownload)
 {
     for (const char* reply : {"1.0.1", "0.9", "1.0.0B"}) {
-        const UpdateAlert alert = updateAlertFor(reply, "1.0.0b");
+        const UpdateAlert alert = updateAlertFor(reply, "1.0.0b", "https://site.test");
         EXPECT_EQ(alert.kind, UpdateAlert::Kind::UpdateAvailable) << reply;
         EXPECT_EQ(alert.title, "An update for Brevane is available.");
         EXPECT_EQ(alert.message, QStringLiteral("\nThere is a newer version available (version %1).\n"
@@ -29,11 +29,19 @@ TEST(UpdateCheck, AnyOtherReplyOffersTheDownload)
     }
 }
 
-TEST(UpdateCheck, FailedQueryStillShowsTheUpdateAlertWithAnEmptyVersion)
+// An unreachable site gives nothing, a broken one a page: neither is news of
+// an update.
+TEST(UpdateCheck, AReplyThatIsNoVersionIsAFailedCheck)
 {
-    const UpdateAlert alert = updateAlertFor("", "1.0.0");
-    EXPECT_EQ(alert.kind, UpdateAlert::Kind::UpdateAvailable);
-    EXPECT_TRUE(alert.message.contains("(version )"));
+    for (const char* reply : {"", "<html><body>Not Found</body></html>", "1.0 beta", "1.0\n2.0",
+                              "0123456789012345678901234567890123456789012345678901234567890123456789"}) {
+        const UpdateAlert alert = updateAlertFor(reply, "1.0.0", "https://site.test");
+        EXPECT_EQ(alert.kind, UpdateAlert::Kind::CheckFailed) << reply;
+        EXPECT_EQ(alert.title, "The update check failed.");
+        EXPECT_EQ(alert.message, "Brevane could not read the latest version number from https://site.test.\n"
+                                 "Check the network connection and try again later.\n");
+        EXPECT_EQ(alert.buttons, QStringList {"OK"});
+    }
 }
 
 class MakerSiteTest : public testing::Test

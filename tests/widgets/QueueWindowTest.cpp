@@ -1,5 +1,9 @@
 #include "WindowFixture.h"
 
+#include "maintenance/MakerSite.h"
+
+#include <QDesktopServices>
+
 using namespace brevane;
 
 namespace {
@@ -12,6 +16,26 @@ const char listing[] = "-Queue ID-  --Size-- ----Arrival Time---- -Sender/Recipi
                        "                                         erin@remote-four.example\\n"
                        "\\n"
                        "-- 1 Kbytes in 2 Requests.\\n";
+
+// Stands in for the browser: records the pages the window asks to open.
+class OpenedPages : public QObject {
+    Q_OBJECT
+public:
+    OpenedPages()
+    {
+        for (const char* scheme : {"http", "https"})
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), this, "open");
+    }
+    ~OpenedPages() override
+    {
+        for (const char* scheme : {"http", "https"})
+            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+    }
+    QList<QUrl> pages;
+
+public slots:
+    void open(const QUrl& page) { pages.append(page); }
+};
 
 } // namespace
 
@@ -108,3 +132,32 @@ TEST_F(WindowTest, UpdateCheckWithTheSameVersionSaysSo)
     window->checkForUpdates();
     EXPECT_EQ(Alerts::shown().constLast().title, "There are no newer versions available.");
 }
+
+TEST_F(WindowTest, ANewerVersionOpensTheDownloadPageOnlyOnOk)
+{
+    fake.answer("/usr/bin/curl -s", "9.9.9\\n");
+    launchAndLogIn();
+    OpenedPages browser;
+
+    Alerts::setNextAnswer(returncode::alternateButton); // "Cancel"
+    window->checkForUpdates();
+    EXPECT_EQ(Alerts::shown().constLast().title, "An update for Brevane is available.");
+    EXPECT_TRUE(browser.pages.isEmpty());
+
+    Alerts::setNextAnswer(returncode::defaultButton); // "OK"
+    window->checkForUpdates();
+    EXPECT_EQ(browser.pages, QList<QUrl>{pageForTag(80)});
+}
+
+TEST_F(WindowTest, AnUnreachableSiteIsAFailedCheckThatOpensNothing)
+{
+    fake.answer("/usr/bin/curl -s", "");
+    launchAndLogIn();
+    OpenedPages browser;
+    Alerts::setNextAnswer(returncode::defaultButton);
+    window->checkForUpdates();
+    EXPECT_EQ(Alerts::shown().constLast().title, "The update check failed.");
+    EXPECT_TRUE(browser.pages.isEmpty());
+}
+
+#include "QueueWindowTest.moc"
