@@ -145,17 +145,15 @@ TEST(RunControlReader, KeepAndSslAreWordsOfTheirOwn)
     row.insert("aka", "ssl.example.com,keep.example.com");
     row.insert("localdomains", "sslmail.example");
     row.insert("password", "keep ssl");
-    const Rows off = parseFetchmailRunControl(written({row}));
-    ASSERT_EQ(off.size(), 1);
-    EXPECT_EQ(off.at(0).value("keep").toMap(), yesNoChoices().at(1));
-    EXPECT_EQ(off.at(0).value("ssl").toMap(), yesNoChoices().at(1));
-
-    row.insert("keep", "YES");
-    row.insert("ssl", "YES");
-    const Rows on = parseFetchmailRunControl(written({row}));
-    ASSERT_EQ(on.size(), 1);
-    EXPECT_EQ(on.at(0).value("keep").toMap(), yesNoChoices().at(0));
-    EXPECT_EQ(on.at(0).value("ssl").toMap(), yesNoChoices().at(0));
+    for (const char* flag : {"NO", "YES"}) {
+        row.insert("keep", choiceEntry(flag));
+        row.insert("ssl", choiceEntry(flag));
+        const Rows back = parseFetchmailRunControl(written({row}));
+        ASSERT_EQ(back.size(), 1);
+        const QVariantMap expected = yesNoChoices().at(QString(flag) == "YES" ? 0 : 1);
+        EXPECT_EQ(back.at(0).value("keep").toMap(), expected) << flag;
+        EXPECT_EQ(back.at(0).value("ssl").toMap(), expected) << flag;
+    }
 
     // A hand-edited file may spell them in capitals.
     const Rows upper = parseFetchmailRunControl(
