@@ -3,6 +3,8 @@
 #include "fetchmail/FetchmailAccounts.h"
 #include "shell/TextHelpers.h"
 
+#include <algorithm>
+
 namespace brevane {
 
 namespace {
@@ -13,26 +15,62 @@ QString commaList(const QString& words)
     return contractSpaces(words).split(u' ').join(QLatin1String(", "));
 }
 
-// Whether `word` stands on its own in the line, outside double quotes and
-// ignoring case. A mere " keep" or " ssl" would also be found in an aka name
-// such as "ssl.example.com" or in a quoted password, and turn the option on.
-bool hasBareWord(const QString& line, QLatin1String word)
-{
+// A poll line as fetchmail reads it: words apart at blanks, and a double-quoted
+// string one word whatever blanks it holds.
+struct Word {
+    QString text;
     bool quoted = false;
-    QString current;
-    for (const QChar c : line + u' ') {
-        if (c == u'"')
-            quoted = !quoted;
-        else if (quoted)
-            continue;
-        else if (!c.isSpace())
-            current += c;
-        else if (current.compare(word, Qt::CaseInsensitive) == 0)
-            return true;
-        else
-            current.clear();
+};
+
+QList<Word> splitWords(const QString& line)
+{
+    QList<Word> words;
+    Word current;
+    bool inQuotes = false;
+    const auto flush = [&] {
+        if (current.quoted || !current.text.isEmpty())
+            words.append(current);
+        current = Word{};
+    };
+    for (const QChar c : line) {
+        if (c == u'"') {
+            if (!inQuotes)
+                flush();
+            current.quoted = true;
+            inQuotes = !inQuotes;
+            if (!inQuotes)
+                flush();
+        } else if (inQuotes || !c.isSpace()) {
+            current.text += c;
+        } else {
+            flush();
+        }
     }
-    return false;
+    flush();
+    return words;
+}
+
+bool isKeyword(const Word& word, QLatin1String keyword)
+{
+    return !word.quoted && word.text.compare(keyword, Qt::CaseInsensitive) == 0;
+}
+
+// The word after the first `keyword` outside quotes, its quotes taken off: a
+// password or user name with blanks comes back whole, so the next write does
+// not cut it short.
+QString valueAfter(const QList<Word>& words, QLatin1String keyword)
+{
+    for (qsizetype i = 0; i + 1 < words.size(); ++i)
+        if (isKeyword(words.at(i), keyword))
+            return words.at(i + 1).text;
+    return {};
+}
+
+// Whether `keyword` stands on its own outside quotes: a mere " keep" or " ssl"
+// is also found in an aka name such as "ssl.example.com" or in a password.
+bool hasKeyword(const QList<Word>& words, QLatin1String keyword)
+{
+    return std::any_of(words.cbegin(), words.cend(), [keyword](const Word& word) { return isKeyword(word, keyword); });
 }
 
 Row protocolEntry(const QString& word)
@@ -50,7 +88,8 @@ Row yesNoEntry(bool yes)
 
 std::optional<Row> parsePollLine(const QString& line)
 {
-    const QString server = subString(line, QStringLiteral("poll "), QStringLiteral(" "));
+    const QList<Word> words = splitWords(line);
+    const QString server = valueAfter(words, QLatin1String("poll"));
     if (server.isEmpty())
         return std::nullopt;
     QString aka = commaList(subString(line, QStringLiteral(" aka "), QStringLiteral(" localdomains ")));
@@ -58,16 +97,16 @@ std::optional<Row> parsePollLine(const QString& line)
         aka = commaList(subString(line, QStringLiteral(" aka "), QStringLiteral(" user ")));
     return Row{
         {QStringLiteral("server"), server},
-        {QStringLiteral("via"), subString(line, QStringLiteral(" via "), QStringLiteral(" "))},
-        {QStringLiteral("protocol"), protocolEntry(subString(line, QStringLiteral(" protocol "), QStringLiteral(" ")))},
+        {QStringLiteral("via"), valueAfter(words, QLatin1String("via"))},
+        {QStringLiteral("protocol"), protocolEntry(valueAfter(words, QLatin1String("protocol")))},
         {QStringLiteral("aka"), aka},
         {QStringLiteral("localdomains"),
          commaList(subString(line, QStringLiteral(" localdomains "), QStringLiteral(" user ")))},
-        {QStringLiteral("there"), subString(line, QStringLiteral(" user "), QStringLiteral(" "))},
-        {QStringLiteral("password"), subString(line, QStringLiteral(" password "), QStringLiteral(" "))},
-        {QStringLiteral("here"), subString(line, QStringLiteral(" is "), QStringLiteral(" "))},
-        {QStringLiteral("keep"), yesNoEntry(hasBareWord(line, QLatin1String("keep")))},
-        {QStringLiteral("ssl"), yesNoEntry(hasBareWord(line, QLatin1String("ssl")))},
+        {QStringLiteral("there"), valueAfter(words, QLatin1String("user"))},
+        {QStringLiteral("password"), valueAfter(words, QLatin1String("password"))},
+        {QStringLiteral("here"), valueAfter(words, QLatin1String("is"))},
+        {QStringLiteral("keep"), yesNoEntry(hasKeyword(words, QLatin1String("keep")))},
+        {QStringLiteral("ssl"), yesNoEntry(hasKeyword(words, QLatin1String("ssl")))},
     };
 }
 

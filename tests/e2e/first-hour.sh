@@ -16,9 +16,9 @@ repo=$(cd "$here/../.." && pwd)
 domain=mail.brevane.test
 admin_password='First hour 1'
 user_password='Alice-pw-2'
-# fetchmail's run-control file cuts a password at its first space when the
-# window reads it back (a documented limit), so the remote one has none.
-remote_password='Remote-pw-3'
+# Blanks inside: the window reads the run-control file back after each apply
+# and writes the next one from what it read.
+remote_password='Remote pw 3'
 
 bash "$repo/tools/install-app.sh" "$build" /opt/brevane >/dev/null
 

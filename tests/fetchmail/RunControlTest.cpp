@@ -163,6 +163,19 @@ TEST(RunControlReader, KeepAndSslAreWordsOfTheirOwn)
     EXPECT_EQ(upper.at(0).value("ssl").toMap(), yesNoChoices().at(0));
 }
 
+// The table is read back after every write and written again on the next
+// apply: a quoted value must come back whole, blanks and all.
+TEST(RunControlReader, QuotedValuesComeBackWithTheirBlanks)
+{
+    Row row = fetchmailRow("h.example", "POP3", "YES", "NO", " local user ");
+    row.insert("there", "remote user is here");
+    row.insert("password", " pass word  keep ");
+    const Rows back = parseFetchmailRunControl(written({row}));
+    ASSERT_EQ(back.size(), 1);
+    EXPECT_EQ(back.at(0), row);
+    EXPECT_EQ(written(back), written({row}));
+}
+
 TEST(RunControlReader, UnknownProtocolReadsAsPop3)
 {
     const Rows back = parseFetchmailRunControl(
