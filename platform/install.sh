@@ -5,7 +5,8 @@
 # build tree itself); the parts that set up the helper act on it.
 # launchctl (also as /bin/launchctl), dscl and gnutar in /usr/local/bin, BSD
 # `tail -r` in front of GNU tail, SystemVersion.plist, the Mac folders the
-# scripts write to, the accounts admin, wheel and _postfix; then every
+# scripts write to, the accounts admin, wheel and _postfix, Debian's own mail
+# services out of the way; then every
 # platform/*/install-part.sh. Safe to run again. Whatever it creates is noted
 # in the record below so that uninstall.sh removes exactly that.
 set -euo pipefail
@@ -99,10 +100,30 @@ install_accounts() {
   fi
 }
 
+# Brevane's jobs run Postfix, Dovecot and fetchmail themselves, as the Mac's
+# start-up checks take the system's own jobs out of the way. Debian's services
+# would hold the same ports and the same Postfix queue (a job's "postfix
+# start" would then find Debian's master running and change nothing), so they
+# are stopped and disabled while the layer is installed, and given back by
+# uninstall.sh. Only where systemd runs: the sandbox has none.
+take_over_services() {
+  [[ -d /run/systemd/system ]] || return 0
+  local service
+  for service in postfix.service dovecot.service fetchmail.service; do
+    systemctl cat "$service" >/dev/null 2>&1 || continue
+    if systemctl is-enabled --quiet "$service" || systemctl is-active --quiet "$service"; then
+      systemctl disable --now --quiet "$service"
+      remember "service $service"
+      echo "install.sh: Debian's $service is stopped and disabled; Brevane runs it from now on"
+    fi
+  done
+}
+
 install_tools
 install_tail
 install_system_files
 install_accounts
+take_over_services
 
 for part in "$here"/*/install-part.sh; do
   [[ -f $part ]] && bash "$part" "$app"

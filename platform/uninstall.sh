@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Removes what install.sh added, as root: first every
-# platform/*/uninstall-part.sh, then the jobs still loaded, the tools, the
-# tail divert, and the files, folders (when empty) and accounts that the
-# install record names. Goes on past a step that fails.
+# platform/*/uninstall-part.sh, then the jobs still loaded; Debian's mail
+# services it disabled come back; then the tools, the tail divert, and the
+# files, folders (when empty) and accounts that the install record names.
+# Goes on past a step that fails.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -22,6 +23,11 @@ if [[ -x /usr/local/bin/launchctl ]]; then
   done
 fi
 rm -rf /var/run/launchd-jobs /var/db/launchd.overrides /var/log/launchd
+
+# Debian's mail services, as they were before the install.
+grep '^service ' "$record" | cut -d' ' -f2 | while read -r service; do
+  systemctl enable --now --quiet "$service" || echo "uninstall.sh: could not start $service again" >&2
+done
 
 if noted "divert /usr/bin/tail"; then
   grep -q tail.distrib /usr/bin/tail 2>/dev/null && rm -f /usr/bin/tail

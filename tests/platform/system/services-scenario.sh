@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Debian's own mail services and the platform layer, as root in the sandbox:
+#   services-scenario.sh BUILD_DIR SOURCE_DIR
+# The sandbox has no systemd, so a stand-in systemctl records what it is asked
+# and answers as a machine where postfix is enabled, dovecot runs without
+# being enabled, and fetchmail has no unit.
+set -uo pipefail
+build=$1 source=$2
+. "$(dirname "$0")/lib.sh"
+
+stubs=$(mktemp -d)
+calls=$stubs/calls
+cat >"$stubs/systemctl" <<STUB
+#!/bin/sh
+echo "\$*" >>"$calls"
+case "\$*" in
+  "cat postfix.service"|"cat dovecot.service") exit 0 ;;
+  "is-enabled --quiet postfix.service") exit 0 ;;
+  "is-active --quiet dovecot.service") exit 0 ;;
+  disable*|enable*) exit 0 ;;
+esac
+exit 1
+STUB
+chmod 0755 "$stubs/systemctl"
+export PATH=$stubs:/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
+record=/var/lib/brevane-platform/installed
+
+check "install.sh without systemd succeeds" bash "$source/platform/install.sh" "$build"
+check "without systemd no service is touched" test ! -e "$calls"
+check "uninstall.sh succeeds" bash "$source/platform/uninstall.sh"
+
+mkdir -p /run/systemd/system
+check "install.sh with systemd succeeds" bash "$source/platform/install.sh" "$build"
+changes=$(grep -E '^(disable|enable)' "$calls")
+same "postfix and dovecot stopped and disabled, fetchmail (no unit) left alone" \
+  "disable --now --quiet postfix.service
+disable --now --quiet dovecot.service" "$changes"
+same "both noted" "service postfix.service
+service dovecot.service" "$(grep '^service ' "$record")"
+check "a second install succeeds" bash "$source/platform/install.sh" "$build"
+: >"$calls"
+check "uninstall.sh succeeds" bash "$source/platform/uninstall.sh"
+same "uninstall gives both back" "enable --now --quiet postfix.service
+enable --now --quiet dovecot.service" "$(cat "$calls")"
+finish
