@@ -6,7 +6,7 @@
 # launchctl (also as /bin/launchctl), dscl and gnutar in /usr/local/bin, BSD
 # `tail -r` in front of GNU tail, SystemVersion.plist, the Mac folders the
 # scripts write to, the accounts admin, wheel and _postfix, Debian's own mail
-# services out of the way; then every
+# services out of the way, the unit that loads enabled jobs at boot; then every
 # platform/*/install-part.sh. Safe to run again. Whatever it creates is noted
 # in the record below so that uninstall.sh removes exactly that.
 set -euo pipefail
@@ -119,11 +119,26 @@ take_over_services() {
   done
 }
 
+# launchd loads the jobs the administrator left enabled at every boot; here
+# a systemd unit does, through brevane-launchd (enabled where systemd runs).
+install_boot_jobs() {
+  make_folder /usr/local/libexec
+  install -m 0755 "$here/launchctl/brevane-launchd" /usr/local/libexec/brevane-launchd
+  install -m 0644 "$here/launchctl/brevane-launchd.service" /etc/systemd/system/brevane-launchd.service
+  remember "file /usr/local/libexec/brevane-launchd"
+  remember "file /etc/systemd/system/brevane-launchd.service"
+  [[ -d /run/systemd/system ]] || return 0
+  systemctl daemon-reload
+  systemctl enable --quiet brevane-launchd.service
+  remember "boot unit brevane-launchd.service"
+}
+
 install_tools
 install_tail
 install_system_files
 install_accounts
 take_over_services
+install_boot_jobs
 
 for part in "$here"/*/install-part.sh; do
   [[ -f $part ]] && bash "$part" "$app"

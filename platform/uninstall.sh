@@ -24,6 +24,9 @@ if [[ -x /usr/local/bin/launchctl ]]; then
 fi
 rm -rf /var/run/launchd-jobs /var/db/launchd.overrides /var/log/launchd
 
+if noted "boot unit brevane-launchd.service"; then
+  systemctl disable --now --quiet brevane-launchd.service
+fi
 # Debian's mail services, as they were before the install.
 grep '^service ' "$record" | cut -d' ' -f2 | while read -r service; do
   systemctl enable --now --quiet "$service" || echo "uninstall.sh: could not start $service again" >&2
@@ -37,6 +40,7 @@ if noted "link /bin/launchctl" && [[ $(readlink /bin/launchctl) == /usr/local/bi
   rm -f /bin/launchctl
 fi
 grep '^file ' "$record" | cut -d' ' -f2- | while read -r file; do rm -f "$file"; done
+[[ -d /run/systemd/system ]] && systemctl daemon-reload
 
 if noted "user _postfix"; then
   userdel _postfix 2>/dev/null || userdel --force _postfix

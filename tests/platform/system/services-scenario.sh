@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Debian's own mail services and the platform layer, as root in the sandbox:
+# Debian's own mail services, the boot unit and the platform layer, as root in
+# the sandbox:
 #   services-scenario.sh BUILD_DIR SOURCE_DIR
 # The sandbox has no systemd, so a stand-in systemctl records what it is asked
 # and answers as a machine where postfix is enabled, dovecot runs without
@@ -17,7 +18,7 @@ case "\$*" in
   "cat postfix.service"|"cat dovecot.service") exit 0 ;;
   "is-enabled --quiet postfix.service") exit 0 ;;
   "is-active --quiet dovecot.service") exit 0 ;;
-  disable*|enable*) exit 0 ;;
+  disable*|enable*|daemon-reload) exit 0 ;;
 esac
 exit 1
 STUB
@@ -32,14 +33,16 @@ check "uninstall.sh succeeds" bash "$source/platform/uninstall.sh"
 mkdir -p /run/systemd/system
 check "install.sh with systemd succeeds" bash "$source/platform/install.sh" "$build"
 changes=$(grep -E '^(disable|enable)' "$calls")
-same "postfix and dovecot stopped and disabled, fetchmail (no unit) left alone" \
+same "postfix and dovecot stopped and disabled, fetchmail (no unit) left alone, the boot unit enabled" \
   "disable --now --quiet postfix.service
-disable --now --quiet dovecot.service" "$changes"
+disable --now --quiet dovecot.service
+enable --quiet brevane-launchd.service" "$changes"
 same "both noted" "service postfix.service
 service dovecot.service" "$(grep '^service ' "$record")"
 check "a second install succeeds" bash "$source/platform/install.sh" "$build"
 : >"$calls"
 check "uninstall.sh succeeds" bash "$source/platform/uninstall.sh"
-same "uninstall gives both back" "enable --now --quiet postfix.service
-enable --now --quiet dovecot.service" "$(cat "$calls")"
+same "uninstall disables the boot unit and gives both services back" "disable --now --quiet brevane-launchd.service
+enable --now --quiet postfix.service
+enable --now --quiet dovecot.service" "$(grep -E '^(disable|enable)' "$calls")"
 finish
