@@ -124,7 +124,7 @@ take_over_services() {
 install_boot_jobs() {
   make_folder /usr/local/libexec
   install -m 0755 "$here/launchctl/brevane-launchd" /usr/local/libexec/brevane-launchd
-  install -m 0644 "$here/launchctl/brevane-launchd.service" /etc/systemd/system/brevane-launchd.service
+  install -D -m 0644 "$here/launchctl/brevane-launchd.service" /etc/systemd/system/brevane-launchd.service
   remember "file /usr/local/libexec/brevane-launchd"
   remember "file /etc/systemd/system/brevane-launchd.service"
   [[ -d /run/systemd/system ]] || return 0
