@@ -17,11 +17,7 @@ for part in "$here"/*/uninstall-part.sh; do
 done
 
 # A job left running could not be stopped once launchctl is gone.
-if [[ -x /usr/local/bin/launchctl ]]; then
-  /usr/local/bin/launchctl list | awk 'NR > 1 { print $3 }' | while read -r label; do
-    /usr/local/bin/launchctl remove "$label"
-  done
-fi
+[[ -x /usr/local/libexec/brevane-launchd ]] && /usr/local/libexec/brevane-launchd stop
 rm -rf /var/run/launchd-jobs /var/db/launchd.overrides /var/log/launchd
 
 if noted "boot unit brevane-launchd.service"; then

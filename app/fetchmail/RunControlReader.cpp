@@ -34,12 +34,10 @@ QList<Word> splitWords(const QString& line)
     };
     for (const QChar c : line) {
         if (c == u'"') {
-            if (!inQuotes)
-                flush();
-            current.quoted = true;
+            // Ends the bare word before an opening quote, or the quoted one.
+            flush();
             inQuotes = !inQuotes;
-            if (!inQuotes)
-                flush();
+            current.quoted = inQuotes;
         } else if (inQuotes || !c.isSpace()) {
             current.text += c;
         } else {

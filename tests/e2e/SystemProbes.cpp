@@ -142,14 +142,23 @@ int processCount(const QString& name)
     return result.output.split(u'\n', Qt::SkipEmptyParts).size();
 }
 
+namespace {
+
+// swaks against the local smtpd on port 25.
+ProgramResult swaks(const QStringList& arguments)
+{
+    return runProgram(QStringLiteral("swaks"), QStringList{QStringLiteral("--server"), QStringLiteral("127.0.0.1"),
+                                                           QStringLiteral("--port"), QStringLiteral("25")}
+                                                   + arguments);
+}
+
+} // namespace
+
 bool sendMail(const QString& from, const QStringList& recipients, const QString& subject)
 {
-    const ProgramResult result = runProgram(
-        QStringLiteral("swaks"),
-        {QStringLiteral("--server"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QStringLiteral("25"),
-         QStringLiteral("--from"), from, QStringLiteral("--to"), recipients.join(u','), QStringLiteral("--header"),
-         QStringLiteral("Subject: ") + subject, QStringLiteral("--body"),
-         QStringLiteral("Sent during the first hour.")});
+    const ProgramResult result = swaks({QStringLiteral("--from"), from, QStringLiteral("--to"), recipients.join(u','),
+                                        QStringLiteral("--header"), QStringLiteral("Subject: ") + subject,
+                                        QStringLiteral("--body"), QStringLiteral("Sent during the first hour.")});
     if (result.exitCode != 0)
         qWarning("swaks: %s", qPrintable(result.output));
     return result.exitCode == 0;
@@ -157,11 +166,9 @@ bool sendMail(const QString& from, const QStringList& recipients, const QString&
 
 bool smtpLoginAccepted(const QString& user, const QString& password)
 {
-    const ProgramResult result = runProgram(
-        QStringLiteral("swaks"),
-        {QStringLiteral("--server"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QStringLiteral("25"),
-         QStringLiteral("--quit-after"), QStringLiteral("AUTH"), QStringLiteral("--auth"), QStringLiteral("PLAIN"),
-         QStringLiteral("--auth-user"), user, QStringLiteral("--auth-password"), password});
+    const ProgramResult result = swaks({QStringLiteral("--quit-after"), QStringLiteral("AUTH"), QStringLiteral("--auth"),
+                                        QStringLiteral("PLAIN"), QStringLiteral("--auth-user"), user,
+                                        QStringLiteral("--auth-password"), password});
     return result.exitCode == 0 && result.output.contains(QStringLiteral("\n<-  235 "));
 }
 
