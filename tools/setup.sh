@@ -28,7 +28,7 @@ case $mode in
       echo "setup.sh: no DISPLAY; starting under Xvfb instead (see --xvfb)"
       mode=--xvfb
     fi
-    BREVANE_SANDBOX_BIND=$bind exec "$here/tests/system/sandbox.sh" \
+    BREVANE_BUILD_DIR=$build BREVANE_SANDBOX_BIND=$bind exec "$here/tests/system/sandbox.sh" \
       bash "$here/tools/demo-session.sh" "$build" "$mode"
     ;;
   --for-real)
