@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake clang libclang-rt-14-dev
+  build-essential cmake ccache clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev qtkeychain-qt6-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev libpam0g-dev
   postfix fetchmail dovecot-core dovecot-pop3d dovecot-imapd sasl2-bin

@@ -6,7 +6,11 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BREVANE_BUILD_DIR:-$here/build}
 
 bash "$here/tools/install-deps.sh"
-cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# ccache keeps rebuilds of a second clone short; paths below the clone count
+# relative to it, so clones in other folders share the cache.
+export CCACHE_BASEDIR=$here
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
 cmake --build "$build" -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure -j2 --timeout 600
