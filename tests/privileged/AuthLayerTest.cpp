@@ -7,6 +7,7 @@
 #include "auth/GrantRecord.h"
 #include "auth/ProcessInfo.h"
 #include "auth/Rule.h"
+#include "auth/TrustedPath.h"
 
 #include <gtest/gtest.h>
 
@@ -266,4 +267,19 @@ TEST_F(TempStore, RefusesALinkInPlaceOfAGrant)
     form.fill(0x33);
     ASSERT_EQ(symlink(target.c_str(), (root() + "/grants/" + formName(form)).c_str()), 0);
     EXPECT_EQ(store.readGrant(form), std::nullopt);
+}
+
+TEST(TrustedPath, OnlyRootMayChangeATrustedFile)
+{
+    const struct {
+        uid_t owner;
+        mode_t mode;
+        bool trusted;
+    } cases[] = {{0, 0755, true}, {0, 04755, true}, {0, 0775, false}, {0, 0757, false}, {0, 01777, false},
+                 {1000, 0755, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(isRootOnly(c.owner, c.mode), c.trusted) << c.owner << " " << std::oct << c.mode;
+    EXPECT_TRUE(isRootTrustedPath("/usr/bin"));
+    EXPECT_FALSE(isRootTrustedPath("/tmp")); // anyone may create names there
+    EXPECT_FALSE(isRootTrustedPath("/no/such/path"));
 }
