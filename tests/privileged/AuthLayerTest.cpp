@@ -2,6 +2,7 @@
 // process start times, credentials and the on-disk store in a temp dir.
 
 #include "auth/AccountNames.h"
+#include "auth/Attempts.h"
 #include "auth/AuthStore.h"
 #include "auth/Credentials.h"
 #include "auth/GrantRecord.h"
@@ -282,4 +283,39 @@ TEST(TrustedPath, OnlyRootMayChangeATrustedFile)
     EXPECT_TRUE(isRootTrustedPath("/usr/bin"));
     EXPECT_FALSE(isRootTrustedPath("/tmp")); // anyone may create names there
     EXPECT_FALSE(isRootTrustedPath("/no/such/path"));
+}
+
+TEST(Attempts, TheWaitDoublesFromOneSecondUpToTheCap)
+{
+    const unsigned expected[] = {0, 1, 2, 4, 8, 16, 30, 30};
+    for (unsigned failures = 0; failures < std::size(expected); ++failures)
+        EXPECT_EQ(backoffSeconds(failures), expected[failures]) << failures;
+    EXPECT_EQ(backoffSeconds(4000000000u), maxBackoffSeconds);
+}
+
+TEST(Attempts, StateRoundTripsAndDamageIsRefused)
+{
+    const AttemptState state{3, 1700000000};
+    const auto back = parseAttempts(formatAttempts(state));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->failures, 3u);
+    EXPECT_EQ(back->notBefore, 1700000000);
+    for (const char* damaged : {"", "failures x\nnot-before 1\n", "failures 1\nnot-before 1\nextra"})
+        EXPECT_EQ(parseAttempts(damaged), std::nullopt) << damaged;
+}
+
+TEST_F(TempStore, ACheckCountsAsRefusedUntilItSucceeds)
+{
+    const std::string file = AuthStore(root()).attemptsFile(geteuid());
+    ASSERT_FALSE(file.empty());
+    {
+        AttemptGate gate(file);
+        ASSERT_TRUE(gate.locked() && gate.waitTurn());
+    } // the caller died before an answer: still one refusal
+    {
+        AttemptGate gate(file);
+        EXPECT_EQ(gate.failures(), 1u);
+        gate.succeeded();
+    }
+    EXPECT_EQ(AttemptGate(file).failures(), 0u);
 }
