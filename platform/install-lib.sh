@@ -22,16 +22,20 @@ root_only_chain() {
   done
 }
 
+# set_aside TARGET COMMAND...: COMMAND (mv or cp -a) takes TARGET to the
+# saved tree, for uninstall.sh to put back.
+set_aside() {
+  mkdir -p "$saved${1%/*}"
+  "${@:2}" -- "$1" "$saved$1"
+  remember "saved $1"
+}
+
 # place_file SOURCE TARGET MODE: installs SOURCE as root's TARGET. What stood
 # at TARGET before and is not ours moves aside, for uninstall.sh to restore.
 place_file() {
   local source=$1 target=$2 mode=$3
   if ! noted "file $target"; then
-    if [[ -e $target || -L $target ]]; then
-      mkdir -p "$saved${target%/*}"
-      mv -- "$target" "$saved$target"
-      remember "saved $target"
-    fi
+    [[ -e $target || -L $target ]] && set_aside "$target" mv
     remember "file $target"
   fi
   install -D -o root -g root -m "$mode" "$source" "$target"

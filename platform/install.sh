@@ -80,9 +80,7 @@ keep_pam_services() {
   for service in /etc/pam.d/pop /etc/pam.d/imap; do
     noted "pam $service" && continue
     if [[ -e $service || -L $service ]] && [[ $(readlink -- "$service") != "$pam_config" ]]; then
-      mkdir -p "$saved${service%/*}"
-      cp -a -- "$service" "$saved$service"
-      remember "saved $service"
+      set_aside "$service" cp -a
     fi
     remember "pam $service"
   done

@@ -29,7 +29,7 @@ std::optional<AttemptState> parseAttempts(const std::string& text);
 /// same caller runs; the lock goes with the process.
 class AttemptGate {
 public:
-    AttemptGate(const std::string& file);
+    explicit AttemptGate(const std::string& file);
     ~AttemptGate();
     AttemptGate(const AttemptGate&) = delete;
     AttemptGate& operator=(const AttemptGate&) = delete;
