@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs a command as root inside a disposable copy of the whole machine:
-# its own mount, PID and network namespaces, every write landing in a tmpfs
-# overlay over "/", loopback up. Users, groups, files under /etc, /usr/local
-# and /Library, daemons and ports all vanish when the command ends.
+# its own mount, PID, network and host-name (UTS) namespaces, every write
+# landing in a tmpfs overlay over "/", loopback up. Users, groups, files under
+# /etc, /usr/local and /Library, daemons and ports all vanish when the command
+# ends, and the host keeps its name.
 #
 #   sandbox.sh COMMAND [ARG...]
 #
@@ -16,7 +17,7 @@ if [[ ${BREVANE_IN_SANDBOX:-} != 1 ]]; then
   [[ $(id -u) == 0 ]] || { echo "sandbox: needs root" >&2; exit 77; }
   (($#)) || { echo "usage: sandbox.sh COMMAND [ARG...]" >&2; exit 2; }
   export BREVANE_IN_SANDBOX=1 BREVANE_SANDBOX_CWD=$PWD
-  exec unshare --mount --net --pid --fork --kill-child --propagation private "$0" "$@"
+  exec unshare --mount --net --pid --uts --fork --kill-child --propagation private "$0" "$@"
 fi
 
 # Inside the new namespaces (PID 1 is a shell that reaps orphans).
