@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
 # Installs what Linux lacks of the Mac platform, as root:
 #   install.sh BUILD_DIR [APP_DIR]
-# APP_DIR is where the application and its Resources/ live (default: the
-# build tree itself); the parts that set up the helper act on it.
+# APP_DIR is where the installed application and its Resources/ live; the
+# parts that set up the helper act on it, and without it they are left out
+# (a build tree is no place for setuid programs).
 # launchctl (also as /bin/launchctl), dscl and gnutar in /usr/local/bin, BSD
 # `tail -r` in front of GNU tail, SystemVersion.plist, the Mac folders the
 # scripts write to, the accounts admin, wheel and _postfix, Debian's own mail
 # services out of the way, the unit that loads enabled jobs at boot; then every
-# platform/*/install-part.sh. Safe to run again. Whatever it creates is noted
-# in the record below so that uninstall.sh removes exactly that.
+# platform/*/install-part.sh. Safe to run again. Whatever it creates or
+# replaces is noted in the record (install-lib.sh) so that uninstall.sh
+# removes exactly that and restores what was there.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:?usage: install.sh BUILD_DIR [APP_DIR]}" && pwd)
-app=$(cd "${2:-$build}" && pwd)
+app=${2:+$(cd "$2" && pwd)}
 [[ $(id -u) == 0 ]] || { echo "install.sh: must be run as root" >&2; exit 1; }
 
 launchctl_bin=$build/platform/launchctl/launchctl
@@ -22,10 +24,7 @@ for program in "$launchctl_bin" "$dscl_bin"; do
   [[ -x $program ]] || { echo "install.sh: $program is missing; build first" >&2; exit 1; }
 done
 
-record=/var/lib/brevane-platform/installed
-mkdir -p "${record%/*}"
-touch "$record"
-remember() { grep -qxF "$*" "$record" || echo "$*" >>"$record"; }
+. "$here/install-lib.sh"
 
 # Creates a folder and each missing parent, noting every one it made.
 make_folder() {
@@ -41,12 +40,9 @@ make_folder() {
 }
 
 install_tools() {
-  install -m 0755 "$launchctl_bin" /usr/local/bin/launchctl
-  install -m 0755 "$dscl_bin" /usr/local/bin/dscl
-  install -m 0755 "$here/tools/gnutar" /usr/local/bin/gnutar
-  remember "file /usr/local/bin/launchctl"
-  remember "file /usr/local/bin/dscl"
-  remember "file /usr/local/bin/gnutar"
+  place_file "$launchctl_bin" /usr/local/bin/launchctl 0755
+  place_file "$dscl_bin" /usr/local/bin/dscl 0755
+  place_file "$here/tools/gnutar" /usr/local/bin/gnutar 0755
   # With merged /usr, /bin/launchctl is /usr/bin/launchctl: link only when free.
   if [[ ! -e /bin/launchctl && ! -L /bin/launchctl ]]; then
     ln -s /usr/local/bin/launchctl /bin/launchctl
@@ -72,10 +68,22 @@ install_system_files() {
                 /System/Library/CoreServices; do
     make_folder "$folder"
   done
-  if [[ ! -e /System/Library/CoreServices/SystemVersion.plist ]]; then
-    remember "file /System/Library/CoreServices/SystemVersion.plist"
-  fi
-  install -m 0644 "$here/tools/SystemVersion.plist" /System/Library/CoreServices/SystemVersion.plist
+  place_file "$here/tools/SystemVersion.plist" /System/Library/CoreServices/SystemVersion.plist 0644
+  keep_pam_services
+}
+
+# The first-use installation links the PAM services pop and imap to the
+# server archive's pam_config. What the machine had there is kept aside now,
+# while it is still the machine's own, for uninstall.sh to put back.
+keep_pam_services() {
+  local service
+  for service in /etc/pam.d/pop /etc/pam.d/imap; do
+    noted "pam $service" && continue
+    if [[ -e $service || -L $service ]] && [[ $(readlink -- "$service") != "$pam_config" ]]; then
+      set_aside "$service" cp -a
+    fi
+    remember "pam $service"
+  done
 }
 
 install_accounts() {
@@ -123,10 +131,8 @@ take_over_services() {
 # a systemd unit does, through brevane-launchd (enabled where systemd runs).
 install_boot_jobs() {
   make_folder /usr/local/libexec
-  install -m 0755 "$here/launchctl/brevane-launchd" /usr/local/libexec/brevane-launchd
-  install -D -m 0644 "$here/launchctl/brevane-launchd.service" /etc/systemd/system/brevane-launchd.service
-  remember "file /usr/local/libexec/brevane-launchd"
-  remember "file /etc/systemd/system/brevane-launchd.service"
+  place_file "$here/launchctl/brevane-launchd" /usr/local/libexec/brevane-launchd 0755
+  place_file "$here/launchctl/brevane-launchd.service" /etc/systemd/system/brevane-launchd.service 0644
   [[ -d /run/systemd/system ]] || return 0
   systemctl daemon-reload
   systemctl enable --quiet brevane-launchd.service
@@ -140,7 +146,11 @@ install_accounts
 take_over_services
 install_boot_jobs
 
-for part in "$here"/*/install-part.sh; do
-  [[ -f $part ]] && bash "$part" "$app"
-done
+if [[ -n $app ]]; then
+  for part in "$here"/*/install-part.sh; do
+    [[ -f $part ]] && bash "$part" "$app"
+  done
+else
+  echo "install.sh: no application folder given; the helper is not set up"
+fi
 echo "install.sh: platform layer installed"

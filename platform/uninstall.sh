@@ -2,15 +2,16 @@
 # Removes what install.sh added, as root: first every
 # platform/*/uninstall-part.sh, then the jobs still loaded; Debian's mail
 # services it disabled come back; then the tools, the tail divert, and the
-# files, folders (when empty) and accounts that the install record names.
+# files, folders (when empty) and accounts that the install record names;
+# what the install moved aside, and the machine's own PAM services pop and
+# imap, come back.
 # Goes on past a step that fails.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 [[ $(id -u) == 0 ]] || { echo "uninstall.sh: must be run as root" >&2; exit 1; }
-record=/var/lib/brevane-platform/installed
-[[ -f $record ]] || { echo "uninstall.sh: nothing installed" >&2; exit 0; }
-noted() { grep -qxF "$*" "$record"; }
+[[ -f /var/lib/brevane-platform/installed ]] || { echo "uninstall.sh: nothing installed" >&2; exit 0; }
+. "$here/install-lib.sh"
 
 for part in "$here"/*/uninstall-part.sh; do
   [[ -f $part ]] && bash "$part"
@@ -36,6 +37,20 @@ if noted "link /bin/launchctl" && [[ $(readlink /bin/launchctl) == /usr/local/bi
   rm -f /bin/launchctl
 fi
 grep '^file ' "$record" | cut -d' ' -f2- | while read -r file; do rm -f "$file"; done
+grep '^pam ' "$record" | cut -d' ' -f2- | while read -r service; do
+  [[ $(readlink -- "$service") == "$pam_config" ]] && rm -f "$service"
+done
+# Back where it was, unless someone put a file there since.
+grep '^saved ' "$record" | cut -d' ' -f2- | while read -r file; do
+  if [[ ! -e $file && ! -L $file ]]; then
+    mv -- "$saved$file" "$file"
+  elif cmp -s -- "$file" "$saved$file"; then
+    rm -f -- "$saved$file"
+  else
+    echo "uninstall.sh: $file has changed since; the earlier one stays in $saved$file" >&2
+  fi
+done
+[[ -d $saved ]] && find "$saved" -depth -type d -empty -delete
 [[ -d /run/systemd/system ]] && systemctl daemon-reload
 
 if noted "user _postfix"; then

@@ -23,10 +23,22 @@ QString helperPath()
     return resourceDirectory() + QStringLiteral("/shellTool");
 }
 
+/// A program or folder that someone besides root could replace gets neither the
+/// password nor a command: the runner then acts as if it had been refused.
+bool trusted(const QString& path)
+{
+    if (isTrustedResource(path))
+        return true;
+    qWarning("brevane: %s is not root's alone; it is not started", qPrintable(path));
+    return false;
+}
+
 /// Runs the authority with `input` on its standard input and answers its
 /// exit status (-1 when it could not run or did not finish) and output.
 int runAuthority(const QStringList& arguments, const QByteArray& input, QByteArray* output)
 {
+    if (!trusted(authorityPath()))
+        return -1;
     QProcess authority;
     authority.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     authority.start(authorityPath(), arguments);
@@ -120,7 +132,7 @@ void TaskWrapper::setArgs(const QStringList& arguments)
 
 QString TaskWrapper::startProcessGetResult()
 {
-    if (m_task)
+    if (m_task || !trusted(helperPath()) || !trusted(resourceDirectory() + QLatin1Char('/') + workingFolderName))
         return {};
     auto task = std::make_unique<QProcess>();
     m_task = task.get();

@@ -36,6 +36,7 @@ virtualDomains=${23}
 
 cd "$currentDir"
 config_dir=/usr/local/tarnwick/postfix/etc
+dovecot_dir=/usr/local/tarnwick/etc/dovecot
 
 # Local delivery writes into /var/mail as the recipient.
 ! (test -k /var/mail) && chmod 1777 /var/mail
@@ -86,7 +87,20 @@ if test -e /System/Library/OpenSSL/certs/smtpd.pem && test -e /System/Library/Op
   echo 'smtpd_tls_key_file=$smtpd_tls_cert_file' >> main.cf.temp
   echo "tls_random_source=dev:/dev/urandom" >> main.cf.temp
   echo "Enabling SSL for SMTP, POP3, and IMAP"
+  # The plain POP3 and IMAP servers read these: STARTTLS, and passwords only
+  # after it or from this machine.
+  for i in uw_pop3:ipop3d.pem uw_imap:imapd.pem; do
+    cert=/System/Library/OpenSSL/certs/${i#*:}
+    printf '%s\n' "ssl = yes" "ssl_cert = <$cert" "ssl_key = <$cert" "ssl_dh = </usr/share/dovecot/dh.pem" \
+      "disable_plaintext_auth = yes" > $dovecot_dir/${i%%:*}-tls.conf.ext
+  done
+else
+  rm -f $dovecot_dir/uw_pop3-tls.conf.ext $dovecot_dir/uw_imap-tls.conf.ext
 fi
+# Running servers take the change now (one that is down has nothing to reload).
+for i in uw_pop3 uw_imap; do
+  /usr/bin/doveadm -c $dovecot_dir/$i.conf reload 2>/dev/null
+done
 
 if test -n "$requireSSLState"; then
   echo "smtpd_tls_auth_only=yes" >> main.cf.temp

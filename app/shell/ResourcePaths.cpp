@@ -1,5 +1,7 @@
 #include "shell/ResourcePaths.h"
 
+#include "auth/TrustedPath.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -7,10 +9,17 @@ namespace brevane {
 
 QString resourceDirectory()
 {
-    const QString overridden = qEnvironmentVariable("BREVANE_RESOURCES");
+    const QString overridden = resourceDirectoryOverride();
     if (!overridden.isEmpty())
         return overridden;
+    // applicationDirPath() comes from /proc/self/exe: the real executable,
+    // whatever link or working folder it was started through.
     return QCoreApplication::applicationDirPath() + QStringLiteral("/Resources");
+}
+
+bool isTrustedResource(const QString& path)
+{
+    return !resourceDirectoryOverride().isEmpty() || auth::isRootTrustedPath(QFile::encodeName(path).toStdString());
 }
 
 QString scriptText(const QString& fileName)

@@ -36,7 +36,12 @@ QString operatingSystemVersionString(const QString& plistPath)
     QFile file(overridden.isEmpty() ? plistPath : overridden);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QHash<QString, QString> values = plistStrings(file.read(1 << 16));
+    return versionStringFromPlist(file.read(1 << 16));
+}
+
+QString versionStringFromPlist(const QByteArray& bytes)
+{
+    const QHash<QString, QString> values = plistStrings(bytes);
     const QString version = values.value(QStringLiteral("ProductVersion"));
     if (version.isEmpty())
         return {};

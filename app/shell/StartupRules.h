@@ -15,6 +15,9 @@ inline constexpr char serverRoot[] = "/usr/local/tarnwick/postfix";
 /// "Version 10.5.8 (Build 9L31a)" from a SystemVersion.plist, as the Mac
 /// reports its version; "" when the file is missing or unreadable.
 QString operatingSystemVersionString(const QString& plistPath = QString::fromLatin1(systemVersionPlist));
+/// The same from the file's bytes; "" for anything but a property list
+/// with a ProductVersion string.
+QString versionStringFromPlist(const QByteArray& bytes);
 
 /// True only for 10.5.x: the second word's first two dotted pieces, joined,
 /// read as 105.

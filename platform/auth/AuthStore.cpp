@@ -93,9 +93,20 @@ std::string AuthStore::grantsDir() const
     return m_root + "/grants";
 }
 
+std::string AuthStore::attemptsDir() const
+{
+    return m_root + "/attempts";
+}
+
 bool AuthStore::prepare() const
 {
-    return makeDirectory(m_root) && makeDirectory(rightsDir()) && makeDirectory(grantsDir());
+    return makeDirectory(m_root) && makeDirectory(rightsDir()) && makeDirectory(grantsDir())
+        && makeDirectory(attemptsDir());
+}
+
+std::string AuthStore::attemptsFile(uid_t caller) const
+{
+    return prepare() ? attemptsDir() + '/' + std::to_string(caller) : std::string();
 }
 
 std::optional<Rule> AuthStore::readRight(const std::string& name) const

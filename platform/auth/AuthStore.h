@@ -13,7 +13,8 @@ namespace brevane::auth {
 inline constexpr char defaultStoreRoot[] = "/var/db/brevane-auth";
 
 /// The right database and the records of granted forms: a directory
-/// (mode 0700) holding rights/NAME (one rule per file) and grants/FORMHEX.
+/// (mode 0700) holding rights/NAME (one rule per file), grants/FORMHEX and
+/// attempts/UID (each caller's password checks, see AttemptGate).
 /// Every directory and file must belong to the effective user and be
 /// closed to group and others, or it is not trusted.
 class AuthStore {
@@ -33,12 +34,16 @@ public:
     bool writeGrant(const ExternalForm& form, const GrantRecord& record) const;
     std::optional<GrantRecord> readGrant(const ExternalForm& form) const;
 
+    /// The record of a caller's password checks; empty when the store is unusable.
+    std::string attemptsFile(uid_t caller) const;
+
     /// Removes the records whose requesting process has gone.
     void pruneGrants(const std::function<bool(const GrantRecord&)>& stillValid) const;
 
 private:
     std::string rightsDir() const;
     std::string grantsDir() const;
+    std::string attemptsDir() const;
 
     std::string m_root;
 };

@@ -9,6 +9,7 @@
 //
 // Credentials are "user\0password" on standard input, never arguments.
 
+#include "Attempts.h"
 #include "AuthStore.h"
 #include "Credentials.h"
 #include "Hardening.h"
@@ -33,8 +34,6 @@ constexpr char definersGroup[] = "admin";
 [[noreturn]] void refuse(const char* why)
 {
     syslog(LOG_AUTHPRIV | LOG_NOTICE, "refused: %s (uid %u)", why, static_cast<unsigned>(getuid()));
-    // A failed guess costs time, so passwords cannot be tried at speed.
-    sleep(1);
     fputs("brevane-authorize: not authorized\n", stderr);
     exit(1);
 }
@@ -53,8 +52,15 @@ Credentials readCredentials()
 }
 
 /// PAM says the password is right and the rule admits the account.
-bool authenticates(Credentials& credentials, const Rule& rule)
+/// A caller's checks run one at a time, each failure doubling the wait
+/// before the next (AttemptGate): guesses in parallel gain nothing.
+bool authenticates(const AuthStore& store, Credentials& credentials, const Rule& rule)
 {
+    AttemptGate gate(store.attemptsFile(getuid()));
+    if (!gate.locked() || !gate.waitTurn()) {
+        wipe(credentials.password);
+        refuse("attempt record unusable");
+    }
     // The login sheet offers the full name; PAM and the grant want the account.
     if (const auto account = resolveAccountName(credentials.user))
         credentials.user = *account;
@@ -62,7 +68,13 @@ bool authenticates(Credentials& credentials, const Rule& rule)
     const bool passwordOk = pamAuthenticate(pamServiceName, credentials.user, credentials.password,
                                             userNameOf(getuid()));
     wipe(credentials.password);
-    return account && passwordOk && ruleGrants(rule, *account);
+    const bool granted = account && passwordOk && ruleGrants(rule, *account);
+    if (granted)
+        gate.succeeded();
+    else
+        syslog(LOG_AUTHPRIV | LOG_NOTICE, "wrong password or no right for %s (uid %u, %u refusals in a row)",
+               credentials.user.c_str(), static_cast<unsigned>(getuid()), gate.failures());
+    return granted;
 }
 
 ExternalForm newForm()
@@ -87,7 +99,7 @@ int defineRight(const AuthStore& store, const std::string& right, const std::vec
     if (!rule)
         refuse("malformed rule");
     const Rule definers{{"class", "user"}, {"group", definersGroup}, {"allow-root", "true"}};
-    if (getuid() != 0 && !authenticates(credentials, definers))
+    if (getuid() != 0 && !authenticates(store, credentials, definers))
         refuse("may not define rights");
     wipe(credentials.password);
     const auto result = store.setRightIfMissing(right, *rule);
@@ -102,7 +114,7 @@ int grantRight(const AuthStore& store, const std::string& right)
 {
     auto credentials = readCredentials();
     const auto rule = store.readRight(right);
-    if (!rule || !authenticates(credentials, *rule))
+    if (!rule || !authenticates(store, credentials, *rule))
         refuse("authentication failed");
     const pid_t requester = getppid();
     const auto started = processStartTime(requester);

@@ -9,12 +9,21 @@ namespace {
 // Nesting deeper than this is refused rather than risking the stack.
 constexpr int kMaxDepth = 64;
 
+// A dictionary entry is its own type: std::pair may not hold the Value
+// that is still being defined (undefined behaviour; clang refuses it).
+struct Entry;
+
 struct Value {
     enum class Kind { String, Boolean, Other, Array, Dict } kind = Kind::Other;
     std::string text;
     bool boolean = false;
     std::vector<Value> items;
-    std::vector<std::pair<std::string, Value>> entries;
+    std::vector<Entry> entries;
+};
+
+struct Entry {
+    std::string key;
+    Value value;
 };
 
 struct Tag {
@@ -239,7 +248,7 @@ bool Reader::parseDict(Value& value, int depth)
         Value item;
         if (!parseValue(valueTag, item, depth + 1))
             return false;
-        value.entries.emplace_back(std::move(key), std::move(item));
+        value.entries.push_back({std::move(key), std::move(item)});
     }
 }
 

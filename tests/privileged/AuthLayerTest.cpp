@@ -2,11 +2,13 @@
 // process start times, credentials and the on-disk store in a temp dir.
 
 #include "auth/AccountNames.h"
+#include "auth/Attempts.h"
 #include "auth/AuthStore.h"
 #include "auth/Credentials.h"
 #include "auth/GrantRecord.h"
 #include "auth/ProcessInfo.h"
 #include "auth/Rule.h"
+#include "auth/TrustedPath.h"
 
 #include <gtest/gtest.h>
 
@@ -266,4 +268,54 @@ TEST_F(TempStore, RefusesALinkInPlaceOfAGrant)
     form.fill(0x33);
     ASSERT_EQ(symlink(target.c_str(), (root() + "/grants/" + formName(form)).c_str()), 0);
     EXPECT_EQ(store.readGrant(form), std::nullopt);
+}
+
+TEST(TrustedPath, OnlyRootMayChangeATrustedFile)
+{
+    const struct {
+        uid_t owner;
+        mode_t mode;
+        bool trusted;
+    } cases[] = {{0, 0755, true}, {0, 04755, true}, {0, 0775, false}, {0, 0757, false}, {0, 01777, false},
+                 {1000, 0755, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(isRootOnly(c.owner, c.mode), c.trusted) << c.owner << " " << std::oct << c.mode;
+    EXPECT_TRUE(isRootTrustedPath("/usr/bin"));
+    EXPECT_FALSE(isRootTrustedPath("/tmp")); // anyone may create names there
+    EXPECT_FALSE(isRootTrustedPath("/no/such/path"));
+}
+
+TEST(Attempts, TheWaitDoublesFromOneSecondUpToTheCap)
+{
+    const unsigned expected[] = {0, 1, 2, 4, 8, 16, 30, 30};
+    for (unsigned failures = 0; failures < std::size(expected); ++failures)
+        EXPECT_EQ(backoffSeconds(failures), expected[failures]) << failures;
+    EXPECT_EQ(backoffSeconds(4000000000u), maxBackoffSeconds);
+}
+
+TEST(Attempts, StateRoundTripsAndDamageIsRefused)
+{
+    const AttemptState state{3, 1700000000};
+    const auto back = parseAttempts(formatAttempts(state));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->failures, 3u);
+    EXPECT_EQ(back->notBefore, 1700000000);
+    for (const char* damaged : {"", "failures x\nnot-before 1\n", "failures 1\nnot-before 1\nextra"})
+        EXPECT_EQ(parseAttempts(damaged), std::nullopt) << damaged;
+}
+
+TEST_F(TempStore, ACheckCountsAsRefusedUntilItSucceeds)
+{
+    const std::string file = AuthStore(root()).attemptsFile(geteuid());
+    ASSERT_FALSE(file.empty());
+    {
+        AttemptGate gate(file);
+        ASSERT_TRUE(gate.locked() && gate.waitTurn());
+    } // the caller died before an answer: still one refusal
+    {
+        AttemptGate gate(file);
+        EXPECT_EQ(gate.failures(), 1u);
+        gate.succeeded();
+    }
+    EXPECT_EQ(AttemptGate(file).failures(), 0u);
 }
