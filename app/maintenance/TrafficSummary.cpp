@@ -191,3 +191,42 @@ TrafficSummary TrafficSummarizer::summary(std::int64_t now, std::size_t top) con
 }
 
 } // namespace brevane
+
+namespace brevane {
+
+namespace {
+
+QString rankedList(const std::vector<RankedName>& ranked)
+{
+    QStringList items;
+    for (const RankedName& entry : ranked)
+        items << QStringLiteral("%1 (%2)").arg(QString::fromStdString(entry.name)).arg(entry.count);
+    return items.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+QString summaryText(const TrafficSummary& summary)
+{
+    const TrafficCounts& c = summary.total;
+    QStringList lines{QStringLiteral("Last 24 hours: %1 received, %2 delivered, %3 deferred, %4 bounced, %5 rejected, "
+                                     "%6 failed SMTP logins")
+                          .arg(c.received)
+                          .arg(c.delivered)
+                          .arg(c.deferred)
+                          .arg(c.bounced)
+                          .arg(c.rejected)
+                          .arg(c.authFailed)};
+    const std::pair<const char*, const std::vector<RankedName>*> lists[] = {
+        {"Top reject reasons: ", &summary.topRejectReasons},
+        {"Top sender domains: ", &summary.topSenderDomains},
+        {"Top recipient domains: ", &summary.topRecipientDomains},
+    };
+    for (const auto& [title, ranked] : lists) {
+        if (!ranked->empty())
+            lines << QLatin1String(title) + rankedList(*ranked);
+    }
+    return lines.join(u'\n');
+}
+
+} // namespace brevane

@@ -88,3 +88,11 @@ std::string domainOf(std::string_view address);
 std::int64_t localNow();
 
 } // namespace brevane
+
+namespace brevane {
+
+/// The summary's lines as the log tab shows them: the counts, then the top
+/// refusals, sender and recipient domains (lines left out when empty).
+QString summaryText(const TrafficSummary& summary);
+
+} // namespace brevane
