@@ -132,3 +132,12 @@ TEST_F(LogWindowTest, OtherLogsShowWholeAndTheSearchFiltersThem)
     panel->searchField()->setText("Fetchmail Log");
     EXPECT_TRUE(waitFor([&] { return shown().count(u'\n') == 0 && shown().contains("Fetchmail Log"); }));
 }
+
+// Before, the tab stayed blank until a log button was pressed.
+TEST_F(WindowTest, TheMailLogTabIsNotBlankWhenOpened)
+{
+    launchAndLogIn();
+    ui()->outgoingItem->trigger();
+    ui()->mailLogItem->trigger();
+    EXPECT_TRUE(waitFor([&] { return ui()->logField->toPlainText().startsWith("This is the contents of the Mail Log"); }));
+}
