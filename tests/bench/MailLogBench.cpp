@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <ctime>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -80,18 +81,37 @@ long peakRssKb()
 }
 
 double grepSeconds = 0;
+double grepCpuSeconds = 0;
+
+double childCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double ownCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
 
 void grepCount(benchmark::State& state)
 {
     const std::string command = "grep -c status= '" + benchFile.toStdString() + "'";
     for (auto _ : state) {
         const auto begin = std::chrono::steady_clock::now();
+        const double cpuBefore = childCpuSeconds();
         FILE* pipe = popen(command.c_str(), "r");
         char buffer[64] = {};
         benchmark::DoNotOptimize(std::fgets(buffer, sizeof buffer, pipe));
         pclose(pipe);
         grepSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        grepCpuSeconds = childCpuSeconds() - cpuBefore;
     }
+    state.counters["grep_cpu_ms"] = grepCpuSeconds * 1e3;
     state.counters["file_MB"] = double(QFile(benchFile).size()) / 1e6;
 }
 
@@ -113,15 +133,20 @@ void summary24Hours(benchmark::State& state)
 {
     const long rssBefore = peakRssKb();
     double seconds = 0;
+    double cpuSeconds = 0;
     TrafficCounts total;
     for (auto _ : state) {
         const auto begin = std::chrono::steady_clock::now();
+        const double cpuBefore = ownCpuSeconds();
         TrafficSummarizer summarizer(localNow());
         readPieces([&](const QByteArray& bytes) { summarizer.feed({bytes.constData(), std::size_t(bytes.size())}); });
         summarizer.finish();
         total = summarizer.summary(localNow()).total;
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        cpuSeconds = ownCpuSeconds() - cpuBefore;
     }
+    state.counters["cpu_ms"] = cpuSeconds * 1e3;
+    state.counters["times_grep_c_cpu"] = grepCpuSeconds > 0 ? cpuSeconds / grepCpuSeconds : 0;
     state.counters["received_24h"] = total.received;
     state.counters["delivered_24h"] = total.delivered;
     state.counters["peak_rss_growth_MB"] = double(peakRssKb() - rssBefore) / 1e3;
