@@ -19,3 +19,33 @@ QString doShellCommand(const QString& line)
 }
 
 } // namespace brevane
+
+namespace brevane {
+
+QString shellCommandHeadings(const QString& line, int lineCount)
+{
+    QProcess task;
+    task.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    task.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), line});
+    if (!task.waitForStarted(-1))
+        return {};
+    QByteArray output;
+    while (output.count('\n') < lineCount) {
+        if (!task.waitForReadyRead(10000))
+            break;
+        output += task.readAllStandardOutput();
+    }
+    task.kill();
+    task.waitForFinished(-1);
+    output += task.readAllStandardOutput();
+    qsizetype end = 0;
+    for (int i = 0; i < lineCount; ++i) {
+        const qsizetype next = output.indexOf('\n', end);
+        if (next < 0)
+            return QString::fromUtf8(output);
+        end = next + 1;
+    }
+    return QString::fromUtf8(output.left(end));
+}
+
+} // namespace brevane

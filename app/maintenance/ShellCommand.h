@@ -13,3 +13,13 @@ namespace brevane {
 QString doShellCommand(const QString& line);
 
 } // namespace brevane
+
+namespace brevane {
+
+/// The first `lineCount` lines `line` prints (as doShellCommand runs it),
+/// after which the command is ended: the mail log's command echoes its
+/// headings before it reverses the whole log, which the window reads in
+/// pieces of its own.
+QString shellCommandHeadings(const QString& line, int lineCount);
+
+} // namespace brevane

@@ -1,6 +1,7 @@
 // Logs, links, update check, read-me panel and de-installation.
 #include "maintenance/Deinstallation.h"
 #include "maintenance/LogCommands.h"
+#include "maintenance/MailLogPanel.h"
 #include "maintenance/MailQueue.h"
 #include "maintenance/MakerSite.h"
 #include "maintenance/ShellCommand.h"
@@ -13,11 +14,37 @@
 #include <QAbstractButton>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QPushButton>
+
+namespace {
+
+// The mail-log command echoes six heading lines before the log itself.
+constexpr int mailLogHeadingLines = 6;
+
+} // namespace
 
 using namespace brevane;
 
 void WindowController::connectMaintenanceActions()
 {
+    auto* logPanel = new MailLogPanel(m_ui->logField, m_ui->mailLogPage);
+    logPanel->setObjectName(QStringLiteral("mailLogPanel"));
+    logPanel->setPrivilegedRun([this](const QStringList& arguments) { return run(arguments); });
+    m_ui->mailLogLayout->insertWidget(1, logPanel);
+    auto* dovecotButton = new QPushButton(tr("Dovecot Log"), m_ui->mailLogPage);
+    dovecotButton->setObjectName(QStringLiteral("dovecotLogButton"));
+    dovecotButton->setToolTip(tr("Show the IMAP and POP daemons' lines of the mail log."));
+    m_ui->layout_49->insertWidget(2, dovecotButton);
+    connect(dovecotButton, &QPushButton::clicked, this, [this, logPanel] {
+        if (!logPanel->hasMailLog() && !logPanel->isLoading())
+            showLog(m_ui->postLogButton);
+        logPanel->showDovecotLines();
+    });
+    // The tab opens with the mail log in it.
+    connect(m_ui->tabView, &QStackedWidget::currentChanged, this, [this, logPanel] {
+        if (m_ui->tabView->currentWidget() == m_ui->mailLogPage && !logPanel->hasMailLog() && !logPanel->isLoading())
+            showLog(m_ui->postLogButton);
+    });
     for (QAbstractButton* button : {m_ui->postLogButton, m_ui->fetchmailLogButton})
         connect(button, &QAbstractButton::clicked, this, [this, button] { showLog(button); });
     for (QAbstractButton* button : {m_ui->refreshMailqButton, m_ui->deleteMailqButton, m_ui->flushPostfixQueueButton})
@@ -34,9 +61,17 @@ void WindowController::connectMaintenanceActions()
 void WindowController::showLog(QObject* sender)
 {
     const auto* button = qobject_cast<QAbstractButton*>(sender);
-    const auto command = logCommandFor(sender->property("tag").toInt(), button ? button->text() : QString());
-    if (command)
-        m_ui->logField->setPlainText(doShellCommand(*command));
+    const QString title = button ? button->text() : QString();
+    const auto command = logCommandFor(sender->property("tag").toInt(), title);
+    if (!command)
+        return;
+    auto* logPanel = m_ui->mailLogPage->findChild<MailLogPanel*>(QStringLiteral("mailLogPanel"));
+    // The mail log can be far too large to reverse whole: the panel reads it in
+    // pieces under the command's own headings and shows the newest lines.
+    if (*command == mailLogCommand())
+        logPanel->showMailLog(shellCommandHeadings(*command, mailLogHeadingLines));
+    else
+        logPanel->showOtherText(doShellCommand(*command));
 }
 
 QString WindowController::doShellCommand(const QString& commandLine)

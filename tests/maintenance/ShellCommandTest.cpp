@@ -43,3 +43,21 @@ TEST(DoShellCommand, StandardInputIsTheApplications)
         GTEST_SKIP() << "this test runs without standard input";
     EXPECT_EQ(doShellCommand("readlink /proc/self/fd/0"), ours + "\n");
 }
+
+TEST(ShellCommand, HeadingsEndTheCommandOnceRead)
+{
+    struct Case {
+        const char* line;
+        int lineCount;
+        const char* headings;
+    };
+    const Case cases[] = {
+        // A command that would go on for ever is ended after its headings.
+        {"echo one ; echo ; echo three ; exec sleep 600", 2, "one\n\n"},
+        {"echo one ; echo two", 6, "one\ntwo\n"},
+        {"printf 'a\\nb'", 2, "a\nb"},
+        {"true", 1, ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(shellCommandHeadings(c.line, c.lineCount), c.headings) << c.line;
+}

@@ -1,6 +1,7 @@
 // Renders every tab and sheet of the real window over a fake system into
 // PNG files, so the pictures in docs/ can be made again by anyone.
 #include "FakeSystem.h"
+#include "maintenance/MailLogPanel.h"
 #include "shell/Controls.h"
 #include "shell/WindowController.h"
 #include "ui_AgreementPanel.h"
@@ -8,7 +9,10 @@
 #include "ui_MainWindow.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QLocale>
 
 namespace {
 
@@ -48,6 +52,31 @@ void fillDemo(WindowController& window)
         {{{"server", "pop.isp.example"}, {"via", ""}, {"protocol", QVariantMap{{"value", "POP3"}}}, {"aka", ""},
           {"localdomains", ""}, {"there", "joe.remote"}, {"password", "secret"}, {"here", "alice"},
           {"keep", QVariantMap{{"value", "NO"}}}, {"ssl", QVariantMap{{"value", "YES"}}}}});
+}
+
+// A day of traffic made of the captured Postfix lines, busier by day.
+void writeDemoMailLog(const QString& path)
+{
+    QFile captured(QStringLiteral(SCREENSHOT_TEST_DATA "/maintenance/data/mail.log-captured.txt"));
+    QFile demo(path);
+    if (!captured.open(QIODevice::ReadOnly) || !demo.open(QIODevice::WriteOnly))
+        return;
+    const QList<QByteArray> lines = captured.readAll().trimmed().split('\n');
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int hour = 23; hour >= 0; --hour) {
+        const int rounds = 2 + (hour * 7) % 9;
+        for (int round = 0; round < rounds; ++round) {
+            const QDateTime at = now.addSecs(-hour * 3600 - round * 60);
+            const QByteArray stamp = QLocale::c().toString(at, "MMM dd HH:mm:ss").toLatin1();
+            const QByteArray number = QByteArray::number(hour * 100 + round).rightJustified(4, '0');
+            for (QByteArray line : lines) {
+                // Every round its own messages: the IDs' first letters become its number.
+                for (const char* id : {"DEE7060", "20ADF68", "237F06C", "D15D46F"})
+                    line.replace(id, number + QByteArray(id).mid(4));
+                demo.write(stamp + line.mid(15).replace("probe", "mail") + '\n');
+            }
+        }
+    }
 }
 
 void save(QWidget* widget, const QString& directory, const QString& name)
@@ -92,14 +121,16 @@ int main(int argc, char** argv)
                                                    {window.ui()->fetchmailItem, "tab-fetchmail"},
                                                    {window.ui()->mailLogItem, "tab-mail-log"},
                                                    {window.ui()->mailQueueItem, "tab-mail-queue"}};
-    window.ui()->logField->setPlainText(
-        "This is the contents of the Mail Log at /var/log/mail.log, latest entries listed first.\n\n"
-        "The current Postfix version is 3.7.11\n\nThe current UW/IMAP version is IMAP4rev1 2006k.394\n\n"
-        "Dec  8 00:41:12 mail postfix/local[812]: 5E2F21: to=<alice@example.com>, status=sent (delivered to mailbox)\n"
-        "Dec  8 00:41:11 mail postfix/smtpd[806]: connect from localhost[127.0.0.1]\n");
+    auto* logPanel = window.findChild<MailLogPanel*>("mailLogPanel");
+    writeDemoMailLog(fake.path() + "/mail.log");
+    logPanel->setLogPaths(fake.path() + "/mail.log", fake.path() + "/mail.log.1");
     for (const auto& [item, name] : tabs) {
         item->trigger();
+        while (logPanel->isLoading())
+            QCoreApplication::processEvents();
         save(&window, out, name);
+        if (item == window.ui()->mailLogItem)
+            save(logPanel, out, "mail-log-summary");
     }
     for (int section = 0; section < window.ui()->mailServerSections->count(); ++section) {
         window.ui()->outgoingItem->trigger();

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// One line of Postfix's mail log, reduced to what the traffic summary counts.
+// Works on bytes (std::string_view into the caller's buffer): a busy server's
+// log is read a million lines at a time, and nothing here allocates.
+namespace brevane {
+
+struct MailLogEvent {
+    enum class Kind { Other, Received, SenderSeen, Delivered, Deferred, Bounced, Rejected, AuthFailed };
+    Kind kind = Kind::Other;
+    /// Seconds since 1970-01-01 00:00 of the line's wall-clock time, read as
+    /// if it were UTC (the log's own time zone is kept); -1 when unreadable.
+    std::int64_t time = -1;
+    std::string_view queueId;
+    /// Sender (SenderSeen) or recipient (Delivered, Deferred, Bounced)
+    /// address, without the angle brackets.
+    std::string_view address;
+    /// Rejected: the refusal without the client and the envelope, e.g.
+    /// "Relay access denied" or "blocked using rbl.test".
+    std::string_view reason;
+};
+
+/// The wall-clock time at the start of a log line, in either of the two
+/// formats syslog daemons and Postfix's own log writer use: "Dec  8 00:41:10"
+/// (no year: `year` is taken) and "2026-12-08T00:41:10.123456+01:00".
+/// -1 when the line starts with neither.
+std::int64_t logLineTime(std::string_view line, int year);
+
+/// What the line tells about mail traffic; Kind::Other for the rest
+/// (connects, removals, daemon messages, other programs).
+MailLogEvent parseMailLogLine(std::string_view line, int year);
+
+/// The queue ID a Postfix line is about ("DEE7060" in
+/// "postfix/qmgr[167]: DEE7060: removed"); empty when it names none.
+std::string_view queueIdOfLine(std::string_view line);
+
+/// Seconds since 1970 of a civil date and time, as logLineTime counts them.
+std::int64_t civilSeconds(int year, int month, int day, int hour, int minute, int second);
+
+} // namespace brevane

@@ -1,0 +1,259 @@
+#include "maintenance/MailLogPanel.h"
+
+#include "maintenance/MailLogLine.h"
+#include "maintenance/TrafficChart.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+using namespace brevane;
+
+namespace {
+
+// One piece per turn of the event loop: a few milliseconds of parsing.
+constexpr qint64 pieceBytes = 4 << 20;
+constexpr int followInterval = 1000;
+
+std::string_view viewOf(const QByteArray& bytes)
+{
+    return {bytes.constData(), std::size_t(bytes.size())};
+}
+
+} // namespace
+
+MailLogPanel::MailLogPanel(QPlainTextEdit* logView, QWidget* parent)
+    : QWidget(parent)
+    , m_logView(logView)
+    , m_search(new QLineEdit(this))
+    , m_follow(new QCheckBox(tr("Follow"), this))
+    , m_summaryLabel(new QLabel(this))
+    , m_chart(new TrafficChart(this))
+    , m_progress(new QProgressBar(this))
+    , m_currentPath(logFilePath(LogFile::MailLog))
+    , m_rotatedPath(logFilePath(LogFile::RotatedMailLog))
+{
+    m_search->setObjectName(QStringLiteral("logSearchField"));
+    m_search->setPlaceholderText(tr("Search the log: text or queue ID"));
+    m_search->setClearButtonEnabled(true);
+    m_follow->setObjectName(QStringLiteral("followLogToggle"));
+    m_follow->setToolTip(tr("Add new mail-log lines as Postfix writes them."));
+    m_summaryLabel->setObjectName(QStringLiteral("trafficSummaryLabel"));
+    m_summaryLabel->setTextFormat(Qt::PlainText);
+    m_summaryLabel->setWordWrap(true);
+    m_summaryLabel->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    m_summaryLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_chart->setObjectName(QStringLiteral("trafficChart"));
+    m_progress->setObjectName(QStringLiteral("logProgress"));
+    m_progress->setFormat(tr("Reading the mail log… %p%"));
+    m_progress->setVisible(false);
+
+    auto* summaryRow = new QHBoxLayout;
+    summaryRow->addWidget(m_summaryLabel, 1);
+    summaryRow->addWidget(m_chart);
+    auto* searchRow = new QHBoxLayout;
+    searchRow->addWidget(m_search, 1);
+    searchRow->addWidget(m_follow);
+    searchRow->addWidget(m_progress);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(summaryRow);
+    layout->addLayout(searchRow);
+
+    // Long lines wrap, so a delivery's status= stays in sight.
+    m_logView->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_logView->viewport()->installEventFilter(this);
+
+    m_followTimer.setInterval(followInterval);
+    m_searchDelay.setSingleShot(true);
+    m_searchDelay.setInterval(250);
+    connect(&m_followTimer, &QTimer::timeout, this, &MailLogPanel::follow);
+    connect(&m_searchDelay, &QTimer::timeout, this, &MailLogPanel::render);
+    connect(m_search, &QLineEdit::textChanged, this, [this] { m_searchDelay.start(); });
+    connect(m_follow, &QCheckBox::toggled, this, [this](bool on) {
+        if (on)
+            m_followTimer.start();
+        else
+            m_followTimer.stop();
+    });
+    m_pieceTimer.setSingleShot(true);
+    m_pieceTimer.setInterval(0);
+    connect(&m_pieceTimer, &QTimer::timeout, this, &MailLogPanel::readNextPiece);
+}
+
+void MailLogPanel::setLogPaths(const QString& current, const QString& rotated)
+{
+    m_currentPath = current;
+    m_rotatedPath = rotated;
+}
+
+void MailLogPanel::showMailLog(const QString& headings)
+{
+    m_headings = headings;
+    m_showingMailLog = true;
+    m_loading = true;
+    m_lines.clear();
+    m_summarizer = std::make_unique<TrafficSummarizer>(localNow());
+    m_readingFile = 0;
+    m_offset = 0;
+    m_firstCurrentLine = 0;
+    m_progress->setRange(0, 0);
+    m_progress->setVisible(true);
+    m_logView->setPlainText(m_headings);
+    m_pieceTimer.start();
+}
+
+void MailLogPanel::showOtherText(const QString& text)
+{
+    m_pieceTimer.stop();
+    m_loading = false;
+    m_progress->setVisible(false);
+    m_showingMailLog = false;
+    m_otherText = text;
+    render();
+}
+
+void MailLogPanel::showDovecotLines()
+{
+    m_search->setText(QStringLiteral("dovecot"));
+    render();
+}
+
+void MailLogPanel::readNextPiece()
+{
+    const bool rotated = m_readingFile == 0;
+    const LogChunk chunk = readLogChunk(rotated ? m_rotatedPath : m_currentPath,
+                                        rotated ? LogFile::RotatedMailLog : LogFile::MailLog, m_offset, pieceBytes, m_run);
+    if (chunk.ok && !chunk.bytes.isEmpty()) {
+        takeBytes(chunk.bytes);
+        m_offset += chunk.bytes.size();
+        m_progress->setRange(0, 1000);
+        m_progress->setValue(int(1000 * m_offset / std::max<qint64>(chunk.fileSize, m_offset)));
+        m_pieceTimer.start();
+        return;
+    }
+    if (rotated) {
+        // The rotated file is complete; the current one may end mid-line.
+        m_lines.finish();
+        m_summarizer->finish();
+        m_readingFile = 1;
+        m_offset = 0;
+        m_firstCurrentLine = m_lines.size();
+        m_pieceTimer.start();
+        return;
+    }
+    m_loading = false;
+    m_loaded = chunk.ok;
+    m_progress->setVisible(false);
+    showSummary();
+    render();
+}
+
+void MailLogPanel::follow()
+{
+    if (m_loading || !m_loaded)
+        return;
+    const LogChunk chunk = readLogChunk(m_currentPath, LogFile::MailLog, m_offset, pieceBytes, m_run);
+    if (!chunk.ok)
+        return; // the runner was busy or refused: the next tick tries again
+    if (chunk.fileSize < m_offset) {
+        // Rotated: the lines read so far stay, the new file starts at 0.
+        m_lines.finish();
+        m_summarizer->finish();
+        m_offset = 0;
+        return;
+    }
+    if (!chunk.bytes.isEmpty()) {
+        takeBytes(chunk.bytes);
+        m_offset += chunk.bytes.size();
+    }
+    // The window slides with the clock even when nothing new came.
+    showSummary();
+    if (!chunk.bytes.isEmpty() && m_showingMailLog)
+        render();
+}
+
+void MailLogPanel::takeBytes(const QByteArray& bytes)
+{
+    m_lines.append(bytes);
+    m_summarizer->feed(viewOf(bytes));
+}
+
+void MailLogPanel::showSummary()
+{
+    if (!m_summarizer)
+        return;
+    const TrafficSummary summary = m_summarizer->summary(localNow());
+    m_summaryLabel->setText(summaryText(summary));
+    m_chart->setSummary(summary);
+}
+
+QString MailLogPanel::mailLogText() const
+{
+    const QByteArray typed = m_search->text().trimmed().toUtf8();
+    if (typed.isEmpty()) {
+        const qsizetype currentLines = m_lines.size() - m_firstCurrentLine;
+        std::vector<qsizetype> newest;
+        for (qsizetype i = std::max(m_firstCurrentLine, m_lines.size() - shownLines); i < m_lines.size(); ++i)
+            newest.push_back(i);
+        QString text = m_headings + newestFirst(m_lines, newest, shownLines);
+        if (currentLines > shownLines)
+            text += tr("(%1 older lines are not shown: search to find them.)\n").arg(currentLines - shownLines);
+        return text;
+    }
+    if (looksLikeQueueId(typed)) {
+        const std::vector<qsizetype> life = linesOfMessage(m_lines, typed);
+        if (!life.empty())
+            return m_headings + tr("Every line of message %1, oldest first:\n\n").arg(m_search->text().trimmed())
+                 + inOrder(m_lines, life, shownLines);
+    }
+    const std::vector<qsizetype> found = linesContaining(m_lines, typed);
+    return m_headings + tr("%n line(s) hold \"%1\", newest first:\n\n", nullptr, int(found.size())).arg(m_search->text().trimmed())
+         + newestFirst(m_lines, found, shownLines);
+}
+
+void MailLogPanel::render()
+{
+    m_searchDelay.stop();
+    if (m_showingMailLog) {
+        if (!m_loading)
+            m_logView->setPlainText(mailLogText());
+        return;
+    }
+    const QString typed = m_search->text().trimmed();
+    if (typed.isEmpty()) {
+        m_logView->setPlainText(m_otherText);
+        return;
+    }
+    QStringList kept;
+    for (const QString& line : m_otherText.split(u'\n')) {
+        if (line.contains(typed, Qt::CaseInsensitive))
+            kept << line;
+    }
+    m_logView->setPlainText(kept.join(u'\n'));
+}
+
+// A click on a message's queue ID shows that message's whole life.
+bool MailLogPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_logView->viewport() && event->type() == QEvent::MouseButtonRelease && m_showingMailLog) {
+        const auto* click = static_cast<QMouseEvent*>(event);
+        if (click->button() == Qt::LeftButton && !m_logView->textCursor().hasSelection()) {
+            QTextCursor cursor = m_logView->cursorForPosition(click->position().toPoint());
+            cursor.select(QTextCursor::WordUnderCursor);
+            const QByteArray word = cursor.selectedText().toUtf8();
+            const QByteArray line = cursor.block().text().toUtf8();
+            if (looksLikeQueueId(word) && queueIdOfLine(viewOf(line)) == viewOf(word)) {
+                m_search->setText(QString::fromUtf8(word));
+                render();
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
