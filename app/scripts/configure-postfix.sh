@@ -113,6 +113,10 @@ checkCustomLine() {
     setgid_group) test "$expanded" = postdrop || return 1 ;;
     default_privs) test "$expanded" = nobody || return 1 ;;
     import_environment|export_environment) environmentIsPlain "$expanded" || return 1 ;;
+    # Folders are absolute: a relative one is found from wherever Postfix
+    # happens to run (the pid folder alone lies inside the queue by design).
+    process_id_directory) ;;
+    *_directory) case $expanded in ""|no|/*) ;; *) return 1 ;; esac ;;
     # A command with shell syntax could run anything as the recipient.
     *_command|local_command_shell)
       case $expanded in *[!A-Za-z0-9\ _./,:=@+\"\${}-]*) return 1 ;; esac ;;
@@ -132,6 +136,8 @@ checkCustomLines() {
   while IFS= read -r line || test -n "$line"; do
     case $line in
       [[:space:]]*[![:space:]]*) case ${line#"${line%%[![:space:]]*}"} in \#*) continue ;; esac
+         # Before any parameter it would continue one of the tool's own.
+         test -n "$first" || refuseCustomLine "$line"
          entry="$entry $line"; continue ;;
       \#*|"") continue ;;
     esac

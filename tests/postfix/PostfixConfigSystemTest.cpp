@@ -529,6 +529,8 @@ TEST_F(AttackerOnTheMachine, CustomLinesNamingAnotherUsersFilesAreRefusedAndNoth
         {"import_environment = MAIL_CONFIG LD_PRELOAD=/usr/lib/x.so", "import_environment = MAIL_CONFIG LD_PRELOAD=/usr/lib/x.so"},
         {"alias_maps = hash:/home/attacker/x/aliases", "alias_maps = hash:/home/attacker/x/aliases"},
         {"queue_directory = /tmp", "queue_directory = /tmp"},
+        {"daemon_directory = home/attacker/x", "daemon_directory = home/attacker/x"},
+        {"# a note\n /home/attacker/x\nbiff = no", " /home/attacker/x"},
         {"mail_owner = attacker", "mail_owner = attacker"},
     };
     for (const auto& attack : attacks) {
