@@ -40,7 +40,8 @@ std::optional<QVariantMap> decode(const QByteArray& bytes, QString* error = null
 /// not marked read-only (no write bit at all), which holds for root too.
 bool isWritableFile(const QString& path);
 
-/// Writes bytes in one atomic replace; false when that failed.
+/// Writes bytes in one atomic replace into a file only its owner may read
+/// or write (mode 0600 before the first byte); false when that failed.
 bool writeAtomically(const QString& path, const QByteArray& bytes);
 
 /// Recent-documents list, newest first, at most ten entries.

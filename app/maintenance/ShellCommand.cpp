@@ -4,18 +4,40 @@
 
 namespace brevane {
 
-QString doShellCommand(const QString& line)
+namespace {
+
+QString outputOf(const QStringList& arguments)
 {
     QProcess task;
     task.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     task.setInputChannelMode(QProcess::ForwardedInputChannel);
-    task.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), line});
+    task.start(arguments.first(), arguments.mid(1));
     if (!task.waitForStarted(-1))
         return {};
     // Waiting for the end collects everything written before the pipe closed;
     // a log of any size comes back whole.
     task.waitForFinished(-1);
     return QString::fromUtf8(task.readAllStandardOutput());
+}
+
+} // namespace
+
+QString doShellCommand(const QString& line)
+{
+    return outputOf({QStringLiteral("/bin/sh"), QStringLiteral("-c"), line});
+}
+
+QString runWithoutPrivileges(const QStringList& arguments)
+{
+    QString output = arguments.isEmpty() ? QString() : outputOf(arguments);
+    output.chop(1);
+    return output;
+}
+
+CommandRunner& unprivilegedRunner()
+{
+    static CommandRunner runner = runWithoutPrivileges;
+    return runner;
 }
 
 } // namespace brevane

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "shell/CommandRunner.h"
+
 #include <QString>
+#include <QStringList>
 
 namespace brevane {
 
@@ -11,6 +14,15 @@ namespace brevane {
 /// Standard input and standard error stay the application's; the exit
 /// status is not looked at. "" when the shell cannot be started.
 QString doShellCommand(const QString& line);
+
+/// Runs an argument vector without privileges, like doShellCommand, and
+/// answers its output the way the privileged runner does: without its last
+/// character. For commands that need no root, such as the version query.
+QString runWithoutPrivileges(const QStringList& arguments);
+
+/// The runner the window hands unprivileged vectors to: runWithoutPrivileges,
+/// or the stand-in a widget test puts in its place.
+CommandRunner& unprivilegedRunner();
 
 } // namespace brevane
 

@@ -89,7 +89,7 @@ void WindowController::loadURL(QObject* sender)
 void WindowController::checkForUpdates()
 {
     const UpdateAlert alert =
-        updateAlertFor(run(versionQueryCommand()), QCoreApplication::applicationVersion(), makerSite());
+        updateAlertFor(unprivilegedRunner()(versionQueryCommand()), QCoreApplication::applicationVersion(), makerSite());
     const int answer = Alerts::runModal(
         {alert.title, alert.message, alert.buttons.value(0), alert.buttons.value(1), alert.buttons.value(2)});
     if (alert.kind == UpdateAlert::Kind::UpdateAvailable && answer == returncode::defaultButton)

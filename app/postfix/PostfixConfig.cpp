@@ -1,6 +1,7 @@
 #include "postfix/PostfixConfig.h"
 
 #include "postfix/PostfixConfigValues.h"
+#include "postfix/PostfixValueRules.h"
 #include "shell/ResourcePaths.h"
 
 namespace brevane {
@@ -15,6 +16,7 @@ struct SingleLineValue {
     QString value;
     const char* label;
     const char* outlet;
+    PostfixValueKind kind = PostfixValueKind::AnyText;
 };
 
 struct Collected {
@@ -100,18 +102,21 @@ Collected collect(const PostfixForm& input)
                 virtualDomains};
 
     // In the window's order; only values that are actually written count.
-    c.singleLines = {{mydomain, "mail domain field", "mydomainField"},
-                     {myorigin, "origin domain field", "myoriginField"},
-                     {relayhost, "relay host field", "relayhostField"},
-                     {mydestination, "destination domains field", "mydestinationField"},
-                     {rblSites, "blacklist sites field", "rblSitesField"},
+    c.singleLines = {{mydomain, "mail domain field", "mydomainField", PostfixValueKind::HostName},
+                     {myorigin, "origin domain field", "myoriginField", PostfixValueKind::HostName},
+                     {relayhost, "relay host field", "relayhostField", PostfixValueKind::RelayHosts},
+                     {mydestination, "destination domains field", "mydestinationField",
+                      PostfixValueKind::Destinations},
+                     {rblSites, "blacklist sites field", "rblSitesField", PostfixValueKind::RblSites},
                      {luserRelay, "unknown-user choice", "luser_relay_popup"}};
     if (saslPasswd != emptySentinel) {
         c.singleLines.append({form.smartHostUserID, "relay user name field", "smartHostUserID"});
         c.singleLines.append({form.smartHostPassword, "relay password field", "smartHostPassword"});
     }
-    c.singleLines.append({portNos, "extra ports field", "portNosField"});
-    c.singleLines.append({virtualDomains, "virtual domains field", "virtualDomainsField"});
+    c.singleLines.append({portNos, "extra ports field", "portNosField", PostfixValueKind::Ports});
+    c.singleLines.append({virtualDomains, "virtual domains field", "virtualDomainsField", PostfixValueKind::Domains});
+    c.singleLines.append({form.messagesize, "largest message field", "messagesizeField", PostfixValueKind::Size});
+    c.singleLines.append({form.mailboxsize, "largest mailbox field", "mailboxsizeField", PostfixValueKind::Size});
     return c;
 }
 
@@ -121,16 +126,35 @@ PostfixConfigResult collectPostfixConfig(const PostfixForm& form, const QString&
 {
     const Collected c = collect(form);
     for (const SingleLineValue& single : c.singleLines) {
-        if (containsLineBreak(single.value)) {
-            return {form, {},
-                    QStringLiteral("The %1 holds a line break; Brevane wrote nothing.")
-                        .arg(QLatin1String(single.label)),
-                    QString::fromLatin1(single.outlet)};
-        }
+        QString error;
+        if (containsLineBreak(single.value))
+            error = QStringLiteral("The %1 holds a line break; Brevane wrote nothing.").arg(QLatin1String(single.label));
+        else if (!single.value.isEmpty() && !postfixCanTake(single.kind, single.value))
+            error = QStringLiteral("The %1 holds \u201c%2\u201d, which Postfix cannot take there; Brevane wrote nothing.")
+                        .arg(QLatin1String(single.label), single.value);
+        if (!error.isEmpty())
+            return {form, {}, error, QString::fromLatin1(single.outlet)};
     }
     QStringList arguments{QStringLiteral("/bin/sh"), QStringLiteral("-c"), script, QString()};
     arguments += c.values;
     return {c.form, arguments, {}, {}};
+}
+
+QString refusedCustomLine(const QString& scriptOutput)
+{
+    const QString marker = QStringLiteral("Refused custom line: ");
+    for (const QString& line : scriptOutput.split(u'\n')) {
+        if (line.startsWith(marker))
+            return line.mid(marker.size());
+    }
+    return {};
+}
+
+QString customLineRefusal(const QString& line)
+{
+    return QStringLiteral("The custom line \u201c%1\u201d lets someone other than root choose a program, folder or "
+                          "file that Postfix runs or reads as root; Brevane wrote nothing.")
+        .arg(line);
 }
 
 } // namespace brevane

@@ -56,9 +56,19 @@ struct PostfixConfigResult {
 
 /// Collects the form into the configuration script's arguments, in the
 /// order the window has always done it. A single-line value that would
-/// reach the script holding a line break is refused: it could add main.cf
-/// parameters or map entries.
+/// reach the script holding a line break is refused (it could add main.cf
+/// parameters or map entries), and so is one Postfix cannot take in its
+/// parameter (postfixCanTake).
 PostfixConfigResult collectPostfixConfig(const PostfixForm& form, const QString& script);
+
+/// The custom line the configuration script refused, read from its output
+/// ("Refused custom line: ..."); empty when it wrote the configuration.
+/// The script checks, as root and before writing anything, that no custom
+/// line lets anyone but root choose what Postfix runs or reads.
+QString refusedCustomLine(const QString& scriptOutput);
+
+/// The alert's text for a refused custom line.
+QString customLineRefusal(const QString& line);
 
 /// Number of positional arguments the configuration script takes.
 inline constexpr int postfixScriptArgumentCount = 23;

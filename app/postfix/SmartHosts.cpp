@@ -1,6 +1,5 @@
 #include "postfix/SmartHosts.h"
 
-#include "shell/TextHelpers.h"
 #include "shell/CommandRunner.h"
 #include "shell/TextHelpers.h"
 
@@ -72,8 +71,12 @@ Rows smartHostsFromFileText(const QString& text)
 
 QStringList writeSmartHostsArguments(const Rows& rows)
 {
-    return shellCommand(QStringLiteral("echo '") + smartHostsFileText(rows) + QStringLiteral("' > ")
-                        + QLatin1String(smartHostsPath));
+    // The list holds relay passwords: written into a new file that is
+    // private from its first byte (an old file keeps its mode when
+    // truncated), then moved over the old one.
+    const QString path = QLatin1String(smartHostsPath);
+    return shellCommand(QStringLiteral("rm -f %1.new; (umask 077; echo '%2' > %1.new) && mv -f %1.new %1")
+                            .arg(path, smartHostsFileText(rows)));
 }
 
 QStringList readSmartHostsArguments()

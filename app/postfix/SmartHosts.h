@@ -42,8 +42,9 @@ QString smartHostsFileText(const Rows& rows);
 /// without the "smartHosts" key, gives no rows.
 Rows smartHostsFromFileText(const QString& text);
 
-/// "echo '<text>' > .../.smartHosts" as a privileged command (the file is
-/// replaced whole; the hexadecimal text needs no quoting beyond '').
+/// "echo '<text>'" into .../.smartHosts as a privileged command: the file is
+/// replaced whole, mode 0600 from its first byte (it holds passwords); the
+/// hexadecimal text needs no quoting beyond ''.
 QStringList writeSmartHostsArguments(const Rows& rows);
 
 /// "cat .../.smartHosts" as a privileged command; run it only when the file exists.

@@ -59,10 +59,19 @@ std::optional<QStringList> WindowController::collectPostfixArguments()
 bool WindowController::postfixConfig()
 {
     const auto arguments = collectPostfixArguments();
-    if (!arguments)
-        return false;
-    run(*arguments);
-    return true;
+    return arguments && writePostfixConfig(*arguments);
+}
+
+bool WindowController::writePostfixConfig(const QStringList& arguments)
+{
+    const QString refused = refusedCustomLine(run(arguments));
+    if (refused.isEmpty())
+        return true;
+    Alerts::beep();
+    Alerts::beginSheet(this, {QStringLiteral("The Postfix configuration was not written."), customLineRefusal(refused),
+                              QStringLiteral("OK")});
+    m_ui->customField->setFocus();
+    return false;
 }
 
 void WindowController::loadPostfixSettings()

@@ -33,10 +33,8 @@ void WindowController::Postfix(QAction* sender)
     const QString postfix = QStringLiteral("postfix");
     if (label == QLatin1String("Start Postfix")) {
         doSanityCheck();
-        if (const auto arguments = collectPostfixArguments()) {
-            run(*arguments);
+        if (const auto arguments = collectPostfixArguments(); arguments && writePostfixConfig(*arguments))
             runShell(services::loadJob(postfix));
-        }
     } else if (label == QLatin1String("Stop Postfix")) {
         runShell(services::unloadJob(postfix));
         if (!runShell(services::fetchmailProbe()).isEmpty())
@@ -45,7 +43,9 @@ void WindowController::Postfix(QAction* sender)
         // A refused value leaves the running Postfix alone rather than down.
         if (const auto arguments = collectPostfixArguments()) {
             runShell(services::unloadJob(postfix));
-            run(*arguments);
+            // A refused custom line leaves the files as they were: Postfix
+            // comes back with the configuration it had.
+            writePostfixConfig(*arguments);
             runShell(services::loadJob(postfix));
         }
     }

@@ -38,8 +38,121 @@ cd "$currentDir"
 config_dir=/usr/local/tarnwick/postfix/etc
 dovecot_dir=/usr/local/tarnwick/etc/dovecot
 
-# Local delivery writes into /var/mail as the recipient.
-! (test -k /var/mail) && chmod 1777 /var/mail
+# Custom lines are refused, before anything is written, when they could let
+# someone other than root choose what Postfix runs or reads: root starts
+# Postfix, and the master runs its daemons as root from the folders these
+# lines name. The paths are checked here, as root, at the moment of writing,
+# on the values Postfix itself will use ($name references expanded by
+# postconf, run as nobody since the lines are not trusted yet).
+refuseCustomLine() {
+  echo "Refused custom line: $1"
+  rm -rf "$customCheck"
+  exit 1
+}
+
+# True when only root can change what the path names: every existing part
+# of it, as written and with its links resolved, belongs to root (or to
+# $leafOwner, for the last part) and is writable by no one else (group
+# $leafGroup may write the last part). Parts still missing can then only
+# be made by root.
+rootOnlyPath() {
+  rootOnlyChain "$1" && rootOnlyChain "$(readlink -m -- "$1")"
+}
+rootOnlyChain() {
+  chainPath=
+  chainRest=$1/
+  while test -n "${chainRest#/}"; do
+    chainRest=${chainRest#/}
+    chainPath=$chainPath/${chainRest%%/*}
+    chainRest=/${chainRest#*/}
+    test -e "$chainPath" || test -L "$chainPath" || return 0
+    test -L "$chainPath" && continue   # its folder is checked; its target by the resolved chain
+    set -- $(stat -c '%u %g %a' -- "$chainPath")
+    test "$1" = 0 || { test "${chainRest#/}" = "" && test "$1" = "$leafOwner"; } || return 1
+    if test $((0$3 & 020)) != 0; then
+      test "$2" = 0 || { test "${chainRest#/}" = "" && test "$2" = "$leafGroup"; } || return 1
+    fi
+    test $((0$3 & 02)) = 0 || return 1
+  done
+  return 0
+}
+
+# Every path a value names: words split at blanks, commas and quotes; a
+# map or variable prefix ("hash:", "LD_PRELOAD=") is not part of the path.
+valuePathsAreRootOnly() {
+  for word in $(printf '%s' "$1" | tr ',"{}'"'" '     '); do
+    case $word in ..|../*|*/..|*/../*|*[=:]../*) return 1 ;; esac
+    case $word in
+      /*) path=$word ;;
+      *[:=]/*) path=/${word#*[:=]/} ;;
+      *) continue ;;
+    esac
+    rootOnlyPath "$path" || return 1
+  done
+  return 0
+}
+
+# Environment handed to Postfix's programs: names only, or the few
+# settings that name no code (LD_PRELOAD would load a library as root).
+environmentIsPlain() {
+  for word in $1; do
+    case $word in
+      *=*) case ${word%%=*} in LANG|LC_*|TZ|MAIL_LOGTAG|POSTLOG_SERVICE|POSTLOG_HOSTNAME) ;; *) return 1 ;; esac ;;
+    esac
+  done
+}
+
+checkCustomLine() {
+  name=$(echo $1) raw=$2
+  expanded=$(/usr/bin/setpriv --reuid=nobody --regid=nogroup --clear-groups \
+    /usr/sbin/postconf -c "$customCheck" -xh "$name" 2>/dev/null) || return 1
+  leafOwner=0 leafGroup=0
+  case $name in
+    data_directory) leafOwner=$(id -u postfix) ;;
+    mail_spool_directory) leafGroup=$(getent group mail | cut -d: -f3) ;;
+    mail_owner) test "$expanded" = postfix || return 1 ;;
+    setgid_group) test "$expanded" = postdrop || return 1 ;;
+    default_privs) test "$expanded" = nobody || return 1 ;;
+    import_environment|export_environment) environmentIsPlain "$expanded" || return 1 ;;
+    # Folders are absolute: a relative one is found from wherever Postfix
+    # happens to run (the pid folder alone lies inside the queue by design).
+    process_id_directory) ;;
+    *_directory) case $expanded in ""|no|/*) ;; *) return 1 ;; esac ;;
+    # A command with shell syntax could run anything as the recipient.
+    *_command|local_command_shell)
+      case $expanded in *[!A-Za-z0-9\ _./,:=@+\"\${}-]*) return 1 ;; esac ;;
+  esac
+  valuePathsAreRootOnly "$raw" && valuePathsAreRootOnly "$expanded"
+}
+
+checkCustomLines() {
+  test -n "$custom" || return 0
+  customCheck=$(mktemp -d) || refuseCustomLine "(no private folder to check the custom lines in)"
+  echo $custom | tr \\r \\n > "$customCheck/custom"
+  cat $config_dir/main.cf.default "$customCheck/custom" > "$customCheck/main.cf"
+  chmod 755 "$customCheck"
+  chmod 644 "$customCheck/main.cf"
+  # Logical lines: a line starting with a blank continues the one before.
+  entry= first=
+  while IFS= read -r line || test -n "$line"; do
+    case $line in
+      [[:space:]]*[![:space:]]*) case ${line#"${line%%[![:space:]]*}"} in \#*) continue ;; esac
+         # Before any parameter it would continue one of the tool's own.
+         test -n "$first" || refuseCustomLine "$line"
+         entry="$entry $line"; continue ;;
+      \#*|"") continue ;;
+    esac
+    test -z "$first" || checkCustomLine "${entry%%=*}" "${entry#*=}" || refuseCustomLine "$first"
+    first=$line entry=$line
+  done < "$customCheck/custom"
+  test -z "$first" || checkCustomLine "${entry%%=*}" "${entry#*=}" || refuseCustomLine "$first"
+  rm -rf "$customCheck"
+}
+
+checkCustomLines
+
+# /var/mail keeps Debian's mode (2775 root:mail): local delivery creates
+# mailboxes through the mail group, and no user can pre-create another's.
 
 cp $config_dir/main.cf.default main.cf.temp
 

@@ -71,6 +71,9 @@ public:
     /// normalises and answers the script's vector, or shows why a value was
     /// refused and answers nothing.
     std::optional<QStringList> collectPostfixArguments();
+    /// Runs the configuration script; false, after an alert naming the line,
+    /// when it refused a custom line and wrote nothing.
+    bool writePostfixConfig(const QStringList& arguments);
     void loadPostfixSettings();
     void Postfix(QAction* sender);
     void UW(QAction* sender);

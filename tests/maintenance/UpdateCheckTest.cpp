@@ -57,7 +57,7 @@ TEST_F(MakerSiteTest, DefaultSiteGivesPagesAndVersionQuery)
     EXPECT_TRUE(pageForTag(81).isEmpty());
     EXPECT_TRUE(pageForTag(0).isEmpty());
     EXPECT_EQ(versionQueryCommand(),
-              (QStringList {"/usr/bin/curl", "-s", "https://www.tarnwick.example/software/version.php?item_number=3006"}));
+              (QStringList {"/usr/bin/curl", "-s", "--", "https://www.tarnwick.example/software/version.php?item_number=3006"}));
 }
 
 TEST_F(MakerSiteTest, SettingMovesEveryAddressToAnotherHost)
@@ -69,4 +69,21 @@ TEST_F(MakerSiteTest, SettingMovesEveryAddressToAnotherHost)
 
     QSettings().setValue(makerSiteKey, "");
     EXPECT_EQ(makerSite(), "https://www.tarnwick.example");
+}
+
+// The setting is the user's own file and reaches curl's command line: only a
+// plain web address counts, anything else is the default site.
+TEST_F(MakerSiteTest, ASettingThatIsNoWebSiteGivesTheDefault)
+{
+    for (const char* site : {"-K/home/attacker/cfg", "--config=/tmp/x http://a.test", "file:///etc/shadow",
+                             "http://user:pw@a.test", "http://a.test/?x=1", "http://a.test -o /etc/x", "ftp://a.test",
+                             "http://", "a.test"}) {
+        QSettings().setValue(makerSiteKey, site);
+        EXPECT_EQ(makerSite(), "https://www.tarnwick.example") << site;
+        EXPECT_EQ(versionQueryCommand().at(2), "--") << site;
+    }
+    for (const char* site : {"https://mirror.test", "http://127.0.0.1:8765", "https://a.test/mirror/brevane"}) {
+        QSettings().setValue(makerSiteKey, site);
+        EXPECT_EQ(makerSite(), site);
+    }
 }

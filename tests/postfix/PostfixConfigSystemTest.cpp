@@ -3,6 +3,7 @@
 // writes under /usr/local, /etc, /usr/lib/sasl2 and /System.
 #include "postfix/PostfixConfig.h"
 #include "postfix/PostfixSettings.h"
+#include "postfix/SmartHosts.h"
 #include "shell/ResourcePaths.h"
 
 #include <gtest/gtest.h>
@@ -259,8 +260,6 @@ TEST_F(PostfixConfigSystem, FullFormWritesEveryFileAndPostfixAcceptsIt)
     EXPECT_EQ(readFile(configDir + "/sasldb_passwd"), "alice:secret\nbob:pw:with:colons\n");
     EXPECT_EQ(modeOf(configDir + "/sasldb_passwd"), 0600);
     EXPECT_FALSE(exists(workingFolder() + "/main.cf.temp") || exists(workingFolder() + "/master.cf.temp"));
-    // GNU chmod keeps Debian's set-group-ID bit on the directory.
-    EXPECT_EQ(modeOf("/var/mail") & 01777, 01777);
 
     // The maps answer what the texts say.
     const QString q = "/usr/sbin/postmap -c " + configDir + " -q ";
@@ -421,13 +420,11 @@ TEST_F(PostfixConfigSystem, WildcardsReachTheFilesAsTyped)
     form.aliases = QStringLiteral("root: /var/mail/*");
     form.virtualText = QStringLiteral("*@v.example joe");
     form.virtualDomains = QStringLiteral("v.example");
-    form.portNos = QStringLiteral("2*");
     configure(form);
     EXPECT_TRUE(readFile(configDir + "/main.cf").endsWith("###Start Custom Config###\n# a * b ? [s]*\n###End Custom Config###\n"));
     EXPECT_EQ(readFile(configDir + "/access"), "* REJECT\n");
     EXPECT_EQ(readFile(configDir + "/aliases"), "root: /var/mail/*\n");
     EXPECT_EQ(readFile(configDir + "/virtual"), "v.example anything\n*@v.example joe\n");
-    EXPECT_TRUE(readFile(configDir + "/master.cf").contains("###Start Brevane###\n2*" + serviceTail + "###End Brevane###\n"));
 }
 
 // The password list is data: nothing in it may run as a command.
@@ -487,4 +484,115 @@ TEST_F(PostfixConfigSystem, PasswordListsAreBornPrivate)
     EXPECT_EQ(modeOf(configDir + "/sasl_passwd"), 0640);
     EXPECT_EQ(modeOf(configDir + "/sasl_passwd.db"), 0640);
     EXPECT_EQ(modeOf(configDir + "/sasldb_passwd"), 0600);
+}
+
+// A non-admin user on the machine, who may write settings documents the
+// administrator opens, and who owns the folders of their home.
+class AttackerOnTheMachine : public PostfixConfigSystem {
+protected:
+    void SetUp() override
+    {
+        PostfixConfigSystem::SetUp();
+        if (IsSkipped())
+            return;
+        sh("id attacker >/dev/null 2>&1 || useradd -m attacker;"
+           "install -d -o attacker -g attacker /home/attacker/x;"
+           "printf '#!/bin/sh\\ntouch /root/pwned\\n' > /home/attacker/x/postfix-script;"
+           "chown attacker /home/attacker/x/postfix-script; chmod 755 /home/attacker/x/postfix-script;"
+           "rm -f /root/pwned");
+    }
+    static QString asAttacker(const QString& line)
+    {
+        return sh("setpriv --reuid=attacker --regid=attacker --clear-groups sh -c '" + line + "' 2>&1 && echo DONE");
+    }
+};
+
+// The attacker's document points Postfix at programs of theirs; the
+// administrator applies it and starts Postfix as the job does.
+TEST_F(AttackerOnTheMachine, CustomLinesNamingAnotherUsersFilesAreRefusedAndNothingIsWritten)
+{
+    PostfixForm form;
+    form.mydomain = QStringLiteral("example.com");
+    configure(form);
+    const QString before = readFile(configDir + "/main.cf");
+    const struct {
+        const char* custom;
+        const char* named;
+    } attacks[] = {
+        {"daemon_directory = /home/attacker/x", "daemon_directory = /home/attacker/x"},
+        {"a = /home\nb = /attacker/x\ncommand_directory = $a$b", "command_directory = $a$b"},
+        {"# fine\nmeta_directory = /etc/postfix\nshlib_directory = /home/attacker/x/../x",
+         "shlib_directory = /home/attacker/x/../x"},
+        {"mailbox_command = /home/attacker/x/postfix-script", "mailbox_command = /home/attacker/x/postfix-script"},
+        {"mailbox_command = sh -c \"exec ${HOME%/*}/attacker/x/postfix-script\"",
+         "mailbox_command = sh -c \"exec ${HOME%/*}/attacker/x/postfix-script\""},
+        {"import_environment = MAIL_CONFIG LD_PRELOAD=/usr/lib/x.so", "import_environment = MAIL_CONFIG LD_PRELOAD=/usr/lib/x.so"},
+        {"alias_maps = hash:/home/attacker/x/aliases", "alias_maps = hash:/home/attacker/x/aliases"},
+        {"queue_directory = /tmp", "queue_directory = /tmp"},
+        {"daemon_directory = home/attacker/x", "daemon_directory = home/attacker/x"},
+        {"# a note\n /home/attacker/x\nbiff = no", " /home/attacker/x"},
+        {"mail_owner = attacker", "mail_owner = attacker"},
+    };
+    for (const auto& attack : attacks) {
+        form.custom = QString::fromUtf8(attack.custom);
+        const QString output = configure(form);
+        EXPECT_EQ(refusedCustomLine(output), attack.named) << output.toStdString();
+        EXPECT_EQ(readFile(configDir + "/main.cf"), before) << attack.custom;
+    }
+    form.custom = QStringLiteral("daemon_directory = /home/attacker/x");
+    configure(form);
+    sh("postfix -c " + configDir + " start; postfix -c " + configDir + " stop");
+    EXPECT_FALSE(exists("/root/pwned"));
+}
+
+TEST_F(AttackerOnTheMachine, CustomLinesNamingRootsOwnFilesStillWork)
+{
+    PostfixForm form;
+    form.custom = QStringLiteral("daemon_directory = /usr/lib/postfix/sbin\ndata_directory = /var/lib/postfix\n"
+                                 "mail_spool_directory = /var/mail\nmailbox_command = procmail -a \"$EXTENSION\"\n"
+                                 "import_environment = MAIL_CONFIG TZ LANG=C\n"
+                                 "smtpd_banner = $myhostname ESMTP $mail_name (Debian/GNU)\n"
+                                 "transport_maps = hash:/etc/postfix/transport");
+    EXPECT_EQ(refusedCustomLine(configure(form)), "");
+    EXPECT_TRUE(readFile(configDir + "/main.cf").contains("\ntransport_maps = hash:/etc/postfix/transport\n"));
+    const QString check = sh("postfix -c " + configDir + " check");
+    EXPECT_FALSE(check.contains("fatal") || check.contains("error")) << check.toStdString();
+}
+
+// Relay passwords: an old list readable by all is replaced by a private one.
+TEST_F(AttackerOnTheMachine, RelayHostListIsPrivateFromTheFirstByte)
+{
+    const QString path = QString::fromLatin1(smartHostsPath);
+    QDir().mkpath(QFileInfo(path).path());
+    sh("echo old > " + path + "; chmod 644 " + path);
+    const mode_t mask = ::umask(022);
+    sh(writeSmartHostsArguments({{{"smartHostName", "relay.example"}, {"pword", "secret"}}}).at(2));
+    ::umask(mask);
+    EXPECT_EQ(modeOf(path), 0600);
+    EXPECT_FALSE(asAttacker("cat " + path).endsWith("DONE\n"));
+    EXPECT_FALSE(exists(path + ".new"));
+    QFile::remove(path);
+    sh(writeSmartHostsArguments({}).at(2));
+    EXPECT_EQ(modeOf(path), 0600);
+}
+
+// Debian's spool (2775 root:mail) stays: no user can pre-create another's
+// mailbox, and local delivery still arrives.
+TEST_F(AttackerOnTheMachine, MailSpoolKeepsDebiansModeAndLocalMailArrives)
+{
+    sh("chown root:mail /var/mail; chmod 2775 /var/mail; id mailadmin >/dev/null 2>&1 || useradd -m mailadmin;"
+       "rm -f /var/mail/mailadmin");
+    PostfixForm form;
+    form.mydomain = QStringLiteral("example.com");
+    configure(form);
+    EXPECT_EQ(modeOf("/var/mail"), 02775);
+    EXPECT_FALSE(asAttacker("touch /var/mail/mailadmin").endsWith("DONE\n"));
+
+    sh("touch /var/log/mail.log; postfix -c " + configDir + " start");
+    sh("printf 'Subject: spool\\n\\nstill arrives\\n' | /usr/sbin/sendmail mailadmin");
+    for (int i = 0; i < 100 && !readFile("/var/mail/mailadmin").contains("still arrives"); ++i)
+        ::usleep(200'000);
+    sh("postfix -c " + configDir + " stop");
+    EXPECT_TRUE(readFile("/var/mail/mailadmin").contains("still arrives")) << sh("tail -20 /var/log/mail.log").toStdString();
+    EXPECT_EQ(QFileInfo("/var/mail/mailadmin").owner(), "mailadmin");
 }

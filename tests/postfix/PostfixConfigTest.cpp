@@ -144,9 +144,8 @@ TEST(CollectPostfixConfig, SizesBecomeTheIntegerTheyStartWith)
 {
     const QList<std::pair<QString, QString>> cases = {
         {"10240000", "10240000"}, {"abc", "0"},          {"12abc", "12"},
-        {"", "0"},                {"  -5", "-5"},        {"+7", "7"},
-        {"\n 42 MB", "42"},       {"- 5", "0"},          {"007", "7"},
-        {"99999999999", "2147483647"}, {"-99999999999", "-2147483648"},
+        {"", "0"},                {"+7", "7"},           {"\n 42 MB", "42"},
+        {"- 5", "0"},             {"007", "7"},          {"99999999999", "2147483647"},
     };
     for (const auto& [typed, normalised] : cases) {
         PostfixForm form;
@@ -234,6 +233,54 @@ TEST(CollectPostfixConfig, LineBreakInAWrittenSingleLineValueIsRefused)
             EXPECT_EQ(r.form, form);  // nothing normalised, nothing lost
         }
     }
+}
+
+// Values Postfix cannot take in the parameter a field fills: main.cf would
+// not load ("$mydomain" as the mail domain refers to itself) or a service
+// would not start.
+TEST(CollectPostfixConfig, ValuesPostfixCannotTakeAreRefusedNamingTheField)
+{
+    struct Case { QString PostfixForm::*field; const char* outlet; const char* label; const char* value; };
+    const QList<Case> cases = {
+        {&PostfixForm::mydomain, "mydomainField", "mail domain field", "$mydomain"},
+        {&PostfixForm::mydomain, "mydomainField", "mail domain field", "two words.example"},
+        {&PostfixForm::myorigin, "myoriginField", "origin domain field", "a=b"},
+        {&PostfixForm::relayhost, "relayhostField", "relay host field", "[relay.example]:99999"},
+        {&PostfixForm::relayhost, "relayhostField", "relay host field", "relay.example;rm"},
+        {&PostfixForm::mydestination, "mydestinationField", "destination domains field", "a.example, b=c"},
+        {&PostfixForm::rblSites, "rblSitesField", "blacklist sites field", "zen.spamhaus.org, $(x)"},
+        {&PostfixForm::portNos, "portNosField", "extra ports field", "2525, 0"},
+        {&PostfixForm::portNos, "portNosField", "extra ports field", "2*"},
+        {&PostfixForm::virtualDomains, "virtualDomainsField", "virtual domains field", "v.example, $x"},
+        {&PostfixForm::messagesize, "messagesizeField", "largest message field", " -5"},
+        {&PostfixForm::mailboxsize, "mailboxsizeField", "largest mailbox field", "-1 MB"},
+    };
+    for (const Case& c : cases) {
+        PostfixForm form;
+        form.*c.field = QString::fromUtf8(c.value);
+        const auto r = collect(form);
+        EXPECT_TRUE(r.error.startsWith(QStringLiteral("The %1 holds \u201c").arg(QLatin1String(c.label))))
+            << c.value << ": " << r.error.toStdString();
+        EXPECT_EQ(r.refusedOutlet, c.outlet) << c.value;
+        EXPECT_TRUE(r.arguments.isEmpty()) << c.value;
+    }
+}
+
+TEST(CollectPostfixConfig, EveryDocumentedFormOfTheFieldsIsAccepted)
+{
+    PostfixForm form;
+    for (const char* relay : {"relay.example", "[relay.example]", "[192.0.2.1]:587", "relay.example:submission",
+                              "$mydomain", "mail1.example:587, mail2.example:587", "[IPv6:2001:db8::1]:25"}) {
+        form.relayhost = relay;
+        EXPECT_TRUE(collect(form).error.isEmpty()) << relay;
+    }
+    form.mydomain = "mail.example.com";
+    form.mydestination = "$mydomain, localhost.$mydomain, ${myhostname}, other.example, hash:/etc/postfix/dest";
+    form.rblSites = "zen.spamhaus.org, bl.example=127.0.0.[2..11], b.example=127.0.0.2;127.0.0.4";
+    form.portNos = "2525, 587,smtps, 127.0.0.1:2526, [::1]:2527";
+    form.virtualDomains = "v.example, w.example";
+    form.messagesize = "10240000";
+    EXPECT_EQ(collect(form).error, "");
 }
 
 TEST(CollectPostfixConfig, LineBreaksInUnwrittenOrMultiLineValuesAreAccepted)

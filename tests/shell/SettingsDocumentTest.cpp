@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QFile>
 
+#include <sys/stat.h>
+
 using namespace brevane;
 
 TEST(SettingsDocument, HasThe33EntriesInWritingOrder)
@@ -51,4 +53,23 @@ TEST(SettingsDocument, ReadOnlyFilesAreNotWritableEvenForRoot)
     QFile::setPermissions(path, QFileDevice::ReadOwner);
     EXPECT_FALSE(document::isWritableFile(path));
     EXPECT_FALSE(document::isWritableFile(dir.filePath("missing")));
+}
+
+// A document holds every password of the forms: private for a new name and
+// for one that replaces a file others could read, whatever the umask.
+TEST(SettingsDocument, IsWrittenOwnerOnly)
+{
+    QTemporaryDir dir;
+    const QString fresh = dir.filePath("new.brvn");
+    const QString replaced = dir.filePath("old.brvn");
+    ASSERT_TRUE(document::writeAtomically(replaced, "old"));
+    QFile::setPermissions(replaced, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    const mode_t mask = ::umask(022);
+    for (const QString& path : {fresh, replaced}) {
+        ASSERT_TRUE(document::writeAtomically(path, "secret"));
+        struct stat status {};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0600u) << path.toStdString();
+    }
+    ::umask(mask);
 }

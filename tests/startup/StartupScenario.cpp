@@ -59,6 +59,8 @@ TEST(FirstLaunch, InstallsUnloadsTheSystemPostfixAndListsUsers)
                                         {{"location", "Home"}, {"smartHostName", "smtp.home.example"}}});
     window.applicationWillTerminate();
     EXPECT_TRUE(QFileInfo::exists("/usr/local/tarnwick/postfix/LaunchDaemons/.smartHosts"));
+    // Relay passwords, written by the real helper: root's alone.
+    EXPECT_EQ(run("stat -c %a /usr/local/tarnwick/postfix/LaunchDaemons/.smartHosts"), "600\n");
 }
 
 TEST(SecondLaunch, LeavesTheInstallationAloneAndReadsTheRelayHostsBack)

@@ -1,6 +1,7 @@
 #include "WindowFixture.h"
 
 #include "maintenance/MakerSite.h"
+#include "maintenance/ShellCommand.h"
 
 #include <QDesktopServices>
 
@@ -124,18 +125,36 @@ TEST_F(WindowTest, DeInstallRunsTheScriptThenReloads)
     EXPECT_GE(fake.countCalls("###Start Brevane###"), 1);
 }
 
+// The version query runs as the user, never through the helper.
+class VersionQuery
+{
+public:
+    explicit VersionQuery(const QString& reply)
+    {
+        unprivilegedRunner() = [this, reply](const QStringList& arguments) {
+            vectors.append(arguments);
+            return reply;
+        };
+    }
+    ~VersionQuery() { unprivilegedRunner() = runWithoutPrivileges; }
+    QList<QStringList> vectors;
+};
+
 TEST_F(WindowTest, UpdateCheckWithTheSameVersionSaysSo)
 {
-    fake.answer("/usr/bin/curl -s", "1.0.0\\n");
+    VersionQuery query("1.0.0");
     launchAndLogIn();
+    fake.clearCalls();
     Alerts::setNextAnswer(returncode::defaultButton);
     window->checkForUpdates();
     EXPECT_EQ(Alerts::shown().constLast().title, "There are no newer versions available.");
+    EXPECT_EQ(query.vectors, QList<QStringList>{versionQueryCommand()});
+    EXPECT_EQ(fake.countCalls("curl"), 0);
 }
 
 TEST_F(WindowTest, ANewerVersionOpensTheDownloadPageOnlyOnOk)
 {
-    fake.answer("/usr/bin/curl -s", "9.9.9\\n");
+    VersionQuery query("9.9.9");
     launchAndLogIn();
     OpenedPages browser;
 
@@ -151,7 +170,7 @@ TEST_F(WindowTest, ANewerVersionOpensTheDownloadPageOnlyOnOk)
 
 TEST_F(WindowTest, AnUnreachableSiteIsAFailedCheckThatOpensNothing)
 {
-    fake.answer("/usr/bin/curl -s", "");
+    VersionQuery query("");
     launchAndLogIn();
     OpenedPages browser;
     Alerts::setNextAnswer(returncode::defaultButton);

@@ -106,3 +106,20 @@ TEST_F(WindowTest, AnUnknownPostfixLabelRunsNothingButRefreshes)
     EXPECT_EQ(ui()->smtp_light->imageName(), "red");
     EXPECT_EQ(ui()->postfixItem->text(), "Start Postfix");
 }
+
+// The script refused a custom line as root and wrote nothing: the alert
+// quotes it, Start leaves Postfix down, Restart brings back the old files.
+TEST_F(WindowTest, ARefusedCustomLineIsNamedAndStartsNothing)
+{
+    fake.answer("checkCustomLines", "Refused custom line: daemon_directory = /home/attacker/x\\n");
+    launchAndLogIn();
+    for (const char* label : {"Start Postfix", "Restart Postfix"}) {
+        fake.clearCalls();
+        ui()->postfixItem->setText(label);
+        window->Postfix(ui()->postfixItem);
+        ASSERT_FALSE(Alerts::shown().isEmpty());
+        EXPECT_EQ(Alerts::shown().constLast().title, "The Postfix configuration was not written.");
+        EXPECT_TRUE(Alerts::shown().constLast().message.contains("\u201cdaemon_directory = /home/attacker/x\u201d"));
+        EXPECT_EQ(fake.countCalls("launchctl load"), QString(label) == "Start Postfix" ? 0 : 1) << label;
+    }
+}
