@@ -1,5 +1,6 @@
 #include "shell/DemoCapture.h"
 #include "shell/DocumentHandOff.h"
+#include "shell/TerminationSignals.h"
 #include "shell/WindowController.h"
 
 #include <QApplication>
@@ -23,6 +24,9 @@ int main(int argc, char* argv[])
         return 0;
 
     WindowController window;
+    // Logout, shutdown and kill end the program the way its Quit does.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &window, &WindowController::terminate);
     window.show();
     // Documents named on the command line (or handed over by the desktop's
     // file manager) open before the login, so the start-up skips the reload.

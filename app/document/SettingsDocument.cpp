@@ -144,4 +144,18 @@ void noteRecentDocument(const QString& path)
     QSettings().setValue(QStringLiteral("recentDocuments"), recent);
 }
 
+QString withFileType(const QString& path)
+{
+    if (QFileInfo(path).suffix() == QLatin1String(fileType))
+        return path;
+    return path + QLatin1Char('.') + QLatin1String(fileType);
+}
+
+QString windowTitle(const QString& documentPath)
+{
+    if (documentPath.isEmpty())
+        return QStringLiteral("Brevane[*]");
+    return QFileInfo(documentPath).fileName() + QStringLiteral("[*] \u2014 Brevane");
+}
+
 } // namespace brevane::document

@@ -24,6 +24,14 @@ struct Entry {
     QVariant absent; // what a document without the key gives
 };
 
+/// The path a save writes to: one whose name lacks the ".brvn" type gets
+/// it, so the open panel lists the document.
+QString withFileType(const QString& path);
+
+/// The window's title for the forms of this document ("" for none), with
+/// Qt's "[*]" where the mark of changed forms goes.
+QString windowTitle(const QString& documentPath);
+
 /// The 33 entries in the order they are written.
 const QList<Entry>& entries();
 

@@ -9,7 +9,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 
 using namespace brevane;
 
@@ -31,6 +34,7 @@ void showError(QWidget* window, const QString& message)
 
 void WindowController::connectDocumentActions()
 {
+    watchFormsForEdits();
     connect(m_ui->saveAction, &QAction::triggered, this, &WindowController::saveDocument);
     connect(m_ui->saveAsAction, &QAction::triggered, this, &WindowController::saveDocument);
     connect(m_ui->openAction, &QAction::triggered, this, &WindowController::openDocument);
@@ -51,10 +55,11 @@ void WindowController::saveDocument()
                                      QString::fromLatin1(document::fileType)));
 }
 
-void WindowController::savePanelDidEnd(const QString& path)
+void WindowController::savePanelDidEnd(const QString& chosenPath)
 {
-    if (path.isEmpty())
+    if (chosenPath.isEmpty())
         return;
+    const QString path = document::withFileType(chosenPath);
     UserDefaults::setValue(QStringLiteral("savePath"), QFileInfo(path).absolutePath());
     const QString cannotWrite = QStringLiteral("Couldn't write to file. Be sure that you have the necessary privileges.");
     if (QFileInfo::exists(path)) {
@@ -66,6 +71,17 @@ void WindowController::savePanelDidEnd(const QString& path)
         showError(this, cannotWrite);
         return;
     }
+    const QVariantMap values = documentValues();
+    if (!document::writeAtomically(path, document::encode(values))) {
+        showError(this, cannotWrite);
+        return;
+    }
+    document::noteRecentDocument(path);
+    markFormsClean(path);
+}
+
+QVariantMap WindowController::documentValues() const
+{
     QVariantMap values;
     const auto text = [&values](const char* key, const QString& value) { values.insert(QString::fromLatin1(key), value); };
     const auto number = [&values](const char* key, int value) { values.insert(QString::fromLatin1(key), value); };
@@ -103,11 +119,44 @@ void WindowController::savePanelDidEnd(const QString& path)
     text("timeOutIntervalField", m_ui->timeOutIntervalField->text());
     values.insert(QStringLiteral("fetchmailController"), QVariant::fromValue(fetchmailController.arrangedObjects()));
     values.insert(QStringLiteral("smartHostController"), QVariant::fromValue(smartHostController.arrangedObjects()));
-    if (!document::writeAtomically(path, document::encode(values))) {
-        showError(this, cannotWrite);
-        return;
+    return values;
+}
+
+void WindowController::watchFormsForEdits()
+{
+    const auto edited = [this] { noteFormsEdited(); };
+    QWidget* forms = m_ui->tabView;
+    for (auto* field : forms->findChildren<QLineEdit*>())
+        connect(field, &QLineEdit::textChanged, this, edited);
+    for (auto* view : forms->findChildren<QPlainTextEdit*>())
+        connect(view, &QPlainTextEdit::textChanged, this, edited);
+    for (auto* button : forms->findChildren<QAbstractButton*>())
+        connect(button, &QAbstractButton::toggled, this, edited);
+    for (auto* popup : forms->findChildren<QComboBox*>())
+        connect(popup, &QComboBox::currentIndexChanged, this, edited);
+    for (RowTableModel* table : {&fetchmailController, &smartHostController}) {
+        connect(table, &QAbstractItemModel::dataChanged, this, edited);
+        connect(table, &QAbstractItemModel::rowsInserted, this, edited);
+        connect(table, &QAbstractItemModel::rowsRemoved, this, edited);
+        connect(table, &QAbstractItemModel::modelReset, this, edited);
     }
-    document::noteRecentDocument(path);
+}
+
+// The title names the document the forms came from or went to, and marks
+// them once they differ from it (or from the server's settings last read).
+void WindowController::markFormsClean(const QString& documentPath)
+{
+    m_documentPath = documentPath;
+    m_cleanForms = document::encode(documentValues());
+    setWindowFilePath(documentPath);
+    setWindowTitle(document::windowTitle(documentPath));
+    setWindowModified(false);
+}
+
+void WindowController::noteFormsEdited()
+{
+    if (!m_cleanForms.isEmpty())
+        setWindowModified(document::encode(documentValues()) != m_cleanForms);
 }
 
 void WindowController::openDocument()
@@ -145,6 +194,15 @@ bool WindowController::openFile(const QString& path)
                                   QStringLiteral("OK")});
         return false;
     }
+    // Asked only once the document is known to be good, just before it replaces the forms.
+    if (isWindowModified()
+        && Alerts::runModal({QStringLiteral("Replace the changed settings?"),
+                             QStringLiteral("The forms hold changes that are in no document. Opening \u201c%1\u201d "
+                                            "replaces them.")
+                                 .arg(QFileInfo(path).fileName()),
+                             QStringLiteral("Open"), QStringLiteral("Cancel")})
+            != returncode::defaultButton)
+        return false;
     const auto text = [&values](const char* key) { return values->value(QString::fromLatin1(key)).toString(); };
     const auto number = [&values](const char* key) { return values->value(QString::fromLatin1(key)).toInt(); };
     m_ui->myoriginField->setText(text("myoriginField"));
@@ -184,5 +242,6 @@ bool WindowController::openFile(const QString& path)
     smartHostController.setRows(values->value(QStringLiteral("smartHostController")).value<Rows>());
     document::noteRecentDocument(path);
     checkStatusLights();
+    markFormsClean(path);
     return true;
 }

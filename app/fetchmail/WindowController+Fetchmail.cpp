@@ -6,6 +6,7 @@
 #include "fetchmail/RunControlWriter.h"
 #include "shell/Alerts.h"
 #include "shell/TextHelpers.h"
+#include "shell/ToolbarRules.h"
 #include "shell/UserDefaults.h"
 #include "shell/WindowController.h"
 #include "ui_MainWindow.h"
@@ -98,6 +99,11 @@ void WindowController::connectFetchmailActions()
             fetchmailController.removeObjectAtArrangedIndex(*it);
     });
     connect(m_ui->fetchmailButton, &QPushButton::clicked, this, &WindowController::fetchmail);
+    // The button's Alt-click, from the Services menu: the title selects the action.
+    connect(m_ui->stopFetchmailAction, &QAction::triggered, this, [this] {
+        m_ui->fetchmailButton->setText(QStringLiteral("Stop Fetchmail"));
+        fetchmail();
+    });
     m_ui->pollingIntervalField->setText(UserDefaults::value(QStringLiteral("pollingInterval")));
     m_ui->timeOutIntervalField->setText(UserDefaults::value(QStringLiteral("timeOutInterval")));
 }
@@ -105,7 +111,7 @@ void WindowController::connectFetchmailActions()
 void WindowController::fetchmail()
 {
     setFocus();
-    startProgress();
+    startProgress(toolbar::busyText(m_ui->fetchmailButton->text()));
     if (m_ui->fetchmailButton->text() == QLatin1String("Stop Fetchmail")) {
         run(stopFetchmailArguments());
     } else {

@@ -52,6 +52,15 @@ void WindowController::connectMaintenanceActions()
     connect(m_ui->mailQueueItem, &QAction::triggered, this, &WindowController::showMailq);
     for (QAction* link : {m_ui->downloadPageAction, m_ui->webSiteAction})
         connect(link, &QAction::triggered, this, [this, link] { loadURL(link); });
+    // The log button's Alt-click, from the Services menu: the title selects the text.
+    connect(m_ui->postfixConfigAction, &QAction::triggered, this, [this] {
+        if (QAction* item = m_toolbarItemsDict.value(QStringLiteral("Mail Log")))
+            selectTabViewItem(item);
+        const QString title = m_ui->postLogButton->text();
+        m_ui->postLogButton->setText(QStringLiteral("Postfix Config"));
+        showLog(m_ui->postLogButton);
+        m_ui->postLogButton->setText(title);
+    });
     connect(m_ui->checkForUpdatesAction, &QAction::triggered, this, &WindowController::checkForUpdates);
     connect(m_ui->readMeAction, &QAction::triggered, this, &WindowController::showReadMePanel);
     connect(m_agreementUi->closeSheetButton, &QPushButton::clicked, this, &WindowController::closeSheet);

@@ -9,7 +9,7 @@ using namespace brevane;
 
 void WindowController::showMailq()
 {
-    startProgress();
+    startProgress(tr("Listing the mail queue\u2026"));
     mailqController.removeAllObjects();
     mailqController.addObjects(parseMailQueue(run(mailqListCommand())));
     if (mailqController.rowCount() > 0)

@@ -13,6 +13,9 @@ const QString archiveKey = QStringLiteral("smartHosts");
 
 QString menuTitle(const Row& row)
 {
+    // A row that names no relay host has nothing to choose.
+    if (trimSpacesAndTabs(row.value(hostKey).toString()).isEmpty())
+        return {};
     if (row.contains(locationKey))
         return trimSpacesAndTabs(row.value(locationKey).toString());
     return trimSpacesAndTabs(row.value(hostKey).toString());

@@ -15,7 +15,8 @@ inline constexpr char smartHostsPath[] = "/usr/local/tarnwick/postfix/LaunchDaem
 
 /// Titles of the pop-up items after its two fixed ones, in row order: the
 /// trimmed location, or the trimmed host name only when the row has no
-/// location key at all; rows whose title would be empty get no item.
+/// location key at all; rows whose title would be empty, or that name no relay
+/// host yet, get no item.
 QStringList smartHostMenuTitles(const Rows& rows);
 
 /// The first row whose location or smartHostName (untrimmed) equals the

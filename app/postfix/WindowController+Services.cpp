@@ -3,6 +3,7 @@
 #include "shell/Alerts.h"
 #include "shell/StatusLight.h"
 #include "shell/TextHelpers.h"
+#include "shell/ToolbarRules.h"
 #include "shell/WindowController.h"
 #include "ui_MainWindow.h"
 
@@ -22,14 +23,16 @@ void WindowController::connectServiceActions()
     connect(m_ui->postfixItem, &QAction::triggered, this, [this] { Postfix(m_ui->postfixItem); });
     for (QAction* item : {m_ui->pop3Item, m_ui->pop3sItem, m_ui->imapItem, m_ui->imapsItem})
         connect(item, &QAction::triggered, this, [this, item] { UW(item); });
+    // The Alt-click variants again, for window managers that take Alt+click.
+    connect(m_ui->stopPostfixAction, &QAction::triggered, this, [this] { Postfix(m_ui->stopPostfixAction); });
 }
 
 void WindowController::Postfix(QAction* sender)
 {
     setFocus();
-    startProgress();
-    m_ui->smtp_light->setImageNamed(QStringLiteral("yellow"));
     const QString label = sender->text();
+    startProgress(toolbar::busyText(label));
+    m_ui->smtp_light->setImageNamed(QStringLiteral("yellow"));
     const QString postfix = QStringLiteral("postfix");
     if (label == QLatin1String("Start Postfix")) {
         doSanityCheck();
@@ -101,8 +104,10 @@ void WindowController::checkStatusLights()
     const bool postfixRunning = runShell(services::postfixProbe()) == QLatin1String("YES");
     if (QAction* item = m_toolbarItemsDict.value(QStringLiteral("Postfix"))) {
         item->setText(postfixRunning ? QStringLiteral("Restart Postfix") : QStringLiteral("Start Postfix"));
-        item->setToolTip(postfixRunning ? QStringLiteral("Option-click to Stop Postfix") : QString());
+        // A blank rather than an empty tip: an empty one shows the label instead.
+        item->setToolTip(postfixRunning ? QStringLiteral("Option-click to Stop Postfix") : QStringLiteral(" "));
     }
+    m_ui->stopPostfixAction->setEnabled(postfixRunning);
     m_ui->fetchmailButton->setEnabled(postfixRunning);
     m_ui->flushPostfixQueueButton->setEnabled(postfixRunning);
     m_ui->smtp_light->setImageNamed(postfixRunning ? green : red);
@@ -110,6 +115,7 @@ void WindowController::checkStatusLights()
     const bool fetchmailRunning = !runShell(services::fetchmailProbe()).isEmpty();
     m_ui->fetchmailButton->setText(fetchmailRunning ? QStringLiteral("Restart Fetchmail")
                                                     : QStringLiteral("Start Fetchmail"));
+    m_ui->stopFetchmailAction->setEnabled(fetchmailRunning);
     m_ui->fetchmail_light->setImageNamed(fetchmailRunning ? green : red);
 }
 

@@ -18,10 +18,8 @@ void WindowController::connectSmartHostActions()
     m_ui->smartHostPopup->setMenu(m_smartHostMenu);
     connect(m_smartHostMenu, &QMenu::aboutToShow, this, [this] { menuNeedsUpdate(m_smartHostMenu); });
     connect(m_ui->addSmartHostButton, &QPushButton::clicked, this, [this] {
-        smartHostController.addObject({{QStringLiteral("location"), tr("New location")},
-                                       {QStringLiteral("smartHostName"), QStringLiteral("smtp.example.com")},
-                                       {QStringLiteral("authenticate"), 0},
-                                       {QStringLiteral("requireSSL"), 0}});
+        // Empty, so it reaches the menu only once the user names a host.
+        smartHostController.addObject({{QStringLiteral("authenticate"), 0}, {QStringLiteral("requireSSL"), 0}});
     });
     connect(m_ui->removeSmartHostButton, &QPushButton::clicked, this, [this] {
         const QList<int> rows = smartHostController.selectionIndexes();
@@ -39,7 +37,9 @@ void WindowController::menuNeedsUpdate(QMenu* menu)
         items.at(i)->deleteLater();
     }
     for (const QString& title : smartHostMenuTitles(smartHostController.arrangedObjects())) {
-        QAction* item = menu->addAction(title);
+        // "&" would mark a shortcut; the title itself stays in the data.
+        QAction* item = menu->addAction(QString(title).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        item->setData(title);
         item->setCheckable(false);
         connect(item, &QAction::triggered, this, [this, item] { chooseSmartHost(item); });
     }
@@ -47,7 +47,8 @@ void WindowController::menuNeedsUpdate(QMenu* menu)
 
 void WindowController::chooseSmartHost(QAction* sender)
 {
-    const auto row = smartHostForTitle(smartHostController.arrangedObjects(), sender->text());
+    const QString title = sender->data().isValid() ? sender->data().toString() : sender->text();
+    const auto row = smartHostForTitle(smartHostController.arrangedObjects(), title);
     if (!row)
         return;
     const RelayHostChoice choice = relayHostChoice(*row);
@@ -64,7 +65,7 @@ void WindowController::createSSLCerts()
                        {QStringLiteral("CREATING SSL CERTS FOR TESTING."),
                         QStringLiteral("This will create three certs - smtpd.pem, ipop3d.pem, imapd.pem - in "
                                        "/System/Library/OpenSSL/certs. Create them?"),
-                        QStringLiteral("Create"), QStringLiteral("No"), QString()},
+                        QStringLiteral("Create"), QStringLiteral("No"), QString(), true},
                        [this](int returnCode) { createSSLCertsSheetDidEnd(returnCode); });
 }
 

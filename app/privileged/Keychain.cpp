@@ -58,7 +58,9 @@ void Keychain::changePassword(const QString& password, const QString& user, cons
     // A write replaces an existing item of this service and account.
     QKeychain::WritePasswordJob job(reference);
     job.setKey(user);
-    job.setBinaryData(password.toUtf8());
+    // Text, so the secret service keeps the UTF-8 bytes themselves (binary
+    // data would be stored base64-encoded, unreadable in a keyring manager).
+    job.setTextData(password);
     runJob(job);
 }
 

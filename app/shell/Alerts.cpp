@@ -31,7 +31,7 @@ std::optional<int> takeAnswer()
 QMessageBox* makeBox(QWidget* parent, const AlertSpec& alert, QHash<QAbstractButton*, int>& codes)
 {
     auto* box = new QMessageBox(parent);
-    box->setIcon(QMessageBox::Warning);
+    box->setIcon(alert.informational ? QMessageBox::Information : QMessageBox::Warning);
     box->setText(alert.title);
     box->setInformativeText(alert.message);
     box->setWindowTitle(alert.title);

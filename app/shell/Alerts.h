@@ -16,6 +16,8 @@ struct AlertSpec {
     QString defaultButton = QStringLiteral("OK");
     QString alternateButton;
     QString otherButton;
+    /// Tells rather than warns: shown with the information icon.
+    bool informational = false;
 };
 
 namespace brevane::returncode {

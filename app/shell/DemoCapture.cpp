@@ -18,12 +18,10 @@ void scheduleDemoCapture(WindowController& window, const QString& path)
         window.loginUi()->passwordField->setText(login.section(QLatin1Char(':'), 1));
         window.doLogin();
     });
-    QTimer::singleShot(4000, &window, [path] {
+    QTimer::singleShot(4000, &window, [&window, path] {
         QScreen* screen = QGuiApplication::primaryScreen();
         if (!screen || !screen->grabWindow(0).save(path))
             qWarning("demo: cannot save the screenshot to %s", qPrintable(path));
-        // Not quit(): that closes the window first, and closing asks whether
-        // to quit, a question nobody is there to answer.
-        QCoreApplication::exit(0);
+        window.terminate();
     });
 }

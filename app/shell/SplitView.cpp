@@ -64,6 +64,14 @@ QSplitterHandle* SplitView::createHandle()
 
 void SplitView::resizeEvent(QResizeEvent* event)
 {
+    // The rules above decide where the divider goes, not the panes' size
+    // hints, which QSplitter would otherwise hold as hard minimums.
+    for (int i = 0; i < count(); ++i) {
+        if (orientation() == Qt::Vertical)
+            widget(i)->setMinimumHeight(1);
+        else
+            widget(i)->setMinimumWidth(1);
+    }
     QSplitter::resizeEvent(event);
     using namespace brevane::split;
     if (count() < 2 || !heightChanged(event->oldSize().height(), event->size().height()))

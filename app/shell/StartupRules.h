@@ -11,6 +11,10 @@ namespace brevane::startup {
 
 inline constexpr char systemVersionPlist[] = "/System/Library/CoreServices/SystemVersion.plist";
 inline constexpr char serverRoot[] = "/usr/local/tarnwick/postfix";
+/// User-defaults keys of the login sheet: the administrator last logged in
+/// and whether the password is kept in the keychain ("1" or "0").
+inline constexpr char administratorKey[] = "administratorName";
+inline constexpr char rememberPasswordKey[] = "savePasswordInKeychain";
 
 /// "Version 10.5.8 (Build 9L31a)" from a SystemVersion.plist, as the Mac
 /// reports its version; "" when the file is missing or unreadable.

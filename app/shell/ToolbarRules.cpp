@@ -34,4 +34,36 @@ RemovalAction actionForRemovedItem(const QString& label, const QString& paletteL
     return RemovalAction::None;
 }
 
+QStringList possibleLabels(const QString& paletteLabel, const QString& label)
+{
+    if (paletteLabel == QLatin1String("Postfix"))
+        return {QStringLiteral("Start Postfix"), QStringLiteral("Restart Postfix"), QStringLiteral("Stop Postfix")};
+    if (paletteLabel.startsWith(QLatin1String("UW_"))) {
+        const QString service = paletteLabel.mid(3);
+        return {QStringLiteral("Start ") + service, QStringLiteral("Stop ") + service};
+    }
+    return {label};
+}
+
+QString customizationName(const QString& paletteLabel)
+{
+    if (paletteLabel.startsWith(QLatin1String("UW_")))
+        return paletteLabel.mid(3) + QStringLiteral(" server");
+    return paletteLabel;
+}
+
+QString busyText(const QString& label)
+{
+    static const QList<std::pair<QString, QString>> verbs{
+        {QStringLiteral("Start "), QStringLiteral("Starting ")},
+        {QStringLiteral("Restart "), QStringLiteral("Restarting ")},
+        {QStringLiteral("Stop "), QStringLiteral("Stopping ")},
+    };
+    for (const auto& [verb, progressive] : verbs) {
+        if (label.startsWith(verb))
+            return progressive + label.mid(verb.size()) + QStringLiteral("\u2026");
+    }
+    return label + QStringLiteral("\u2026");
+}
+
 } // namespace brevane::toolbar

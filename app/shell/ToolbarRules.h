@@ -18,4 +18,15 @@ enum class RemovalAction { None, StopPostfix, StopUW };
 /// Removing the item of a running service from the toolbar stops it.
 RemovalAction actionForRemovedItem(const QString& label, const QString& paletteLabel);
 
+/// Every label an item can show, so its width can fit the longest of them.
+QStringList possibleLabels(const QString& paletteLabel, const QString& label);
+
+/// The name the toolbar's customisation lists an item under ("UW_POP3"
+/// is "POP3 server").
+QString customizationName(const QString& paletteLabel);
+
+/// What the busy indicator says while a labelled action runs:
+/// "Restart Postfix" gives "Restarting Postfix…".
+QString busyText(const QString& label);
+
 } // namespace brevane::toolbar

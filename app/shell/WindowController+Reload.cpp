@@ -16,4 +16,5 @@ void WindowController::reloadData()
     loadPostfixSettings();
     loadFetchmailSettings();
     checkStatusLights();
+    markFormsClean(m_documentPath);
 }

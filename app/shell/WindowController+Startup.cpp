@@ -64,6 +64,7 @@ void WindowController::applicationDidFinishLaunching()
     if (QAction* item = m_toolbarItemsDict.value(UserDefaults::value(QStringLiteral("lastTabUsed"))))
         selectTabViewItem(item);
 
+    restoreLoginChoices();
     if (m_loginUi->administratorField->text().isEmpty())
         m_loginUi->administratorField->setText(fullUserName());
     m_loginUi->passwordField->setText(QString());
@@ -74,6 +75,24 @@ void WindowController::applicationDidFinishLaunching()
         return;
     }
     showLoginSheet();
+}
+
+// The keychain is asked under the administrator's name, so the name and the
+// box's state are kept for the next launch's automatic log-in.
+void WindowController::restoreLoginChoices()
+{
+    const QString administrator = UserDefaults::value(QString::fromLatin1(startup::administratorKey));
+    if (!administrator.isEmpty())
+        m_loginUi->administratorField->setText(administrator);
+    if (const QString box = UserDefaults::value(QString::fromLatin1(startup::rememberPasswordKey)); !box.isEmpty())
+        m_loginUi->savePasswordInKeychain->setChecked(box == QLatin1String("1"));
+}
+
+void WindowController::rememberLoginChoices()
+{
+    UserDefaults::setValue(QString::fromLatin1(startup::administratorKey), m_loginUi->administratorField->text());
+    UserDefaults::setValue(QString::fromLatin1(startup::rememberPasswordKey),
+                           m_loginUi->savePasswordInKeychain->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void WindowController::showLoginSheet()
@@ -102,6 +121,7 @@ void WindowController::doLogin()
     }
     m_loginPanel->accept();
     const QString administrator = m_loginUi->administratorField->text();
+    rememberLoginChoices();
     if (m_loginUi->savePasswordInKeychain->isChecked())
         Keychain::storePassword(m_loginUi->passwordField->text(), administrator);
     else
@@ -111,6 +131,7 @@ void WindowController::doLogin()
 
 void WindowController::doStartUpChecks()
 {
+    m_loggedIn = true;
     doSanityCheck();
     for (const startup::SystemDaemon& daemon : startup::systemDaemons()) {
         if (!runShell(daemon.test).isEmpty())
@@ -134,5 +155,7 @@ void WindowController::applicationWillTerminate()
 {
     if (QWidget* page = m_ui->tabView->currentWidget())
         UserDefaults::setValue(QStringLiteral("lastTabUsed"), page->property("identifier").toString());
-    run(writeSmartHostsArguments(smartHostController.arrangedObjects()));
+    // Before a log-in the list was never read: writing it would empty the file.
+    if (m_loggedIn)
+        run(writeSmartHostsArguments(smartHostController.arrangedObjects()));
 }

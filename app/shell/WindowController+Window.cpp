@@ -1,4 +1,5 @@
 // Window, toolbar and tabs.
+#include "privileged/TaskWrapper.h"
 #include "shell/Alerts.h"
 #include "shell/ToolbarRules.h"
 #include "shell/WindowController.h"
@@ -9,6 +10,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -26,7 +28,10 @@ void WindowController::connectShellActions()
     connect(m_loginUi->quitButton, &QPushButton::clicked, this, &WindowController::quitApp);
     connect(m_ui->quitAction, &QAction::triggered, this, &WindowController::quitApp);
     connect(m_ui->customizeToolbarAction, &QAction::triggered, this, &WindowController::customizeToolbar);
-    connect(qApp, &QCoreApplication::aboutToQuit, this, &WindowController::applicationWillTerminate);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (!m_shutDown)
+            applicationWillTerminate();
+    });
 }
 
 void WindowController::selectTabViewItem(QAction* item)
@@ -90,7 +95,23 @@ void WindowController::quitApp()
     if (m_loginPanel && m_loginPanel->isVisible())
         m_loginPanel->hide();
     // Deferred so a click handler finishes before the event loop ends.
-    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QTimer::singleShot(0, this, &WindowController::terminate);
+}
+
+void WindowController::terminate()
+{
+    m_terminating = true;
+    // Ending the event loops now would end the helper's wait and kill it
+    // mid-command; the request waits for the run to finish.
+    if (m_unixTask->isRunning()) {
+        QTimer::singleShot(20, this, &WindowController::terminate);
+        return;
+    }
+    m_loginPanel->hide();
+    applicationWillTerminate();
+    m_shutDown = true;
+    // Qt closes every window first; closeEvent lets this one go now.
+    QCoreApplication::quit();
 }
 
 bool WindowController::windowShouldClose()
@@ -113,6 +134,12 @@ void WindowController::customizeToolbar()
     QDialog dialog(this);
     dialog.setWindowTitle(tr("Customize Toolbar"));
     auto* layout = new QVBoxLayout(&dialog);
+    auto* note = new QLabel(tr("Ticked items are shown in the toolbar. Unticking the item of a running "
+                               "service stops that service."),
+                            &dialog);
+    note->setObjectName(QStringLiteral("customizeNote"));
+    note->setWordWrap(true);
+    layout->addWidget(note);
     auto* list = new QListWidget(&dialog);
     const QList<QAction*> all = findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly);
     QList<QAction*> items;
@@ -120,7 +147,8 @@ void WindowController::customizeToolbar()
         if (item->property("paletteLabel").toString().isEmpty())
             continue;
         items.append(item);
-        auto* row = new QListWidgetItem(item->property("paletteLabel").toString(), list);
+        auto* row = new QListWidgetItem(item->icon(), toolbar::customizationName(item->property("paletteLabel").toString()),
+                                        list);
         row->setCheckState(m_ui->toolbar->actions().contains(item) ? Qt::Checked : Qt::Unchecked);
     }
     layout->addWidget(list);
@@ -149,4 +177,5 @@ void WindowController::customizeToolbar()
             toolbarDidRemoveItem(item);
         }
     }
+    fitToolbarItemWidths();
 }

@@ -1,7 +1,9 @@
 #include "shell/WindowController.h"
 
 #include "privileged/TaskWrapper.h"
+#include "shell/LoginSheet.h"
 #include "shell/StatusLight.h"
+#include "shell/ToolbarIcons.h"
 #include "shell/ToolbarRules.h"
 #include "ui_AgreementPanel.h"
 #include "ui_LoginPanel.h"
@@ -15,25 +17,9 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QStyle>
+#include <algorithm>
 
 using namespace brevane;
-
-namespace {
-
-QStyle::StandardPixmap iconForPaletteLabel(const QString& label)
-{
-    static const QHash<QString, QStyle::StandardPixmap> icons{
-        {QStringLiteral("Outgoing"), QStyle::SP_ArrowForward},
-        {QStringLiteral("Mail Server"), QStyle::SP_ComputerIcon},
-        {QStringLiteral("Fetchmail"), QStyle::SP_ArrowDown},
-        {QStringLiteral("Mail Log"), QStyle::SP_FileDialogDetailedView},
-        {QStringLiteral("Mail Queue"), QStyle::SP_FileDialogListView},
-        {QStringLiteral("Postfix"), QStyle::SP_MediaPlay},
-    };
-    return icons.value(label, QStyle::SP_DriveNetIcon);
-}
-
-} // namespace
 
 WindowController::WindowController(QWidget* parent)
     : QMainWindow(parent)
@@ -54,13 +40,16 @@ WindowController::WindowController(QWidget* parent)
     connectDocumentActions();
     connectMaintenanceActions();
     awakeFromNib();
+    markFormsClean(QString());
 }
 
 WindowController::~WindowController() = default;
 
 void WindowController::setUpWindow()
 {
+    // Both live in a static library: nothing would pull them in otherwise.
     Q_INIT_RESOURCE(images);
+    Q_INIT_RESOURCE(text);
     const QList<QWidget*> pages{m_ui->outgoingPage, m_ui->mailServerPage, m_ui->fetchmailPage, m_ui->mailLogPage,
                                 m_ui->mailQueuePage};
     for (int i = 0; i < pages.size(); ++i)
@@ -71,14 +60,14 @@ void WindowController::setUpWindow()
         const QString label = item->property("paletteLabel").toString();
         if (label.isEmpty())
             continue;
-        item->setIcon(style()->standardIcon(iconForPaletteLabel(label)));
+        item->setIcon(toolbarIcon(label, style(), m_ui->toolbar->iconSize().height()));
         if (toolbar::tabLabels().contains(label)) {
             item->setCheckable(true);
             tabGroup->addAction(item);
         }
     }
 
-    m_loginPanel = new QDialog(this);
+    m_loginPanel = new LoginSheet(this);
     m_loginUi->setupUi(m_loginPanel);
     m_loginPanel->setWindowModality(Qt::WindowModal);
     m_agreementPanel = new QDialog(this);
@@ -91,6 +80,14 @@ void WindowController::setUpWindow()
     m_ui->splitView->setHandleWidth(9);
     m_ui->splitView->setStretchFactor(1, 1);
     m_ui->progressIndicator->setVisible(false);
+    m_ui->progressText->setVisible(false);
+    fitToolbarItemWidths();
+    // The pop-up's arrow is drawn inside the button: room for it beside the text.
+    m_ui->smartHostPopup->setMinimumWidth(
+        m_ui->smartHostPopup->sizeHint().width()
+        + 2 * m_ui->smartHostPopup->style()->pixelMetric(QStyle::PM_MenuButtonIndicator, nullptr,
+                                                         m_ui->smartHostPopup));
+    m_ui->luser_relay_popup->setItemData(0, QStringLiteral("bounce"), Qt::ToolTipRole);
     qApp->installEventFilter(this);
 }
 
@@ -114,6 +111,10 @@ void WindowController::setUpTables()
     fetchmailController.setSecretKeys({QStringLiteral("password")});
     smartHostController.setSecretKeys({QStringLiteral("pword")});
     smartHostController.setCheckBoxKeys({QStringLiteral("authenticate"), QStringLiteral("requireSSL")});
+    // Ten columns: narrow ones for the choices, so the last is on screen.
+    const int fetchmailWidths[] = {150, 100, 80, 110, 110, 100, 90, 90, 60};
+    for (int column = 0; column < 9; ++column)
+        m_ui->fetchmailTable->setColumnWidth(column, fetchmailWidths[column]);
     m_ui->smartHostTable->setColumnWidth(1, 220);
     m_ui->mailqTable->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_ui->mailqTable->setColumnWidth(2, 150);
@@ -132,25 +133,49 @@ QString WindowController::runShell(const QString& commandLine)
     return run({QStringLiteral("/bin/sh"), QStringLiteral("-c"), commandLine});
 }
 
-void WindowController::startProgress()
+void WindowController::startProgress(const QString& what)
 {
+    m_ui->progressText->setText(what);
+    m_ui->progressText->setVisible(true);
     m_ui->progressIndicator->setVisible(true);
 }
 
 void WindowController::stopProgress()
 {
     m_ui->progressIndicator->setVisible(false);
+    m_ui->progressText->setVisible(false);
+}
+
+// Each item as wide as its longest label, so nothing moves when one changes.
+void WindowController::fitToolbarItemWidths()
+{
+    for (QAction* item : m_ui->toolbar->actions()) {
+        QWidget* button = m_ui->toolbar->widgetForAction(item);
+        const QString label = item->property("paletteLabel").toString();
+        if (!button || label.isEmpty())
+            continue;
+        int widest = m_ui->toolbar->iconSize().width();
+        for (const QString& text : toolbar::possibleLabels(label, item->text()))
+            widest = std::max(widest, button->fontMetrics().horizontalAdvance(text));
+        button->setFixedWidth(widest + 16);
+    }
 }
 
 void WindowController::closeEvent(QCloseEvent* event)
 {
-    if (!windowShouldClose())
+    if (!m_terminating && !windowShouldClose())
         event->ignore();
 }
 
 bool WindowController::eventFilter(QObject* watched, QEvent* event)
 {
     const auto type = event->type();
+    // A deliberately blank tip (set so the label does not stand in) shows nothing.
+    if (type == QEvent::ToolTip) {
+        if (const auto* widget = qobject_cast<QWidget*>(watched);
+            widget && !widget->toolTip().isEmpty() && widget->toolTip().trimmed().isEmpty())
+            return true;
+    }
     // Key events reach a widget of this window only while it is the active one.
     const auto* target = qobject_cast<QWidget*>(watched);
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && target

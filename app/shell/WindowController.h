@@ -50,6 +50,9 @@ public:
     void doStartUpChecks();
     void doSanityCheck();
     void applicationWillTerminate();
+    /// Ends the application as its menu's Quit does: the shutdown steps run,
+    /// then the event loop ends. Waits for a privileged run in progress.
+    void terminate();
 
     // Window, toolbar and tabs.
     void selectTabViewItem(QAction* item);
@@ -152,9 +155,16 @@ private:
     void connectDocumentActions();
     void connectMaintenanceActions();
     void showLoginSheet();
-    void startProgress();
+    void restoreLoginChoices();
+    void rememberLoginChoices();
+    void startProgress(const QString& what);
     void stopProgress();
     void customizeToolbar();
+    void fitToolbarItemWidths();
+    QVariantMap documentValues() const;
+    void watchFormsForEdits();
+    void markFormsClean(const QString& documentPath);
+    void noteFormsEdited();
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     std::unique_ptr<Ui::LoginPanel> m_loginUi;
@@ -165,5 +175,10 @@ private:
     QHash<QString, QAction*> m_toolbarItemsDict;
     bool m_openDataFileFromFinder = false;
     bool m_launched = false;
+    bool m_loggedIn = false;
+    bool m_terminating = false;
+    bool m_shutDown = false;
     QMenu* m_smartHostMenu = nullptr;
+    QString m_documentPath;
+    QByteArray m_cleanForms;
 };

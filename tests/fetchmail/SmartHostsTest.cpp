@@ -25,8 +25,10 @@ TEST(SmartHostMenu, TitlesFromLocationOrHostName)
         host({{"uID", "nobody"}}),
         host({{"smartHostName", ""}}),
         host({{"location", "Home"}}),
+        host({{"location", "Away"}, {"smartHostName", " \t"}}),
     };
-    EXPECT_EQ(smartHostMenuTitles(rows), (QStringList{"Office", "relay.example", "Home"}));
+    // Rows that name no relay host yet (a new row, a location alone) have nothing to choose.
+    EXPECT_EQ(smartHostMenuTitles(rows), (QStringList{"Office", "relay.example"}));
     EXPECT_TRUE(smartHostMenuTitles({}).isEmpty());
 }
 

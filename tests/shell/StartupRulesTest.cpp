@@ -103,3 +103,17 @@ TEST(ServiceRules, PortProbeSeesAListenerOnLoopback)
     // Port 1 on loopback is refused at once; nothing here listens there.
     EXPECT_FALSE(services::isPortOpen(1));
 }
+
+TEST(ToolbarWords, BusyTextsAndNames)
+{
+    const std::pair<const char*, const char*> busy[] = {
+        {"Start Postfix", "Starting Postfix\u2026"},
+        {"Restart Fetchmail", "Restarting Fetchmail\u2026"},
+        {"Stop Postfix", "Stopping Postfix\u2026"},
+    };
+    for (const auto& [label, text] : busy)
+        EXPECT_EQ(toolbar::busyText(label), QString(text));
+    EXPECT_EQ(toolbar::customizationName("UW_IMAPs"), "IMAPs server");
+    EXPECT_EQ(toolbar::customizationName("Mail Queue"), "Mail Queue");
+    EXPECT_EQ(toolbar::possibleLabels("UW_POP3", "Start POP3"), (QStringList{"Start POP3", "Stop POP3"}));
+}

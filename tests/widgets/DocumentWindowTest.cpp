@@ -101,6 +101,7 @@ TEST_F(DocumentTest, MissingKeysTakeTheirAbsentValuesAndEmptyTheTables)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(documentWith({{"mydomainField", "only.example"}, {"luser_relay_popup", "nobody-by-that-name"}}));
     file.close();
+    Alerts::setNextAnswer(returncode::defaultButton); // replace the filled forms
     ASSERT_TRUE(window->openFile(file.fileName()));
     EXPECT_EQ(ui()->mydomainField->text(), "only.example");
     EXPECT_EQ(ui()->myoriginField->text(), "");
@@ -181,4 +182,47 @@ TEST_F(DocumentTest, AnEntryOfTheWrongKindIsDamage)
     ui()->mydomainField->setText("kept");
     EXPECT_FALSE(window->openFile(file.fileName()));
     EXPECT_EQ(ui()->mydomainField->text(), "kept");
+}
+
+TEST_F(DocumentTest, TheTitleNamesTheDocumentAndMarksChangedForms)
+{
+    EXPECT_FALSE(window->isWindowModified());
+    ui()->mydomainField->setText("edited.example");
+    EXPECT_TRUE(window->isWindowModified());
+    ui()->mydomainField->setText("");
+    EXPECT_FALSE(window->isWindowModified()) << "typed back to what it was";
+
+    // A name without the document type gets it, so the open panel lists it.
+    ui()->mydomainField->setText("saved.example");
+    Alerts::setNextFileName(pathFor("Office"));
+    window->saveDocument();
+    EXPECT_TRUE(QFile::exists(pathFor("Office.brvn")));
+    EXPECT_FALSE(QFile::exists(pathFor("Office")));
+    EXPECT_EQ(window->windowFilePath(), pathFor("Office.brvn"));
+    EXPECT_TRUE(window->windowTitle().startsWith("Office.brvn[*]"));
+    EXPECT_FALSE(window->isWindowModified());
+    window->smartHostController.addObject({{"location", "Home"}});
+    EXPECT_TRUE(window->isWindowModified());
+}
+
+TEST_F(DocumentTest, OpeningOverChangedFormsAsksFirst)
+{
+    QFile file(pathFor("other.brvn"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(documentWith({{"mydomainField", "from.document"}}));
+    file.close();
+    ASSERT_TRUE(window->openFile(pathFor("other.brvn")));
+    EXPECT_TRUE(Alerts::shown().isEmpty()) << "nothing was changed yet";
+
+    ui()->mydomainField->setText("typed.example");
+    Alerts::setNextAnswer(returncode::alternateButton);
+    EXPECT_FALSE(window->openFile(pathFor("other.brvn")));
+    ASSERT_EQ(Alerts::shown().size(), 1);
+    EXPECT_EQ(Alerts::shown().at(0).defaultButton, "Open");
+    EXPECT_EQ(ui()->mydomainField->text(), "typed.example");
+
+    Alerts::setNextAnswer(returncode::defaultButton);
+    EXPECT_TRUE(window->openFile(pathFor("other.brvn")));
+    EXPECT_EQ(ui()->mydomainField->text(), "from.document");
+    EXPECT_FALSE(window->isWindowModified());
 }

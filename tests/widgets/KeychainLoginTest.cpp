@@ -3,6 +3,8 @@
 #include "WindowFixture.h"
 #include "privileged/Keychain.h"
 
+#include <QProcess>
+
 using namespace brevane;
 
 class KeychainLogin : public WindowTest
@@ -54,4 +56,32 @@ TEST_F(KeychainLogin, LoggingInWithTheBoxOffDeletesTheStoredPassword)
     launchAndLogIn();
     EXPECT_FALSE(window->loginPanel()->isVisible());
     EXPECT_EQ(Keychain::getPasswordForUser("admin"), "");
+}
+
+TEST_F(KeychainLogin, TheNextLaunchLogsInWithTheRememberedPassword)
+{
+    window->loginUi()->administratorField->setText("admin");
+    window->loginUi()->savePasswordInKeychain->setChecked(false);
+    window->applicationDidFinishLaunching();
+    window->loginUi()->savePasswordInKeychain->setChecked(true);
+    window->loginUi()->passwordField->setText("good");
+    window->doLogin();
+
+    window = std::make_unique<WindowController>();
+    fake.clearCalls();
+    window->applicationDidFinishLaunching();
+    EXPECT_EQ(window->loginUi()->administratorField->text(), "admin");
+    EXPECT_TRUE(window->loginUi()->savePasswordInKeychain->isChecked());
+    EXPECT_FALSE(window->loginPanel()->isVisible());
+    EXPECT_EQ(fake.countCalls("dscl . list ./users uid"), 1);
+    EXPECT_EQ(Keychain::getPasswordForUser("admin"), "good");
+}
+
+TEST_F(KeychainLogin, AKeyringManagerShowsThePasswordAsTyped)
+{
+    Keychain::storePassword("p\u00e4ss w\u00f6rd", "admin");
+    QProcess lookup;
+    lookup.start("secret-tool", {"lookup", "user", "admin", "server", Keychain::serviceName()});
+    ASSERT_TRUE(lookup.waitForFinished(10000));
+    EXPECT_EQ(QString::fromUtf8(lookup.readAllStandardOutput()), "p\u00e4ss w\u00f6rd");
 }

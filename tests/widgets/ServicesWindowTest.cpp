@@ -21,7 +21,9 @@ TEST_F(WindowTest, RefreshWithPostfixDownDisablesFetchmailAndFlush)
     fake.answer("grep com.dadarozudedarid.fetchmail", "YES\\n");
     launchAndLogIn();
     EXPECT_EQ(ui()->postfixItem->text(), "Start Postfix");
-    EXPECT_NE(ui()->postfixItem->toolTip(), "Option-click to Stop Postfix");
+    // Blank, not empty: an empty tip would show the label "Start Postfix".
+    EXPECT_FALSE(ui()->postfixItem->toolTip().isEmpty());
+    EXPECT_TRUE(ui()->postfixItem->toolTip().trimmed().isEmpty());
     EXPECT_FALSE(ui()->fetchmailButton->isEnabled());
     EXPECT_FALSE(ui()->flushPostfixQueueButton->isEnabled());
     EXPECT_EQ(ui()->smtp_light->imageName(), "red");
@@ -122,4 +124,25 @@ TEST_F(WindowTest, ARefusedCustomLineIsNamedAndStartsNothing)
         EXPECT_TRUE(Alerts::shown().constLast().message.contains("\u201cdaemon_directory = /home/attacker/x\u201d"));
         EXPECT_EQ(fake.countCalls("launchctl load"), QString(label) == "Start Postfix" ? 0 : 1) << label;
     }
+}
+
+TEST_F(WindowTest, TheServicesMenuOffersTheAltClickActions)
+{
+    fake.answer("grep com.dadarozudedarid.postfix", "YES\\n");
+    fake.answer("grep com.dadarozudedarid.fetchmail", "YES\\n");
+    launchAndLogIn();
+    ASSERT_TRUE(ui()->stopPostfixAction->isEnabled());
+    ASSERT_TRUE(ui()->stopFetchmailAction->isEnabled());
+
+    fake.clearCalls();
+    ui()->stopFetchmailAction->trigger();
+    EXPECT_TRUE(fake.calls().value(0).endsWith("launchctl unload -w /Library/LaunchDaemons/com.dadarozudedarid.fetchmail.plist"));
+    fake.clearCalls();
+    ui()->stopPostfixAction->trigger();
+    EXPECT_TRUE(fake.calls().value(0).endsWith("launchctl unload -w /Library/LaunchDaemons/com.dadarozudedarid.postfix.plist"));
+
+    ui()->postfixConfigAction->trigger();
+    EXPECT_EQ(ui()->tabView->currentWidget(), ui()->mailLogPage);
+    EXPECT_TRUE(ui()->logField->toPlainText().contains("These are the active Postfix Configuration Parameters"));
+    EXPECT_EQ(ui()->postLogButton->text(), "Postfix Log");
 }

@@ -3,7 +3,13 @@
 #include "shell/StatusLight.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
 #include <QSplitter>
+#include <QSplitterHandle>
+#include <QTimer>
 
 using namespace brevane;
 
@@ -136,4 +142,73 @@ TEST_F(WindowTest, SplitViewGivesEveryHeightChangeToTheBottomPane)
 
     EXPECT_EQ(split.constrainedPosition(10), 50);
     EXPECT_EQ(split.constrainedPosition(450), 500 - 9 - 280);
+}
+
+TEST_F(WindowTest, TheWindowsOwnSplitViewFollowsTheRulesNotThePanesHints)
+{
+    SplitView* split = ui()->splitView;
+    for (const int height : {760, 900, 640}) {
+        window->resize(1000, height);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(split->widget(0)->height(), 92) << height;
+    }
+    // Drag the divider (a press on the handle, a move far beyond each end).
+    const auto dragTo = [split](int y) {
+        QSplitterHandle* handle = split->handle(1);
+        const QPointF grab(5, 4);
+        QMouseEvent press(QEvent::MouseButtonPress, grab, handle->mapToGlobal(grab), Qt::LeftButton,
+                          Qt::LeftButton, {});
+        QCoreApplication::sendEvent(handle, &press);
+        const QPointF to = handle->mapFrom(split, QPoint(5, y + 4));
+        QMouseEvent move(QEvent::MouseMove, to, handle->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(handle, &move);
+        QMouseEvent release(QEvent::MouseButtonRelease, to, handle->mapToGlobal(to), Qt::LeftButton,
+                            Qt::NoButton, {});
+        QCoreApplication::sendEvent(handle, &release);
+        return split->widget(0)->height();
+    };
+    EXPECT_EQ(dragTo(-400), 50);
+    EXPECT_EQ(dragTo(split->height() + 400), split->height() - split->handleWidth() - 280);
+}
+
+TEST_F(WindowTest, ToolbarItemsHaveDistinctFullSizeIconsAndKeepTheirWidths)
+{
+    QList<QImage> seen;
+    for (QAction* item : ui()->toolbar->actions()) {
+        if (item->property("paletteLabel").toString().isEmpty())
+            continue;
+        SCOPED_TRACE(item->text().toStdString());
+        EXPECT_EQ(item->icon().actualSize(QSize(32, 32)), QSize(32, 32));
+        const QImage image = item->icon().pixmap(32, 32).toImage();
+        EXPECT_FALSE(seen.contains(image));
+        seen.append(image);
+    }
+    QWidget* postfix = ui()->toolbar->widgetForAction(ui()->postfixItem);
+    const int width = postfix->width();
+    ui()->postfixItem->setText("Restart Postfix");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(postfix->width(), width);
+}
+
+TEST_F(WindowTest, CustomizingNamesTheServicesAndSaysUntickingStopsThem)
+{
+    QStringList names;
+    QString note;
+    QTimer::singleShot(0, window.get(), [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QDialog*>(top);
+            if (!dialog || !dialog->isVisible() || !dialog->findChild<QListWidget*>())
+                continue;
+            const QListWidget* list = dialog->findChild<QListWidget*>();
+            for (int i = 0; i < list->count(); ++i)
+                names.append(list->item(i)->text());
+            if (const auto* label = dialog->findChild<QLabel*>())
+                note = label->text();
+            dialog->reject();
+        }
+    });
+    ui()->customizeToolbarAction->trigger();
+    EXPECT_TRUE(names.contains("POP3s server")) << names.join(", ").toStdString();
+    EXPECT_FALSE(names.join(",").contains("UW_"));
+    EXPECT_TRUE(note.contains("running service stops that service"));
 }
