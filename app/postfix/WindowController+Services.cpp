@@ -6,6 +6,8 @@
 #include "shell/WindowController.h"
 #include "ui_MainWindow.h"
 
+#include <algorithm>
+
 using namespace brevane;
 
 namespace {
@@ -74,13 +76,9 @@ void WindowController::UW(QAction* sender)
 
 void WindowController::checkStatusLights()
 {
-    bool certificates = true;
-    for (const QString& path : services::certificatePaths()) {
-        if (!checkIfUnixPathExists(path)) {
-            certificates = false;
-            break;
-        }
-    }
+    const QStringList& paths = services::certificatePaths();
+    const bool certificates = std::all_of(paths.cbegin(), paths.cend(), checkIfUnixPathExists)
+        && runShell(services::certificateProbe()) == QLatin1String("YES");
     m_ui->ssl_light->setImageNamed(certificates ? green : red);
     m_ui->ssl_light_info->setText(certificates ? QStringLiteral("SSL cert is available")
                                                : QStringLiteral("SSL cert not available"));

@@ -267,6 +267,17 @@ TEST_F(FirstHour, Step06_Pop3ServesAlicesMailAndPop3sNeedsACertificate)
     EXPECT_FALSE(portAccepts(995));
 }
 
+TEST_F(FirstHour, Step06b_ACertificateRunOpensslRefusesLeavesSslOff)
+{
+    ui()->countryField->setText(QStringLiteral("Germany")); // openssl takes two letters only
+    Alerts::setNextAnswer(brevane::returncode::defaultButton);
+    window->createSSLCerts();
+    for (const char* name : {"imapd.pem", "ipop3d.pem", "smtpd.pem"})
+        EXPECT_FALSE(QFileInfo::exists(certificateFolder + u'/' + QString::fromLatin1(name))) << name;
+    EXPECT_EQ(ui()->ssl_light->imageName(), "red");
+    EXPECT_FALSE(ui()->enableSSL->isEnabled());
+}
+
 TEST_F(FirstHour, Step07_TheTestCertificateEnablesImapOverSsl)
 {
     ui()->countryField->setText(QStringLiteral("DE"));
