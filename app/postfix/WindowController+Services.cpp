@@ -33,9 +33,14 @@ void WindowController::Postfix(QAction* sender)
     m_ui->smtp_light->setImageNamed(QStringLiteral("yellow"));
     const QString label = sender->text();
     const QString postfix = QStringLiteral("postfix");
+    // A refused value leaves the forms as the user left them, for the alert
+    // names the field to mend: reading the installed files back would undo it.
+    bool refused = false;
     if (label == QLatin1String("Start Postfix")) {
         doSanityCheck();
-        if (const auto arguments = collectPostfixArguments()) {
+        const auto arguments = collectPostfixArguments();
+        refused = !arguments;
+        if (arguments) {
             run(*arguments);
             runShell(services::loadJob(postfix));
         }
@@ -45,13 +50,16 @@ void WindowController::Postfix(QAction* sender)
             runShell(services::unloadJob(QStringLiteral("fetchmail")));
     } else if (label == QLatin1String("Restart Postfix")) {
         // A refused value leaves the running Postfix alone rather than down.
-        if (const auto arguments = collectPostfixArguments()) {
+        const auto arguments = collectPostfixArguments();
+        refused = !arguments;
+        if (arguments) {
             runShell(services::unloadJob(postfix));
             run(*arguments);
             runShell(services::loadJob(postfix));
         }
     }
-    loadPostfixSettings();
+    if (!refused)
+        loadPostfixSettings();
     checkStatusLights();
     stopProgress();
 }

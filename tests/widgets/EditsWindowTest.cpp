@@ -1,0 +1,23 @@
+// What the user typed stays what the window shows and sends.
+#include "WindowFixture.h"
+#include "shell/Controls.h"
+
+#include <QLineEdit>
+#include <QPointer>
+#include <QTableView>
+
+TEST_F(WindowTest, ARefusedRestartKeepsTheFormsAndPostfix)
+{
+    fake.answer("grep com.dadarozudedarid.postfix", "YES\\n");
+    launchAndLogIn();
+    fake.clearCalls();
+    const QString typed = QStringLiteral("example.com\nrelayhost=evil.example");
+    ui()->mydomainField->setText(typed);
+    ui()->aliasesField->setPlainText(QStringLiteral("root: joe"));
+    window->Postfix(ui()->postfixItem);
+    ASSERT_EQ(Alerts::shown().size(), 1);
+    EXPECT_EQ(ui()->mydomainField->text(), typed);
+    EXPECT_EQ(ui()->aliasesField->toPlainText(), "root: joe");
+    EXPECT_EQ(fake.countCalls("launchctl unload"), 0);
+    EXPECT_EQ(ui()->postfixItem->text(), "Restart Postfix");
+}
