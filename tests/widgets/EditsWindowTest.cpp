@@ -21,3 +21,15 @@ TEST_F(WindowTest, ARefusedRestartKeepsTheFormsAndPostfix)
     EXPECT_EQ(fake.countCalls("launchctl unload"), 0);
     EXPECT_EQ(ui()->postfixItem->text(), "Restart Postfix");
 }
+
+TEST_F(WindowTest, TheSmtpUserListReachesTheScriptAsTyped)
+{
+    fake.answer("grep com.dadarozudedarid.postfix", "YES\\n");
+    launchAndLogIn();
+    const QString password = QString("pa") + QChar(0xA0) + "ss" + QChar(0x2028) + "word";
+    brevane::controls::selectCellAtRow(ui()->saslAuthMethod, 2);
+    ui()->sasldb_passwdField->setPlainText("alice:" + password + "\nbob:x");
+    fake.clearCalls();
+    window->Postfix(ui()->postfixItem);
+    EXPECT_EQ(fake.countCalls("alice:" + password + "\rbob:x"), 1) << fake.calls().join('\n').toStdString();
+}
