@@ -33,3 +33,33 @@ TEST_F(WindowTest, TheSmtpUserListReachesTheScriptAsTyped)
     window->Postfix(ui()->postfixItem);
     EXPECT_EQ(fake.countCalls("alice:" + password + "\rbob:x"), 1) << fake.calls().join('\n').toStdString();
 }
+
+TEST_F(WindowTest, AnEmptiedFetchmailCellStaysInEditing)
+{
+    launchAndLogIn();
+    window->selectTabViewItem(ui()->fetchmailItem);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->addFetchmailRecord();
+    QTableView* table = ui()->fetchmailTable;
+    const QModelIndex cell = table->model()->index(0, window->fetchmailController.columnKeys().indexOf("there"));
+    table->setCurrentIndex(cell);
+    table->edit(cell);
+    QPointer<QLineEdit> editor = table->viewport()->findChild<QLineEdit*>();
+    ASSERT_TRUE(editor);
+    editor->clear();
+    const int beeps = Alerts::beepCount();
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(cell.siblingAtColumn(0)).center());
+    ui()->pollingIntervalField->setFocus();
+    QTest::qWait(50);
+    ASSERT_TRUE(editor && editor->isVisible());
+    EXPECT_TRUE(editor->hasFocus());
+    EXPECT_GE(Alerts::beepCount(), beeps + 2);
+    EXPECT_EQ(cell.data().toString(), "remoteUserID");
+
+    QTest::keyClicks(editor, "joe");
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return !editor; }));
+    EXPECT_EQ(cell.data().toString(), "joe");
+}
