@@ -382,6 +382,19 @@ TEST_F(FirstHour, Step08_FetchmailCollectsFromTheRemoteAccount)
     EXPECT_EQ(ui()->fetchmailButton->text(), "Restart Fetchmail");
 }
 
+TEST_F(FirstHour, Step08b_TheFetchmailLogShowsWhatFetchmailDid)
+{
+    const ProgramResult mode = runProgram(QStringLiteral("stat"), {QStringLiteral("-c"), QStringLiteral("%a %U:%G"),
+                                                                  QStringLiteral("/var/log/fetchmail.log")});
+    EXPECT_EQ(mode.output.trimmed(), "640 root:admin");
+    const QString polled = QStringLiteral("for remote1 at ") + Setting::domain();
+    ASSERT_TRUE(waitUntil([&] { return fetchmailLog().contains(polled); }, 10'000)) << fetchmailLog().toStdString();
+    window->showLog(ui()->fetchmailLogButton);
+    const QString shown = ui()->logField->toPlainText();
+    EXPECT_TRUE(shown.startsWith("This is the contents of the Fetchmail Log at /var/log/fetchmail.log"));
+    EXPECT_TRUE(shown.contains(polled)) << shown.toStdString();
+}
+
 TEST_F(FirstHour, Step09_TheSettingsDocumentRestoresTheForms)
 {
     QFile::remove(documentPath());
