@@ -48,7 +48,10 @@ if /usr/bin/openssl x509 -noout -in cert.pem 2>/dev/null && /usr/bin/openssl pke
 		cp cert.pem /System/Library/OpenSSL/certs/$name.pem.new \
 			&& mv -f /System/Library/OpenSSL/certs/$name.pem.new /System/Library/OpenSSL/certs/$name.pem
 	done
+	installed=yes
 fi
 
 rm -f openssl.cnf.temp cert.pem 
+# The window tells the administrator when the note is missing.
+test -n "$installed" || exit 1
 echo NOTE : Please look into /System/Library/OpenSSL/certs 

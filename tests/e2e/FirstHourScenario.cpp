@@ -276,6 +276,8 @@ TEST_F(FirstHour, Step06b_ACertificateRunOpensslRefusesLeavesSslOff)
         EXPECT_FALSE(QFileInfo::exists(certificateFolder + u'/' + QString::fromLatin1(name))) << name;
     EXPECT_EQ(ui()->ssl_light->imageName(), "red");
     EXPECT_FALSE(ui()->enableSSL->isEnabled());
+    ASSERT_EQ(Alerts::shown().size(), 2);
+    EXPECT_EQ(Alerts::shown().at(1).title, "The test certificate was not created.");
 }
 
 TEST_F(FirstHour, Step07_TheTestCertificateEnablesImapOverSsl)
