@@ -149,6 +149,9 @@ void WindowController::connectFetchmailActions()
 
 void WindowController::fetchmail()
 {
+    // An emptied cell stays in editing; applying would write its old value.
+    if (m_ui->fetchmailButton->text() != QLatin1String("Stop Fetchmail") && fetchmailCellRefusesToEnd())
+        return;
     setFocus();
     startProgress();
     if (m_ui->fetchmailButton->text() == QLatin1String("Stop Fetchmail")) {
@@ -173,6 +176,15 @@ void WindowController::fetchmail()
     }
     checkStatusLights();
     stopProgress();
+}
+
+bool WindowController::fetchmailCellRefusesToEnd()
+{
+    const auto* editor = m_ui->fetchmailTable->viewport()->findChild<QLineEdit*>();
+    if (!editor || !editor->isVisible())
+        return false;
+    const QString column = fetchmailController.columnKeys().value(m_ui->fetchmailTable->currentIndex().column());
+    return !controlTextShouldEndEditing(m_ui->fetchmailTable, column, editor->text());
 }
 
 void WindowController::addFetchmailRecord()

@@ -57,6 +57,10 @@ TEST_F(WindowTest, AnEmptiedFetchmailCellStaysInEditing)
     EXPECT_TRUE(editor->hasFocus());
     EXPECT_GE(Alerts::beepCount(), beeps + 2);
     EXPECT_EQ(cell.data().toString(), "remoteUserID");
+    fake.clearCalls();
+    window->fetchmail(); // applying would write the old value
+    EXPECT_EQ(fake.countCalls("fetchmailrc"), 0);
+    ASSERT_TRUE(editor && editor->isVisible());
 
     QTest::keyClicks(editor, "joe");
     QTest::keyClick(editor, Qt::Key_Return);
