@@ -96,16 +96,16 @@ QVariantMap WindowController::documentValues() const
     text("mydomainField", m_ui->mydomainField->text());
     text("mydestinationField", m_ui->mydestinationField->text());
     text("virtualDomainsField", m_ui->virtualDomainsField->text());
-    text("accessField", m_ui->accessField->toPlainText());
-    text("aliasesField", m_ui->aliasesField->toPlainText());
-    text("customField", m_ui->customField->toPlainText());
+    text("accessField", controls::plainText(m_ui->accessField));
+    text("aliasesField", controls::plainText(m_ui->aliasesField));
+    text("customField", controls::plainText(m_ui->customField));
     if (m_ui->luser_relay_popup->currentIndex() >= 0)
         text("luser_relay_popup", controls::titleOfSelectedItem(m_ui->luser_relay_popup));
     text("rblSitesField", m_ui->rblSitesField->text());
     text("portNosField", m_ui->portNosField->text());
-    text("virtualField", m_ui->virtualField->toPlainText());
+    text("virtualField", controls::plainText(m_ui->virtualField));
     number("saslAuthMethod", controls::selectedRow(m_ui->saslAuthMethod));
-    text("sasldb_passwdField", m_ui->sasldb_passwdField->toPlainText());
+    text("sasldb_passwdField", controls::plainText(m_ui->sasldb_passwdField));
     number("enableSSL", controls::state(m_ui->enableSSL));
     number("requireSSL", controls::state(m_ui->requireSSL));
     number("mynetworks_style", controls::selectedRow(m_ui->mynetworks_style));

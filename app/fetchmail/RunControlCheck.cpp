@@ -50,11 +50,6 @@ bool isLineBreak(QChar c)
     return c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f' || c == QChar(0x2028) || c == QChar(0x2029);
 }
 
-bool isControl(QChar c)
-{
-    return (c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7F;
-}
-
 // What a value written between double quotes must not hold, or "".
 QString quotedValueProblem(const QString& value)
 {
@@ -64,8 +59,11 @@ QString quotedValueProblem(const QString& value)
         return QStringLiteral("holds a backslash");
     if (std::any_of(value.cbegin(), value.cend(), isLineBreak))
         return QStringLiteral("holds a line break");
-    if (std::any_of(value.cbegin(), value.cend(), isControl))
-        return QStringLiteral("holds a control character");
+    // Other control characters (an escape in a password) stay in their
+    // string; only a NUL could not travel, for it would end the argument
+    // that carries the whole file.
+    if (value.contains(QChar(0)))
+        return QStringLiteral("holds a NUL character");
     return {};
 }
 
@@ -81,11 +79,9 @@ QString listProblem(const QString& value)
     return QStringLiteral("holds \"%1\", which is not a host name").arg(offender.simplified());
 }
 
-QString choiceProblem(const QVariant& entry, const Rows& choices, bool emptyAllowed)
+QString choiceProblem(const QVariant& entry, const Rows& choices)
 {
     const QString word = choiceValue(entry);
-    if (word.isEmpty() && emptyAllowed)
-        return {};
     for (const Row& choice : choices)
         if (choiceValue(choice) == word)
             return {};
@@ -115,13 +111,11 @@ QString rowProblem(const Row& row)
         return QStringLiteral("the aka list ") + why;
     if (const QString why = listProblem(text("localdomains")); !why.isEmpty())
         return QStringLiteral("the local domains list ") + why;
-    if (const QString why = choiceProblem(row.value(QStringLiteral("protocol")), protocolChoices(), false);
+    if (const QString why = choiceProblem(row.value(QStringLiteral("protocol")), protocolChoices());
         !why.isEmpty())
         return QStringLiteral("the protocol ") + why;
-    if (const QString why = choiceProblem(row.value(QStringLiteral("keep")), yesNoChoices(), true); !why.isEmpty())
-        return QStringLiteral("keep ") + why;
-    if (const QString why = choiceProblem(row.value(QStringLiteral("ssl")), yesNoChoices(), true); !why.isEmpty())
-        return QStringLiteral("ssl ") + why;
+    // keep and ssl add no words of their own: any value but "YES" is written
+    // as fetchall and as no ssl.
     return {};
 }
 

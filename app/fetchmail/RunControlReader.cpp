@@ -71,6 +71,23 @@ bool hasKeyword(const QList<Word>& words, QLatin1String keyword)
     return std::any_of(words.cbegin(), words.cend(), [keyword](const Word& word) { return isKeyword(word, keyword); });
 }
 
+// The words from the first `from` outside quotes up to the next `to` outside
+// quotes, joined by blanks; "" when either is missing. A password holding
+// " aka " is one quoted word and names no aka list.
+QString wordsBetween(const QList<Word>& words, QLatin1String from, QLatin1String to)
+{
+    const auto start = std::find_if(words.cbegin(), words.cend(), [from](const Word& w) { return isKeyword(w, from); });
+    if (start == words.cend())
+        return {};
+    QStringList between;
+    for (auto it = start + 1; it != words.cend(); ++it) {
+        if (isKeyword(*it, to))
+            return between.join(u' ');
+        between.append(it->text);
+    }
+    return {};
+}
+
 Row protocolEntry(const QString& word)
 {
     for (const Row& entry : protocolChoices())
@@ -90,16 +107,16 @@ std::optional<Row> parsePollLine(const QString& line)
     const QString server = valueAfter(words, QLatin1String("poll"));
     if (server.isEmpty())
         return std::nullopt;
-    QString aka = commaList(subString(line, QStringLiteral(" aka "), QStringLiteral(" localdomains ")));
+    QString aka = commaList(wordsBetween(words, QLatin1String("aka"), QLatin1String("localdomains")));
     if (aka.isEmpty())
-        aka = commaList(subString(line, QStringLiteral(" aka "), QStringLiteral(" user ")));
+        aka = commaList(wordsBetween(words, QLatin1String("aka"), QLatin1String("user")));
     return Row{
         {QStringLiteral("server"), server},
         {QStringLiteral("via"), valueAfter(words, QLatin1String("via"))},
         {QStringLiteral("protocol"), protocolEntry(valueAfter(words, QLatin1String("protocol")))},
         {QStringLiteral("aka"), aka},
         {QStringLiteral("localdomains"),
-         commaList(subString(line, QStringLiteral(" localdomains "), QStringLiteral(" user ")))},
+         commaList(wordsBetween(words, QLatin1String("localdomains"), QLatin1String("user")))},
         {QStringLiteral("there"), valueAfter(words, QLatin1String("user"))},
         {QStringLiteral("password"), valueAfter(words, QLatin1String("password"))},
         {QStringLiteral("here"), valueAfter(words, QLatin1String("is"))},

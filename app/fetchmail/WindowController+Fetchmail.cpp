@@ -12,8 +12,11 @@
 #include "ui_MainWindow.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 using namespace brevane;
 
@@ -52,7 +55,9 @@ private:
     const RowTableModel& m_choices;
 };
 
-/// Refuses to leave a cell empty, except in the columns that may be.
+/// Refuses to leave a cell empty, except in the columns that may be: the
+/// refused cell stays in editing, as a field editor that will not resign.
+/// Escape still gives the edit up.
 class NonEmptyDelegate : public QStyledItemDelegate
 {
 public:
@@ -63,17 +68,57 @@ public:
     {
     }
 
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
+    {
+        // The view's clicks elsewhere would end the edit past the editor.
+        parent->removeEventFilter(const_cast<NonEmptyDelegate*>(this));
+        parent->installEventFilter(const_cast<NonEmptyDelegate*>(this));
+        m_editor = qobject_cast<QLineEdit*>(QStyledItemDelegate::createEditor(parent, option, index));
+        return m_editor;
+    }
+
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
     {
-        const QString text = static_cast<QLineEdit*>(editor)->text();
-        if (!m_window->controlTextShouldEndEditing(m_window->ui()->fetchmailTable, m_column, text))
-            return;
-        QStyledItemDelegate::setModelData(editor, model, index);
+        if (accepts(static_cast<QLineEdit*>(editor)))
+            QStyledItemDelegate::setModelData(editor, model, index);
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        const bool editing = m_editor && m_editor->isVisible();
+        if (editing && endsEditing(object, event) && !accepts(m_editor)) {
+            QTimer::singleShot(0, m_editor, [editor = m_editor] { editor->setFocus(); });
+            return true;
+        }
+        // The view's own events are its own; only the editor's go on.
+        return object == m_editor && QStyledItemDelegate::eventFilter(object, event);
     }
 
 private:
+    bool accepts(QLineEdit* editor) const
+    {
+        return m_window->controlTextShouldEndEditing(m_window->ui()->fetchmailTable, m_column, editor->text());
+    }
+
+    bool endsEditing(QObject* object, QEvent* event) const
+    {
+        if (object != m_editor)
+            return event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick;
+        if (event->type() == QEvent::FocusOut) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+        }
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        return key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab || key == Qt::Key_Backtab;
+    }
+
     WindowController* m_window;
     QString m_column;
+    mutable QPointer<QLineEdit> m_editor;
 };
 
 } // namespace
@@ -110,6 +155,9 @@ void WindowController::connectFetchmailActions()
 
 void WindowController::fetchmail()
 {
+    // An emptied cell stays in editing; applying would write its old value.
+    if (m_ui->fetchmailButton->text() != QLatin1String("Stop Fetchmail") && fetchmailCellRefusesToEnd())
+        return;
     setFocus();
     startProgress(toolbar::busyText(m_ui->fetchmailButton->text()));
     if (m_ui->fetchmailButton->text() == QLatin1String("Stop Fetchmail")) {
@@ -134,6 +182,15 @@ void WindowController::fetchmail()
     }
     checkStatusLights();
     stopProgress();
+}
+
+bool WindowController::fetchmailCellRefusesToEnd()
+{
+    const auto* editor = m_ui->fetchmailTable->viewport()->findChild<QLineEdit*>();
+    if (!editor || !editor->isVisible())
+        return false;
+    const QString column = fetchmailController.columnKeys().value(m_ui->fetchmailTable->currentIndex().column());
+    return !controlTextShouldEndEditing(m_ui->fetchmailTable, column, editor->text());
 }
 
 void WindowController::addFetchmailRecord()

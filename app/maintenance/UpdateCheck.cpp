@@ -4,25 +4,28 @@
 
 namespace brevane {
 
-bool looksLikeVersion(const QString& queryResult)
+QString versionInReply(const QString& queryResult)
 {
-    if (queryResult.isEmpty() || queryResult.size() > 64)
-        return false;
-    return std::all_of(queryResult.cbegin(), queryResult.cend(), [](QChar c) {
-        return c.isPrint() && !c.isSpace() && c != u'<' && c != u'>';
+    const QString version = queryResult.trimmed();
+    if (version.isEmpty() || version.size() > 64)
+        return {};
+    const bool plainLine = std::all_of(version.cbegin(), version.cend(), [](QChar c) {
+        return (c.isPrint() || c == u'\t') && c != u'<' && c != u'>';
     });
+    return plainLine ? version : QString();
 }
 
 UpdateAlert updateAlertFor(const QString& queryResult, const QString& ownVersion, const QString& site)
 {
-    if (!looksLikeVersion(queryResult)) {
+    const QString version = versionInReply(queryResult);
+    if (version.isEmpty()) {
         return {UpdateAlert::Kind::CheckFailed, QStringLiteral("The update check failed."),
                 QStringLiteral("Brevane could not read the latest version number from %1.\n"
                                "Check the network connection and try again later.\n")
                     .arg(site),
                 {QStringLiteral("OK")}};
     }
-    if (queryResult == ownVersion) {
+    if (version == ownVersion) {
         return {UpdateAlert::Kind::NoNewerVersion, QStringLiteral("There are no newer versions available."),
                 QStringLiteral("You are running the latest version of Brevane for Leopard.\n"),
                 {QStringLiteral("OK")}};
@@ -30,7 +33,7 @@ UpdateAlert updateAlertFor(const QString& queryResult, const QString& ownVersion
     return {UpdateAlert::Kind::UpdateAvailable, QStringLiteral("An update for Brevane is available."),
             QStringLiteral("\nThere is a newer version available (version %1).\n"
                            "Click OK to go to the Brevane for Leopard download site.\n")
-                .arg(queryResult),
+                .arg(version),
             {QStringLiteral("OK"), QStringLiteral("Cancel")}};
 }
 

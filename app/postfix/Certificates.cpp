@@ -21,4 +21,9 @@ QStringList createCertsArguments(const CertificateSubject& subject)
             trimSpacesAndTabs(subject.emailAddress)};
 }
 
+bool certificatesInstalled(const QString& scriptOutput)
+{
+    return scriptOutput.endsWith(QLatin1String("NOTE : Please look into /System/Library/OpenSSL/certs"));
+}
+
 } // namespace brevane

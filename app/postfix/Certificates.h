@@ -23,4 +23,8 @@ struct CertificateSubject
 /// installs smtpd.pem, ipop3d.pem and imapd.pem.
 QStringList createCertsArguments(const CertificateSubject& subject);
 
+/// Whether the script's output (last character dropped) ends with its
+/// closing note, which it prints only once the three files are installed.
+bool certificatesInstalled(const QString& scriptOutput);
+
 } // namespace brevane

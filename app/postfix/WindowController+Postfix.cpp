@@ -27,15 +27,15 @@ std::optional<QStringList> WindowController::collectPostfixArguments()
     form.smartHostUserID = m_ui->smartHostUserID->text();
     form.smartHostPassword = m_ui->smartHostPassword->text();
     form.saslAuthMethodRow = controls::selectedRow(m_ui->saslAuthMethod);
-    form.sasldbPasswd = m_ui->sasldb_passwdField->toPlainText();
+    form.sasldbPasswd = controls::plainText(m_ui->sasldb_passwdField);
     form.mynetworksStyleRow = controls::selectedRow(m_ui->mynetworks_style);
     form.enableSSL = m_ui->enableSSL->isChecked();
     form.requireSSL = m_ui->requireSSL->isChecked();
-    form.custom = m_ui->customField->toPlainText();
+    form.custom = controls::plainText(m_ui->customField);
     form.portNos = m_ui->portNosField->text();
-    form.access = m_ui->accessField->toPlainText();
-    form.aliases = m_ui->aliasesField->toPlainText();
-    form.virtualText = m_ui->virtualField->toPlainText();
+    form.access = controls::plainText(m_ui->accessField);
+    form.aliases = controls::plainText(m_ui->aliasesField);
+    form.virtualText = controls::plainText(m_ui->virtualField);
     form.virtualDomains = m_ui->virtualDomainsField->text();
 
     const PostfixConfigResult result = collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh")));

@@ -7,6 +7,8 @@
 #include "shell/WindowController.h"
 #include "ui_MainWindow.h"
 
+#include <algorithm>
+
 using namespace brevane;
 
 namespace {
@@ -34,9 +36,14 @@ void WindowController::Postfix(QAction* sender)
     startProgress(toolbar::busyText(label));
     m_ui->smtp_light->setImageNamed(QStringLiteral("yellow"));
     const QString postfix = QStringLiteral("postfix");
+    // A refused value or custom line leaves the forms as the user left them,
+    // for the alert names what to mend: reading the files back would undo it.
+    bool refused = false;
     if (label == QLatin1String("Start Postfix")) {
         doSanityCheck();
-        if (const auto arguments = collectPostfixArguments(); arguments && writePostfixConfig(*arguments))
+        const auto arguments = collectPostfixArguments();
+        refused = !arguments || !writePostfixConfig(*arguments);
+        if (!refused)
             runShell(services::loadJob(postfix));
     } else if (label == QLatin1String("Stop Postfix")) {
         runShell(services::unloadJob(postfix));
@@ -44,15 +51,18 @@ void WindowController::Postfix(QAction* sender)
             runShell(services::unloadJob(QStringLiteral("fetchmail")));
     } else if (label == QLatin1String("Restart Postfix")) {
         // A refused value leaves the running Postfix alone rather than down.
-        if (const auto arguments = collectPostfixArguments()) {
+        const auto arguments = collectPostfixArguments();
+        refused = !arguments;
+        if (arguments) {
             runShell(services::unloadJob(postfix));
             // A refused custom line leaves the files as they were: Postfix
             // comes back with the configuration it had.
-            writePostfixConfig(*arguments);
+            refused = !writePostfixConfig(*arguments);
             runShell(services::loadJob(postfix));
         }
     }
-    loadPostfixSettings();
+    if (!refused)
+        loadPostfixSettings();
     checkStatusLights();
     stopProgress();
 }
@@ -77,13 +87,9 @@ void WindowController::UW(QAction* sender)
 
 void WindowController::checkStatusLights()
 {
-    bool certificates = true;
-    for (const QString& path : services::certificatePaths()) {
-        if (!checkIfUnixPathExists(path)) {
-            certificates = false;
-            break;
-        }
-    }
+    const QStringList& paths = services::certificatePaths();
+    const bool certificates = std::all_of(paths.cbegin(), paths.cend(), checkIfUnixPathExists)
+        && runShell(services::certificateProbe()) == QLatin1String("YES");
     m_ui->ssl_light->setImageNamed(certificates ? green : red);
     m_ui->ssl_light_info->setText(certificates ? QStringLiteral("SSL cert is available")
                                                : QStringLiteral("SSL cert not available"));

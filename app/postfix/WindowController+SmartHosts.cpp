@@ -73,8 +73,15 @@ void WindowController::createSSLCertsSheetDidEnd(int returnCode)
 {
     if (returnCode != returncode::defaultButton)
         return;
-    run(createCertsArguments({m_ui->countryField->text(), m_ui->provinceField->text(), m_ui->localityField->text(),
-                              m_ui->organisationField->text(), m_ui->organisationalunitField->text(),
-                              m_ui->mydomainField->text(), m_ui->youremailaddressField->text()}));
+    const QString output = run(createCertsArguments(
+        {m_ui->countryField->text(), m_ui->provinceField->text(), m_ui->localityField->text(),
+         m_ui->organisationField->text(), m_ui->organisationalunitField->text(), m_ui->mydomainField->text(),
+         m_ui->youremailaddressField->text()}));
     checkStatusLights();
+    // Certificates made before stay and keep the light green: say so.
+    if (!certificatesInstalled(output))
+        Alerts::beginSheet(this, {QStringLiteral("The test certificate was not created."),
+                                  QStringLiteral("openssl refused the values (the country takes two letters). "
+                                                 "Certificates made before are kept."),
+                                  QStringLiteral("OK")});
 }

@@ -1,5 +1,6 @@
 #include "privileged/TaskWrapper.h"
 
+#include "privileged/OutputPipe.h"
 #include "shell/ResourcePaths.h"
 
 #include <QEventLoop>
@@ -137,32 +138,42 @@ QString TaskWrapper::startProcessGetResult()
     auto task = std::make_unique<QProcess>();
     m_task = task.get();
     task->setWorkingDirectory(resourceDirectory());
-    task->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Standard output goes to a pipe of our own, read to its end: a command
+    // that leaves a job behind, (sleep 1; echo late) &, has not finished
+    // printing when the helper exits, and QProcess stops reading then.
+    task->setProcessChannelMode(QProcess::ForwardedChannels);
+    OutputPipe output;
+    task->setChildProcessModifier(output.childModifier());
 
     // Output is drained as it comes, so the helper never blocks on a full pipe.
-    QByteArray output;
-    bool done = false;
+    bool exited = false;
     QEventLoop loop;
-    QObject::connect(task.get(), &QProcess::readyReadStandardOutput, &loop,
-                     [&] { output += m_task->readAllStandardOutput(); });
-    QObject::connect(task.get(), &QProcess::finished, &loop, [&] { done = true; loop.quit(); });
+    const auto quitWhenDone = [&] {
+        if (exited && output.atEnd())
+            loop.quit();
+    };
+    QObject::connect(&output, &OutputPipe::endReached, &loop, quitWhenDone);
+    QObject::connect(task.get(), &QProcess::finished, &loop, [&] {
+        exited = true;
+        quitWhenDone();
+    });
     QObject::connect(task.get(), &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
-            done = true;
-            loop.quit();
+            exited = true;
+            quitWhenDone();
         }
     });
 
     task->start(helperPath(), m_arguments);
-    if (!done) {
+    output.closeWriteEnd();
+    if (!exited) {
         task->write(m_extAuth);
         task->closeWriteChannel();
     }
-    if (!done)
+    if (!exited || !output.atEnd())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
-    output += task->readAllStandardOutput();
     m_task = nullptr;
-    return helperResult(output);
+    return helperResult(output.data());
 }
 
 CommandRunner TaskWrapper::runner()

@@ -193,7 +193,8 @@ if test -n "$mydestination"; then
 fi
 
 if test -e /System/Library/OpenSSL/certs/smtpd.pem && test -e /System/Library/OpenSSL/certs/ipop3d.pem \
-   && test -e /System/Library/OpenSSL/certs/imapd.pem && test -n "$ssl"; then
+   && test -e /System/Library/OpenSSL/certs/imapd.pem && test -n "$ssl" \
+   && /usr/bin/openssl x509 -noout -in /System/Library/OpenSSL/certs/smtpd.pem 2>/dev/null; then
   echo "" >> main.cf.temp
   echo "smtpd_use_tls=yes" >> main.cf.temp
   echo "smtpd_tls_cert_file=/System/Library/OpenSSL/certs/smtpd.pem" >> main.cf.temp

@@ -11,8 +11,12 @@ cp fetchmailrc /usr/local/tarnwick/postfix/LaunchDaemons/.fetchmailrc
 chmod 0600 /usr/local/tarnwick/postfix/LaunchDaemons/.fetchmailrc
 rm fetchmailrc
 
-# fetchmail ignores "set logfile" unless the file is already there.
+# fetchmail ignores "set logfile" unless the file is already there. Like
+# Debian's mail log it is not for everyone: root writes it, and the group
+# admin, whose members alone may run this window, reads it in the log view.
 touch /var/log/fetchmail.log
+chgrp admin /var/log/fetchmail.log
+chmod 0640 /var/log/fetchmail.log
 
 if ( test -f /var/run/fetchmail.pid ) then
 	fetchmail

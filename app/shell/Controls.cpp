@@ -4,6 +4,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QPlainTextEdit>
+#include <QTextBlock>
 
 namespace brevane::controls {
 
@@ -61,6 +63,14 @@ bool selectItemWithTitle(QComboBox* popup, const QString& title)
 QString titleOfSelectedItem(const QComboBox* popup)
 {
     return popup->currentIndex() < 0 ? QString() : popup->currentText();
+}
+
+QString plainText(const QPlainTextEdit* view)
+{
+    QStringList lines;
+    for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next())
+        lines.append(block.text());
+    return lines.join(u'\n');
 }
 
 } // namespace brevane::controls

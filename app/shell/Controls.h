@@ -23,4 +23,9 @@ void selectCellAtRow(QButtonGroup* matrix, int row);
 bool selectItemWithTitle(QComboBox* popup, const QString& title);
 QString titleOfSelectedItem(const QComboBox* popup);
 
+/// A text view's text as typed: its lines joined by line feeds, with
+/// no-break spaces and U+2028 kept (toPlainText() makes them a blank and a
+/// line feed). The view's own paragraph separator, U+2029, is its line break.
+QString plainText(const QPlainTextEdit* view);
+
 } // namespace brevane::controls

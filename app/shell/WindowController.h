@@ -152,6 +152,8 @@ private:
     void connectServiceActions();
     void connectSmartHostActions();
     void connectFetchmailActions();
+    /// Whether an emptied fetchmail cell is being edited and may not end (beeps).
+    bool fetchmailCellRefusesToEnd();
     void connectDocumentActions();
     void connectMaintenanceActions();
     void showLoginSheet();

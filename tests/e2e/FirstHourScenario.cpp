@@ -267,6 +267,19 @@ TEST_F(FirstHour, Step06_Pop3ServesAlicesMailAndPop3sNeedsACertificate)
     EXPECT_FALSE(portAccepts(995));
 }
 
+TEST_F(FirstHour, Step06b_ACertificateRunOpensslRefusesLeavesSslOff)
+{
+    ui()->countryField->setText(QStringLiteral("Germany")); // openssl takes two letters only
+    Alerts::setNextAnswer(brevane::returncode::defaultButton);
+    window->createSSLCerts();
+    for (const char* name : {"imapd.pem", "ipop3d.pem", "smtpd.pem"})
+        EXPECT_FALSE(QFileInfo::exists(certificateFolder + u'/' + QString::fromLatin1(name))) << name;
+    EXPECT_EQ(ui()->ssl_light->imageName(), "red");
+    EXPECT_FALSE(ui()->enableSSL->isEnabled());
+    ASSERT_EQ(Alerts::shown().size(), 2);
+    EXPECT_EQ(Alerts::shown().at(1).title, "The test certificate was not created.");
+}
+
 TEST_F(FirstHour, Step07_TheTestCertificateEnablesImapOverSsl)
 {
     ui()->countryField->setText(QStringLiteral("DE"));
@@ -369,6 +382,19 @@ TEST_F(FirstHour, Step08_FetchmailCollectsFromTheRemoteAccount)
     EXPECT_EQ(jobCount(label("fetchmail")), 1);
     EXPECT_EQ(processCount(QStringLiteral("fetchmail")), 1);
     EXPECT_EQ(ui()->fetchmailButton->text(), "Restart Fetchmail");
+}
+
+TEST_F(FirstHour, Step08b_TheFetchmailLogShowsWhatFetchmailDid)
+{
+    const ProgramResult mode = runProgram(QStringLiteral("stat"), {QStringLiteral("-c"), QStringLiteral("%a %U:%G"),
+                                                                  QStringLiteral("/var/log/fetchmail.log")});
+    EXPECT_EQ(mode.output.trimmed(), "640 root:admin");
+    const QString polled = QStringLiteral("for remote1 at ") + Setting::domain();
+    ASSERT_TRUE(waitUntil([&] { return fetchmailLog().contains(polled); }, 10'000)) << fetchmailLog().toStdString();
+    window->showLog(ui()->fetchmailLogButton);
+    const QString shown = ui()->logField->toPlainText();
+    EXPECT_TRUE(shown.startsWith("This is the contents of the Fetchmail Log at /var/log/fetchmail.log"));
+    EXPECT_TRUE(shown.contains(polled)) << shown.toStdString();
 }
 
 TEST_F(FirstHour, Step09_TheSettingsDocumentRestoresTheForms)

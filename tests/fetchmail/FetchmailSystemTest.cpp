@@ -6,6 +6,7 @@
 #include "fetchmail/RunControlReader.h"
 #include "fetchmail/RunControlWriter.h"
 #include "postfix/Certificates.h"
+#include "postfix/ServiceRules.h"
 #include "shell/TextHelpers.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -136,6 +138,39 @@ TEST_F(CertificateScript, ShellAndOpensslCharactersStayLiteral)
                                           {"CN", "\\n\\t\\\\"},
                                           {"emailAddress", "line break@example.com"}};
     EXPECT_EQ(subjectOf(certsFolder + "/smtpd.pem"), expected);
+}
+
+// A fresh install has no mail domain, and openssl refuses a typo'd country:
+// neither may leave a key without its certificate in place of the three.
+TEST_F(CertificateScript, EmptyFieldsStillGiveAPrivateCertificate)
+{
+    const auto runner = [this](const QStringList& a) { return run(a); };
+    makeCertificate({"", "", "", "", "", "", ""}, runner);
+    EXPECT_EQ(subjectOf(certsFolder + "/smtpd.pem"), (QMap<QString, QString>{{"CN", QSysInfo::machineHostName()}}));
+    for (const char* name : {"imapd.pem", "ipop3d.pem", "smtpd.pem"})
+        EXPECT_EQ(QFileInfo(certsFolder + "/" + name).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+                  QFile::ReadOwner | QFile::WriteOwner)
+            << name;
+    EXPECT_EQ(run(shellCommand(services::certificateProbe())), "YES");
+}
+
+TEST_F(CertificateScript, AFailedRunKeepsTheWorkingCertificates)
+{
+    const auto runner = [this](const QStringList& a) { return run(a); };
+    makeCertificate({"DE", "", "", "", "", "mail.example.com", ""}, runner);
+    const QByteArray working = contents(certsFolder + "/imapd.pem");
+    EXPECT_FALSE(certificatesInstalled(run(createCertsArguments({"Germany", "", "", "", "", "mail.example.com", ""}))));
+    for (const char* name : {"imapd.pem", "ipop3d.pem", "smtpd.pem"})
+        EXPECT_EQ(contents(certsFolder + "/" + name), working) << name;
+    EXPECT_FALSE(QFile::exists(stuff("cert.pem")));
+}
+
+TEST_F(CertificateScript, AKeyWithoutItsCertificateIsNoCertificate)
+{
+    ASSERT_TRUE(QDir().mkpath(certsFolder));
+    run({"/bin/sh", "-c", "for f in imapd ipop3d smtpd; do openssl genpkey -algorithm ec -pkeyopt "
+                          "ec_paramgen_curve:P-256 -out " + certsFolder + "/$f.pem; done"});
+    EXPECT_EQ(run(shellCommand(services::certificateProbe())), "");
 }
 
 TEST_F(InstallFetchmailrc, WritesTheFileOwnerOnlyAndReadsBack)

@@ -40,7 +40,7 @@ TEST(RunControlCheck, QuotesBackslashesAndLineBreaksInQuotedValuesAreRefused)
         {"C:\\x41", "holds a backslash"},
         {"x\npoll evil.example", "holds a line break"},
         {"x\rmda", "holds a line break"},
-        {QString("x") + QChar(0x1b), "holds a control character"},
+        {QString("x") + QChar(0) + "y", "holds a NUL character"},
     };
     for (const auto& field : fields) {
         for (const auto& value : values) {
@@ -82,14 +82,21 @@ TEST(RunControlCheck, ChoicesMustComeFromTheirLists)
                      "SDPS, KPOP. Nothing was written.");
     EXPECT_FALSE(writeWithSecondRow("protocol", choiceEntry("POP3 mda x"), &error).has_value());
     EXPECT_FALSE(writeWithSecondRow("protocol", QVariant(), &error).has_value());
-    EXPECT_FALSE(writeWithSecondRow("keep", choiceEntry("yes"), &error).has_value());
-    EXPECT_EQ(error, "Row 2 (mail.example.com): keep \"yes\" is not one of YES, NO. Nothing was written.");
-    EXPECT_FALSE(writeWithSecondRow("ssl", choiceEntry("ON"), &error).has_value());
+}
 
-    // A missing keep or ssl never could add anything: it writes as NO did.
-    const auto text = writeWithSecondRow("keep", QVariant(), &error);
-    ASSERT_TRUE(text.has_value());
-    EXPECT_TRUE(text->endsWith("here fetchall \n"));
+// Values a document may hold that cannot add a word or a line to the file.
+TEST(RunControlCheck, WhatCannotAddADirectiveIsWritten)
+{
+    for (const auto& [key, value, ending] : std::initializer_list<std::tuple<const char*, QVariant, const char*>>{
+             {"keep", choiceEntry("yes"), "here fetchall \n"},
+             {"keep", QVariant(), "here fetchall \n"},
+             {"ssl", choiceEntry("ON"), "here keep \n"},
+             {"password", QString("p") + QChar(0x1b) + "[0m" + QChar(0x7f), "here keep \n"}}) {
+        QString error;
+        const auto text = writeWithSecondRow(key, value, &error);
+        ASSERT_TRUE(text.has_value()) << key << ": " << error.toStdString();
+        EXPECT_TRUE(text->endsWith(QLatin1String(ending))) << key;
+    }
 }
 
 TEST(RunControlCheck, IncompleteRowsAreNotExamined)

@@ -176,6 +176,17 @@ TEST(RunControlReader, QuotedValuesComeBackWithTheirBlanks)
     EXPECT_EQ(written(back), written({row}));
 }
 
+// Or the next apply would write an aka list the user never typed.
+TEST(RunControlReader, AkaAndLocalDomainsInsideQuotesAreNoLists)
+{
+    Row row = fetchmailRow("h.example", "POP3", "NO", "NO");
+    row.insert("there", "u localdomains v user w");
+    row.insert("password", "x aka battery user y");
+    const Rows back = parseFetchmailRunControl(written({row}));
+    ASSERT_EQ(back.size(), 1);
+    EXPECT_EQ(back.at(0), row);
+}
+
 TEST(RunControlReader, UnknownProtocolReadsAsPop3)
 {
     const Rows back = parseFetchmailRunControl(
@@ -265,11 +276,13 @@ TEST(InstallFetchmail, ArgumentsAndScriptLines)
         "\tlaunchctl load -w /Library/LaunchDaemons/com.dadarozudedarid.fetchmail.plist",
         "fi",
     };
-    // The given lines in their order; the two additions create the log file
-    // and keep every copy of the passwords private.
+    // The given lines in their order; the additions create the log file for
+    // the group admin to read and keep every copy of the passwords private.
+    const QStringList added{"touch /var/log/fetchmail.log", "chgrp admin /var/log/fetchmail.log",
+                            "chmod 0640 /var/log/fetchmail.log", "umask 077"};
     QStringList given;
     for (const QString& line : lines)
-        if (!line.startsWith('#') && line != "touch /var/log/fetchmail.log" && line != "umask 077")
+        if (!line.startsWith('#') && !added.contains(line))
             given.append(line);
     EXPECT_EQ(given, expected);
     EXPECT_LT(lines.indexOf("touch /var/log/fetchmail.log"), lines.indexOf(expected.at(7)));

@@ -16,15 +16,23 @@ TEST(UpdateCheck, SameVersionMeansNoNewerVersion)
     EXPECT_EQ(alert.buttons, QStringList {"OK"});
 }
 
+// The line ends and blanks around a reply are no part of the version.
+TEST(UpdateCheck, TheVersionIsTheReplyLessTheBlanksAroundIt)
+{
+    for (const char* reply : {"1.0.0b\r", "1.0.0b ", "\t1.0.0b\r\n"})
+        EXPECT_EQ(updateAlertFor(reply, "1.0.0b", "https://site.test").kind, UpdateAlert::Kind::NoNewerVersion)
+            << reply;
+}
+
 TEST(UpdateCheck, AnyOtherReplyOffersTheDownload)
 {
-    for (const char* reply : {"1.0.1", "0.9", "1.0.0B"}) {
+    for (const char* reply : {"1.0.1", "0.9", "1.0.0B", "2.0 beta", "2.0 beta\r"}) {
         const UpdateAlert alert = updateAlertFor(reply, "1.0.0b", "https://site.test");
         EXPECT_EQ(alert.kind, UpdateAlert::Kind::UpdateAvailable) << reply;
         EXPECT_EQ(alert.title, "An update for Brevane is available.");
         EXPECT_EQ(alert.message, QStringLiteral("\nThere is a newer version available (version %1).\n"
                                                 "Click OK to go to the Brevane for Leopard download site.\n")
-                                     .arg(reply));
+                                     .arg(QString(reply).trimmed()));
         EXPECT_EQ(alert.buttons, (QStringList {"OK", "Cancel"}));
     }
 }
@@ -33,7 +41,7 @@ TEST(UpdateCheck, AnyOtherReplyOffersTheDownload)
 // an update.
 TEST(UpdateCheck, AReplyThatIsNoVersionIsAFailedCheck)
 {
-    for (const char* reply : {"", "<html><body>Not Found</body></html>", "1.0 beta", "1.0\n2.0",
+    for (const char* reply : {"", " \r", "<html><body>Not Found</body></html>", "1.0\n2.0",
                               "0123456789012345678901234567890123456789012345678901234567890123456789"}) {
         const UpdateAlert alert = updateAlertFor(reply, "1.0.0", "https://site.test");
         EXPECT_EQ(alert.kind, UpdateAlert::Kind::CheckFailed) << reply;

@@ -82,6 +82,16 @@ TEST(TaskWrapperRun, ALargeListingComesBackWhole)
     EXPECT_TRUE(result.endsWith(QString("004999 ") + QString(92, '0')));
 }
 
+TEST(TaskWrapperRun, ReadsUntilEveryWriterIsDoneNotUntilTheHelperExits)
+{
+    FakeResources resources;
+    TaskWrapper runner;
+    bool timerFired = false;
+    QTimer::singleShot(300, [&] { timerFired = runner.isRunning(); });
+    EXPECT_EQ(run(runner, "(sleep 1; echo late) & echo now"), "now\nlate");
+    EXPECT_TRUE(timerFired); // the window keeps its timers while it waits
+}
+
 TEST(TaskWrapperRun, ARunDuringARunReturnsEmptyAndStartsNothing)
 {
     FakeResources resources;
