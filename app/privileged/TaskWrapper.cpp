@@ -120,19 +120,30 @@ void TaskWrapper::setArgs(const QStringList& arguments)
 
 QString TaskWrapper::startProcessGetResult()
 {
-    if (m_task)
+    QByteArray output;
+    if (!startProcessReadingOutput([&output](const QByteArray& piece) { output += piece; }))
         return {};
+    return helperResult(output);
+}
+
+bool TaskWrapper::startProcessReadingOutput(const std::function<void(const QByteArray&)>& reader)
+{
+    if (m_task)
+        return false;
     auto task = std::make_unique<QProcess>();
     m_task = task.get();
     task->setWorkingDirectory(resourceDirectory());
     task->setProcessChannelMode(QProcess::ForwardedErrorChannel);
 
     // Output is drained as it comes, so the helper never blocks on a full pipe.
-    QByteArray output;
+    const auto drain = [&] {
+        const QByteArray piece = m_task->readAllStandardOutput();
+        if (!piece.isEmpty())
+            reader(piece);
+    };
     bool done = false;
     QEventLoop loop;
-    QObject::connect(task.get(), &QProcess::readyReadStandardOutput, &loop,
-                     [&] { output += m_task->readAllStandardOutput(); });
+    QObject::connect(task.get(), &QProcess::readyReadStandardOutput, &loop, drain);
     QObject::connect(task.get(), &QProcess::finished, &loop, [&] { done = true; loop.quit(); });
     QObject::connect(task.get(), &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
@@ -148,9 +159,9 @@ QString TaskWrapper::startProcessGetResult()
     }
     if (!done)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
-    output += task->readAllStandardOutput();
+    drain();
     m_task = nullptr;
-    return helperResult(output);
+    return true;
 }
 
 CommandRunner TaskWrapper::runner()

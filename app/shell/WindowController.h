@@ -1,5 +1,6 @@
 #pragma once
 
+#include "maintenance/MailQueueModel.h"
 #include "shell/RowTableModel.h"
 
 #include <QHash>
@@ -102,6 +103,9 @@ public:
     // Mail queue.
     void showMailq();
     void manageMailq(QObject* sender);
+    /// Shows the first selected message (headers, body, full remarks) in
+    /// the queue tab's panel.
+    void viewMailqMessage();
 
     // Logs, update check and de-installation.
     void showLog(QObject* sender);
@@ -129,7 +133,7 @@ public:
     brevane::RowTableModel yesnoController{{"value"}};
     brevane::RowTableModel smartHostController{{"location", "smartHostName", "uID", "pword", "authenticate",
                                                 "requireSSL"}};
-    brevane::RowTableModel mailqController{{"queueID", "size", "time", "sender", "recipient", "remarks"}};
+    brevane::MailQueueModel mailqController;
 
     /// The one privileged runner as a plain function, for the rules.
     QString run(const QStringList& arguments);
@@ -148,6 +152,9 @@ private:
     void connectFetchmailActions();
     void connectDocumentActions();
     void connectMaintenanceActions();
+    void setUpQueueTab();
+    void showMailqSummary();
+    void confirmMailqDelete(const QStringList& queueIDs);
     void showLoginSheet();
     void startProgress();
     void stopProgress();
@@ -163,4 +170,6 @@ private:
     bool m_openDataFileFromFinder = false;
     bool m_launched = false;
     QMenu* m_smartHostMenu = nullptr;
+    struct QueueTab; // the queue tab's own widgets and timer, a child object
+    QueueTab* m_queueTab = nullptr;
 };
