@@ -41,7 +41,7 @@ struct WindowController::QueueTab : QObject {
     QLineEdit* filterField = nullptr;
     QLabel* summaryField = nullptr;
     QPlainTextEdit* messageField = nullptr;
-    QTimer refreshTimer;
+    QTimer refreshTimer {this};
     bool listing = false;
 };
 
@@ -106,6 +106,7 @@ void WindowController::setUpQueueTab()
     });
     connect(table, &QAbstractItemView::doubleClicked, this, &WindowController::viewMailqMessage);
     // Listed when the tab opens, then every 30 s while it is shown.
+    tab.refreshTimer.setObjectName(QStringLiteral("mailqRefreshTimer"));
     tab.refreshTimer.setInterval(refreshIntervalMs);
     connect(&tab.refreshTimer, &QTimer::timeout, this, &WindowController::showMailq);
     connect(m_ui->tabView, &QStackedWidget::currentChanged, this, [this] {
