@@ -4,3 +4,9 @@
 action=$1
 shift
 printf '%s\n' "$@" | /usr/sbin/postsuper "$action" -
+# Requeued mail waits in the maildrop queue: wake pickup rather than let it
+# sit there until pickup next looks (a minute).
+if [ "$action" = -r ]; then
+  /usr/sbin/postkick public pickup W 2>/dev/null
+fi
+exit 0
