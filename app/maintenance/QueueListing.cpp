@@ -232,14 +232,17 @@ void QueueListingReader::readLine(QByteArrayView line)
     }
     QString id;
     qint64 seconds = 0;
-    if (m_mode == Mode::Start && !line.isEmpty() && !readRetryLine(line, &id, &seconds)) {
+    if (line.isEmpty())
+        return;
+    if (!readRetryLine(line, &id, &seconds)) {
+        if (m_mode == Mode::Json)
+            return;
         // Neither a retry time nor JSON: a Postfix without -j listed the classic way.
         m_mode = Mode::Classic;
         m_classic = line.toByteArray() + '\n';
         return;
     }
-    if (!id.isEmpty())
-        m_retry.insert(id, seconds);
+    m_retry.insert(id, seconds);
 }
 
 void QueueListingReader::readJsonLine(QByteArrayView line)

@@ -62,9 +62,9 @@ QString messageViewText(const QueueListing& listing, qint32 message, const QStri
 /// Postfix without -j, and for tests that set rows directly).
 QueueListing listingFromRows(const Rows& rows);
 
-/// Reads the listing command's output in pieces of any size: leading
-/// "ID seconds" lines (next retry of deferred messages), then either one
-/// JSON object a line or, from a Postfix without -j, the classic listing,
+/// Reads the listing command's output in pieces of any size: one JSON
+/// object a line and "ID seconds" lines (next retry of deferred messages)
+/// in any order or, from a Postfix without -j, the classic listing,
 /// which is read whole at the end by the Part's parser. Lines that are not
 /// what they should be are skipped; nothing in the output can crash it.
 class QueueListingReader
