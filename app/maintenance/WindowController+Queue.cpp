@@ -59,8 +59,10 @@ void WindowController::setUpQueueTab()
     table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); // the queue's own order first
     table->setSortingEnabled(true);
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    for (const auto& [column, width] : {std::pair {2, 150}, {3, 180}, {4, 180}, {5, 260}, {6, 70}, {7, 150}})
-        table->setColumnWidth(column, width);
+    // Every column fits a 1,100-pixel window; the remark's tool tip shows it whole.
+    const int widths[] {90, 50, 140, 150, 175, 225, 70, 140};
+    for (int column = 0; column < MailQueueModel::ColumnCount; ++column)
+        table->setColumnWidth(column, widths[column]);
 
     tab.filterField = new QLineEdit;
     tab.filterField->setObjectName(QStringLiteral("mailqFilterField"));
