@@ -74,17 +74,28 @@ bool realQueue()
     return qEnvironmentVariable("BREVANE_IN_SANDBOX") == QLatin1String("1") && ::geteuid() == 0;
 }
 
-void postqueueAlone(benchmark::State& state)
+void runAlone(benchmark::State& state, const QStringList& command)
 {
     if (!realQueue())
         return state.SkipWithError("runs inside tests/system/sandbox.sh (tests/bench/fill-queue.sh)");
     FakeResources resources;
     TaskWrapper runner;
-    runner.setArgs(mailqListCommand());
+    runner.setArgs(command);
     qsizetype bytes = 0;
     for (auto _ : state)
         bytes = runner.startProcessGetResult().size();
     state.counters["chars"] = double(bytes);
+}
+
+void postqueueAlone(benchmark::State& state)
+{
+    runAlone(state, mailqListCommand());
+}
+
+// Where the refresh's time goes: its command without reading the output.
+void listingCommandAlone(benchmark::State& state)
+{
+    runAlone(state, mailqListingCommand());
 }
 
 void windowRefresh(benchmark::State& state)
@@ -114,6 +125,7 @@ void windowRefresh(benchmark::State& state)
 
 BENCHMARK(parseLargeQueue)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(postqueueAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(listingCommandAlone)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(windowRefresh)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 
 int main(int argc, char** argv)
