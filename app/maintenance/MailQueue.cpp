@@ -1,6 +1,11 @@
 #include "maintenance/MailQueue.h"
 
+#include "maintenance/QueueListing.h"
+#include "shell/CommandRunner.h"
+#include "shell/ResourcePaths.h"
 #include "shell/TextHelpers.h"
+
+#include <QSet>
 
 #include <optional>
 
@@ -92,27 +97,44 @@ QString bareQueueID(const QString& queueID)
     return queueID.left(end);
 }
 
-QStringList mailqDeleteCommand(const QString& queueID)
+std::optional<QStringList> queueActionCommand(QueueAction action, const QStringList& queueIDs)
 {
-    return {QStringLiteral("/usr/bin/sudo"), QStringLiteral("/usr/sbin/postsuper"), QStringLiteral("-d"),
-            bareQueueID(queueID)};
+    static const char* const options[] = {"-d", "-h", "-H", "-r"};
+    QStringList command {QStringLiteral("/bin/sh"), QStringLiteral("-c"), scriptText(QStringLiteral("postsuper-ids.sh")),
+                         QString(), QLatin1String(options[int(action)])};
+    const qsizetype fixed = command.size();
+    QSet<QString> named;
+    for (const QString& printed : queueIDs) {
+        const QString id = bareQueueID(printed);
+        if (isQueueID(id) && !named.contains(id)) {
+            named.insert(id);
+            command.append(id);
+        }
+    }
+    if (command.size() == fixed)
+        return std::nullopt;
+    return command;
 }
 
-QList<QStringList> mailqDeleteCommands(const Rows& rows, const QList<int>& selectedRowsAscending)
+QStringList mailqListingCommand()
 {
-    // Walks the rows, not the selection, so the order is the table's and an
-    // index named twice still runs once.
-    QList<bool> selected(rows.size(), false);
-    for (int row : selectedRowsAscending) {
-        if (row >= 0 && row < rows.size())
-            selected[row] = true;
-    }
-    QList<QStringList> commands;
-    for (qsizetype row = 0; row < rows.size(); ++row) {
-        if (selected.at(row))
-            commands.append(mailqDeleteCommand(rows.at(row).value(QStringLiteral("queueID")).toString()));
-    }
-    return commands;
+    return shellCommand(scriptText(QStringLiteral("list-queue.sh")));
+}
+
+std::optional<QStringList> viewMessageCommand(const QString& queueID)
+{
+    const QString id = bareQueueID(queueID);
+    if (!isQueueID(id))
+        return std::nullopt;
+    return QStringList {QStringLiteral("/usr/sbin/postcat"), QStringLiteral("-h"), QStringLiteral("-b"),
+                        QStringLiteral("-q"), id};
+}
+
+QString deleteQuestion(int messageCount)
+{
+    if (messageCount == 1)
+        return QStringLiteral("Delete 1 message? This cannot be undone.");
+    return QStringLiteral("Delete %1 messages? This cannot be undone.").arg(messageCount);
 }
 
 } // namespace brevane

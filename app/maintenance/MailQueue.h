@@ -6,8 +6,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The mail-queue view's logic: reading `postqueue -p` into table rows and
-// the argument vectors that list, flush and delete. The window only shows
+// the argument vectors that list, flush, hold, release, requeue, show and
+// delete. The window only shows
 // the rows and hands the vectors to the privileged runner.
 namespace brevane {
 
@@ -30,12 +33,23 @@ QStringList mailqFlushCommand();
 /// form.
 QString bareQueueID(const QString& queueID);
 
-/// "/usr/bin/sudo", "/usr/sbin/postsuper", "-d", the bare queue ID.
-QStringList mailqDeleteCommand(const QString& queueID);
+/// What the queue view does to the selected messages through postsuper.
+enum class QueueAction { Delete, Hold, Release, Requeue };
 
-/// One delete command per selected row, in row order: a message with several
-/// recipients (several selected rows) is named once per row. Indexes that
-/// name no row are ignored.
-QList<QStringList> mailqDeleteCommands(const Rows& rows, const QList<int>& selectedRowsAscending);
+/// One run for every named message: "/bin/sh", "-c", the postsuper script,
+/// "", the action's option, then each bare ID once, in the order first
+/// named. IDs that are not queue IDs never reach root; nothing when no valid
+/// ID is left.
+std::optional<QStringList> queueActionCommand(QueueAction action, const QStringList& queueIDs);
+
+/// The listing in one run: the deferred messages' next retry times, then
+/// `postqueue -j` (or `postqueue -p` where -j is unknown).
+QStringList mailqListingCommand();
+
+/// "/usr/sbin/postcat", "-h", "-b", "-q", the bare ID: headers, then body.
+std::optional<QStringList> viewMessageCommand(const QString& queueID);
+
+/// "Delete N messages? This cannot be undone." ("1 message" for one).
+QString deleteQuestion(int messageCount);
 
 } // namespace brevane

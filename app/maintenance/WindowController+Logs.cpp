@@ -49,7 +49,7 @@ void WindowController::connectMaintenanceActions()
         connect(button, &QAbstractButton::clicked, this, [this, button] { showLog(button); });
     for (QAbstractButton* button : {m_ui->refreshMailqButton, m_ui->deleteMailqButton, m_ui->flushPostfixQueueButton})
         connect(button, &QAbstractButton::clicked, this, [this, button] { manageMailq(button); });
-    connect(m_ui->mailQueueItem, &QAction::triggered, this, &WindowController::showMailq);
+    setUpQueueTab();
     for (QAction* link : {m_ui->downloadPageAction, m_ui->webSiteAction})
         connect(link, &QAction::triggered, this, [this, link] { loadURL(link); });
     // The log button's Alt-click, from the Services menu: the title selects the text.

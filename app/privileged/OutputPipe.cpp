@@ -4,10 +4,11 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace brevane {
 
-OutputPipe::OutputPipe()
+OutputPipe::OutputPipe(std::function<void(const QByteArray&)> reader) : m_reader(std::move(reader))
 {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
@@ -48,7 +49,7 @@ void OutputPipe::readAvailable()
     for (;;) {
         const ssize_t got = ::read(m_readEnd, buffer, sizeof buffer);
         if (got > 0) {
-            m_data.append(buffer, got);
+            m_reader(QByteArray(buffer, got));
             continue;
         }
         if (got < 0 && errno == EINTR)

@@ -15,7 +15,8 @@ namespace brevane {
 class OutputPipe : public QObject {
     Q_OBJECT
 public:
-    OutputPipe();
+    /// Each piece read goes to reader as it arrives.
+    explicit OutputPipe(std::function<void(const QByteArray&)> reader);
     ~OutputPipe() override;
 
     /// False when the pipe could not be made; the run then reads nothing.
@@ -29,7 +30,6 @@ public:
     void closeWriteEnd();
 
     bool atEnd() const { return m_atEnd; }
-    const QByteArray& data() const { return m_data; }
 
 signals:
     void endReached();
@@ -40,7 +40,7 @@ private:
     int m_readEnd = -1;
     int m_writeEnd = -1;
     bool m_atEnd = false;
-    QByteArray m_data;
+    std::function<void(const QByteArray&)> m_reader;
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 

@@ -133,8 +133,16 @@ void TaskWrapper::setArgs(const QStringList& arguments)
 
 QString TaskWrapper::startProcessGetResult()
 {
-    if (m_task || !trusted(helperPath()) || !trusted(resourceDirectory() + QLatin1Char('/') + workingFolderName))
+    QByteArray output;
+    if (!startProcessReadingOutput([&output](const QByteArray& piece) { output += piece; }))
         return {};
+    return helperResult(output);
+}
+
+bool TaskWrapper::startProcessReadingOutput(const std::function<void(const QByteArray&)>& reader)
+{
+    if (m_task || !trusted(helperPath()) || !trusted(resourceDirectory() + QLatin1Char('/') + workingFolderName))
+        return false;
     auto task = std::make_unique<QProcess>();
     m_task = task.get();
     task->setWorkingDirectory(resourceDirectory());
@@ -142,7 +150,7 @@ QString TaskWrapper::startProcessGetResult()
     // that leaves a job behind, (sleep 1; echo late) &, has not finished
     // printing when the helper exits, and QProcess stops reading then.
     task->setProcessChannelMode(QProcess::ForwardedChannels);
-    OutputPipe output;
+    OutputPipe output(reader);
     task->setChildProcessModifier(output.childModifier());
 
     // Output is drained as it comes, so the helper never blocks on a full pipe.
@@ -173,7 +181,7 @@ QString TaskWrapper::startProcessGetResult()
     if (!exited || !output.atEnd())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     m_task = nullptr;
-    return helperResult(output.data());
+    return true;
 }
 
 CommandRunner TaskWrapper::runner()

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QProcess;
 
 namespace brevane {
@@ -47,6 +49,12 @@ public:
     /// Waits with timers still firing but user input held back. A run
     /// requested while one is in progress answers "" and starts nothing.
     QString startProcessGetResult();
+
+    /// Runs the argument vector like startProcessGetResult but hands the raw
+    /// output to `reader` piece by piece as it arrives (a large queue
+    /// listing is read while it is still being printed). False, with
+    /// nothing started, when a run is already in progress.
+    bool startProcessReadingOutput(const std::function<void(const QByteArray&)>& reader);
 
     /// setArgs + startProcessGetResult, for code that takes a CommandRunner.
     CommandRunner runner();

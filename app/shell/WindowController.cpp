@@ -105,9 +105,6 @@ void WindowController::setUpTables()
           tr("Password"), tr("Local user"), tr("Keep"), tr("SSL")});
     bind(m_ui->smartHostTable, smartHostController,
          {tr("Location"), tr("Relay host"), tr("User name"), tr("Password"), tr("Authenticate"), tr("TLS")});
-    bind(m_ui->mailqTable, mailqController,
-         {tr("Queue ID"), tr("Size"), tr("Arrival time"), tr("Sender"), tr("Recipient"), tr("Remarks")});
-    mailqController.setEditable(false);
     fetchmailController.setSecretKeys({QStringLiteral("password")});
     smartHostController.setSecretKeys({QStringLiteral("pword")});
     smartHostController.setCheckBoxKeys({QStringLiteral("authenticate"), QStringLiteral("requireSSL")});
@@ -116,10 +113,6 @@ void WindowController::setUpTables()
     for (int column = 0; column < 9; ++column)
         m_ui->fetchmailTable->setColumnWidth(column, fetchmailWidths[column]);
     m_ui->smartHostTable->setColumnWidth(1, 220);
-    m_ui->mailqTable->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_ui->mailqTable->setColumnWidth(2, 150);
-    m_ui->mailqTable->setColumnWidth(3, 180);
-    m_ui->mailqTable->setColumnWidth(4, 180);
 }
 
 QString WindowController::run(const QStringList& arguments)

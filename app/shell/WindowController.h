@@ -1,5 +1,6 @@
 #pragma once
 
+#include "maintenance/MailQueueModel.h"
 #include "shell/RowTableModel.h"
 
 #include <QHash>
@@ -108,6 +109,9 @@ public:
     // Mail queue.
     void showMailq();
     void manageMailq(QObject* sender);
+    /// Shows the first selected message (headers, body, full remarks) in
+    /// the queue tab's panel.
+    void viewMailqMessage();
 
     // Logs, update check and de-installation.
     void showLog(QObject* sender);
@@ -135,7 +139,7 @@ public:
     brevane::RowTableModel yesnoController{{"value"}};
     brevane::RowTableModel smartHostController{{"location", "smartHostName", "uID", "pword", "authenticate",
                                                 "requireSSL"}};
-    brevane::RowTableModel mailqController{{"queueID", "size", "time", "sender", "recipient", "remarks"}};
+    brevane::MailQueueModel mailqController;
 
     /// The one privileged runner as a plain function, for the rules.
     QString run(const QStringList& arguments);
@@ -156,6 +160,9 @@ private:
     bool fetchmailCellRefusesToEnd();
     void connectDocumentActions();
     void connectMaintenanceActions();
+    void setUpQueueTab();
+    void showMailqSummary();
+    void confirmMailqDelete(const QStringList& queueIDs);
     void showLoginSheet();
     void restoreLoginChoices();
     void rememberLoginChoices();
@@ -183,4 +190,6 @@ private:
     QMenu* m_smartHostMenu = nullptr;
     QString m_documentPath;
     QByteArray m_cleanForms;
+    struct QueueTab; // the queue tab's own widgets and timer, a child object
+    QueueTab* m_queueTab = nullptr;
 };

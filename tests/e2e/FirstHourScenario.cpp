@@ -220,7 +220,9 @@ TEST_F(FirstHour, Step04_AStuckMessageIsListedAndDeletedFromTheQueue)
         QItemSelection(window->mailqController.index(0, 0), window->mailqController.index(1, 0)),
         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     ASSERT_EQ(ui()->deleteMailqButton->property("tag").toInt(), 0);
+    Alerts::setNextAnswer(brevane::returncode::alternateButton); // "Delete", after the question
     window->manageMailq(ui()->deleteMailqButton);
+    EXPECT_EQ(Alerts::shown().constLast().title, "Delete 1 message?");
     // The listing is refreshed 0.4 s later, without anyone asking.
     EXPECT_TRUE(waitUntil([&] { return window->mailqController.rowCount() == 0; }, 3000));
     EXPECT_TRUE(postqueue().contains("Mail queue is empty")) << postqueue().toStdString();

@@ -128,28 +128,14 @@ TEST(ParseMailQueue, LinesOutsideTheLayoutNeverAbort)
     EXPECT_EQ(field(rows.first(), "recipient"), "");
 }
 
-TEST(MailqCommands, DeleteDropsTheStatusMarksOnly)
+TEST(MailqCommands, BareIdsDropTheStatusMarksOnly)
 {
-    const QStringList expected {"/usr/bin/sudo", "/usr/sbin/postsuper", "-d", "19A4C56"};
-    EXPECT_EQ(mailqDeleteCommand("19A4C56!#"), expected);
-    EXPECT_EQ(mailqDeleteCommand("19A4C56"), expected);
+    EXPECT_EQ(bareQueueID("19A4C56!#"), "19A4C56");
+    EXPECT_EQ(bareQueueID("19A4C56"), "19A4C56");
     EXPECT_EQ(bareQueueID("4Qx1Zs0f7Qz9sKy*"), "4Qx1Zs0f7Qz9sKy");
     EXPECT_EQ(bareQueueID("163254D!"), "163254D");
     EXPECT_EQ(bareQueueID("17EE451#"), "17EE451");
     EXPECT_EQ(bareQueueID("!"), "");
-}
-
-TEST(MailqCommands, OneDeletePerSelectedRowInTableOrder)
-{
-    const Rows rows = parseMailQueue(capturedListing("postqueue-marks.txt"));
-    ASSERT_EQ(rows.size(), 8);
-    // Rows 0 and 1 are the two recipients of one message; 99 names no row.
-    const QList<QStringList> commands = mailqDeleteCommands(rows, {7, 0, 1, 99, 1});
-    ASSERT_EQ(commands.size(), 3);
-    EXPECT_EQ(commands.at(0).last(), "14A7D4B");
-    EXPECT_EQ(commands.at(1).last(), "14A7D4B");
-    EXPECT_EQ(commands.at(2).last(), bareQueueID(field(rows.at(7), "queueID")));
-    EXPECT_TRUE(mailqDeleteCommands(rows, {}).isEmpty());
 }
 
 TEST(MailqCommands, ListAndFlushVectors)

@@ -1,21 +1,68 @@
 #include "SandboxSupport.h"
 #include "maintenance/MailQueue.h"
+#include "maintenance/MailQueueModel.h"
+#include "maintenance/QueueListing.h"
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QThread>
 
 using namespace brevane;
 
 namespace {
 
-// The listing as the window receives it: the list command's output with the
-// runner's last character dropped.
+// The listing as the window reads it: the listing command's whole output.
+QueueListing readListing()
+{
+    return readQueueListing(sandbox::run(mailqListingCommand()).toUtf8());
+}
+
 Rows listQueue()
 {
-    QString listing = sandbox::run(mailqListCommand());
-    listing.chop(1);
-    return parseMailQueue(listing);
+    const QueueListing listing = readListing();
+    Rows rows;
+    for (const QueuedRecipient& recipient : listing.recipients)
+        rows.append(rowOf(listing, recipient));
+    return rows;
+}
+
+QString valueFor(const QString& recipient, const char* key)
+{
+    for (const Row& row : listQueue()) {
+        if (row.value(QStringLiteral("recipient")).toString() == recipient)
+            return row.value(QLatin1String(key)).toString();
+    }
+    return {};
+}
+
+// Runs one of the queue view's commands as the helper would (it runs as root).
+void runAsHelper(const std::optional<QStringList>& command)
+{
+    ASSERT_TRUE(command);
+    sandbox::run(*command);
+}
+
+QStringList queueIDsOf(const QStringList& recipients)
+{
+    QStringList ids;
+    for (const QString& recipient : recipients)
+        ids.append(valueFor(recipient, "queueID"));
+    return ids;
+}
+
+bool delivered(const QString& user, const QString& subject)
+{
+    QFile mailbox(QStringLiteral("/var/mail/") + user);
+    return mailbox.open(QIODevice::ReadOnly) && mailbox.readAll().contains(("Subject: " + subject).toUtf8());
+}
+
+template<typename Predicate>
+bool waitUntil(Predicate done)
+{
+    for (int tries = 0; tries < 120 && !done(); ++tries)
+        QThread::msleep(250);
+    return done();
 }
 
 int rowIndexFor(const Rows& rows, const QString& recipient)
@@ -55,7 +102,7 @@ protected:
     void SetUp() override { SKIP_OUTSIDE_SANDBOX(); }
 };
 
-TEST_F(QueueSandbox, DeleteCommandsRemoveActiveAndHeldMessages)
+TEST_F(QueueSandbox, ThreeMessagesActiveAndHeldAreDeletedInOneRun)
 {
     int status = 0;
     sandbox::shell(QStringLiteral("queue_message root@probe.local kim@slow.example\n"
@@ -70,30 +117,87 @@ TEST_F(QueueSandbox, DeleteCommandsRemoveActiveAndHeldMessages)
                    &status);
     ASSERT_EQ(status, 0);
 
-    const Rows rows = listQueue();
-    const QList<int> selected {rowIndexFor(rows, "kim@slow.example"), rowIndexFor(rows, "lou@remote-seven.example"),
-                               rowIndexFor(rows, "max@remote-eight.example")};
-    ASSERT_FALSE(selected.contains(-1));
-    auto queueID = [&](int row) { return rows.at(row).value(QStringLiteral("queueID")).toString(); };
-    EXPECT_TRUE(queueID(selected.at(0)).endsWith('*'));
-    EXPECT_TRUE(queueID(selected.at(1)).endsWith('!'));
-    EXPECT_TRUE(queueID(selected.at(2)).endsWith("!#"));
+    const QStringList ids = queueIDsOf({"kim@slow.example", "lou@remote-seven.example", "max@remote-eight.example"});
+    EXPECT_TRUE(ids.at(0).endsWith('*'));
+    EXPECT_TRUE(ids.at(1).endsWith('!'));
+    EXPECT_TRUE(ids.at(2).endsWith("!#"));
+    EXPECT_EQ(valueFor("lou@remote-seven.example", "queue"), "hold");
 
     // Handed over as listed, postsuper refuses the ID and the message stays.
-    sandbox::run({"/usr/sbin/postsuper", "-d", queueID(selected.at(0))});
+    sandbox::run({"/usr/sbin/postsuper", "-d", ids.at(0)});
     EXPECT_TRUE(listed("kim@slow.example"));
 
-    std::vector<int> ascending(selected.begin(), selected.end());
-    std::sort(ascending.begin(), ascending.end());
-    const QList<QStringList> commands = mailqDeleteCommands(rows, QList<int>(ascending.begin(), ascending.end()));
-    ASSERT_EQ(commands.size(), 3);
-    for (const QStringList& command : commands) {
-        ASSERT_EQ(command.first(), "/usr/bin/sudo");
-        sandbox::run(command.mid(1)); // the helper already runs as root
-    }
+    const auto command = queueActionCommand(QueueAction::Delete, ids);
+    ASSERT_TRUE(command);
+    EXPECT_EQ(command->size(), 8); // one run names all three
+    runAsHelper(command);
     EXPECT_TRUE(waitUntilGone("kim@slow.example"));
     EXPECT_FALSE(listed("lou@remote-seven.example"));
     EXPECT_FALSE(listed("max@remote-eight.example"));
+}
+
+TEST_F(QueueSandbox, AHeldMessageIsNotDeliveredUntilReleased)
+{
+    int status = 0;
+    sandbox::shell(QStringLiteral("useradd -m ann 2>/dev/null || true\n"
+                                  "route hold.example 'smtp:[127.0.0.1]:2627'\n"
+                                  "SUBJECT=held-one queue_message root@probe.local ann@hold.example\n"
+                                  "wait_until has_remarks 'Connection refused' 1"),
+                   &status);
+    ASSERT_EQ(status, 0);
+    ASSERT_TRUE(waitUntil([] { return valueFor("ann@hold.example", "queue") == "deferred"; }));
+    EXPECT_FALSE(valueFor("ann@hold.example", "nextRetry").isEmpty());
+
+    runAsHelper(queueActionCommand(QueueAction::Hold, queueIDsOf({"ann@hold.example"})));
+    EXPECT_EQ(valueFor("ann@hold.example", "queue"), "hold");
+    sandbox::shell(QStringLiteral("route hold.example local:"), &status);
+    sandbox::run(mailqFlushCommand());
+    QThread::sleep(2);
+    EXPECT_EQ(valueFor("ann@hold.example", "queue"), "hold");
+    EXPECT_FALSE(delivered("ann", "held-one"));
+
+    runAsHelper(queueActionCommand(QueueAction::Release, queueIDsOf({"ann@hold.example"})));
+    sandbox::run(mailqFlushCommand());
+    EXPECT_TRUE(waitUntilGone("ann@hold.example"));
+    EXPECT_TRUE(waitUntil([] { return delivered("ann", "held-one"); }));
+}
+
+TEST_F(QueueSandbox, RequeueAfterTheRelayIsFixedDelivers)
+{
+    int status = 0;
+    sandbox::shell(QStringLiteral("useradd -m bea 2>/dev/null || true\n"
+                                  "route fixed.example 'smtp:[127.0.0.1]:2627'\n"
+                                  "SUBJECT=requeued-one queue_message root@probe.local bea@fixed.example\n"
+                                  "wait_until has_remarks 'Connection refused' 1"),
+                   &status);
+    ASSERT_EQ(status, 0);
+    ASSERT_TRUE(waitUntil([] { return valueFor("bea@fixed.example", "queue") == "deferred"; }));
+    sandbox::shell(QStringLiteral("route fixed.example local:"), &status);
+
+    runAsHelper(queueActionCommand(QueueAction::Requeue, queueIDsOf({"bea@fixed.example"})));
+    EXPECT_TRUE(waitUntilGone("bea@fixed.example"));
+    EXPECT_TRUE(waitUntil([] { return delivered("bea", "requeued-one"); }));
+}
+
+TEST_F(QueueSandbox, ViewShowsTheMessageAndTheFilterNarrowsTheRows)
+{
+    int status = 0;
+    sandbox::shell(QStringLiteral("SUBJECT='quarterly figures' queue_message cy@probe.local cy@view-one.example\n"
+                                  "queue_message root@probe.local dee@view-two.example\n"
+                                  "wait_until has_remarks 'view-one.example type=MX' 1"),
+                   &status);
+    ASSERT_EQ(status, 0);
+    const auto view = viewMessageCommand(valueFor("cy@view-one.example", "queueID"));
+    ASSERT_TRUE(view);
+    const QString shown = sandbox::run(*view);
+    EXPECT_TRUE(shown.contains("Subject: quarterly figures")) << shown.toStdString();
+    EXPECT_FALSE(shown.contains("*** ENVELOPE RECORDS"));
+
+    const QueueListing listing = readListing();
+    const QList<qint32> rows = arrangeRows(listing, QStringLiteral("VIEW-ONE"), -1, Qt::AscendingOrder);
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(listing.recipients.at(rows.first()).address, "cy@view-one.example");
+    EXPECT_GT(listing.recipients.size(), 1);
 }
 
 TEST_F(QueueSandbox, FlushCommandMakesPostfixActOnDeferredMailNow)

@@ -32,11 +32,20 @@ PY
   postfix start >/dev/null 2>&1
 }
 
-# queue_message SENDER RECIPIENT...: submits one message through sendmail.
+# queue_message SENDER RECIPIENT...: submits one message through sendmail,
+# with the subject $SUBJECT (default "probe").
 queue_message() {
   local sender=$1
   shift
-  printf 'Subject: probe\n\nprobe\n' | /usr/sbin/sendmail -f "$sender" "$@"
+  printf 'Subject: %s\n\nprobe\n' "${SUBJECT:-probe}" | /usr/sbin/sendmail -f "$sender" "$@"
+}
+
+# route DOMAIN TRANSPORT: sends DOMAIN's mail through TRANSPORT from now on
+# ("smtp:[127.0.0.1]:2627" refuses, "local:" delivers to the local user).
+route() {
+  sed -i "/^$1 /d" /etc/postfix/transport
+  printf '%s %s\n' "$1" "$2" >>/etc/postfix/transport
+  postfix reload >/dev/null 2>&1
 }
 
 # wait_until COMMAND...: retries the command for up to 60 s.

@@ -4,19 +4,31 @@
 #include "maintenance/ShellCommand.h"
 
 #include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
 
 using namespace brevane;
 
 namespace {
 
-const char listing[] = "-Queue ID-  --Size-- ----Arrival Time---- -Sender/Recipient-------\\n"
-                       "D32C79D*        262 Tue Dec  8 00:41:10  root@probe.local\\n"
-                       "                                         frank@slow.example\\n"
-                       "\\n"
-                       "CB07F9A!        270 Tue Dec  8 00:41:10  root@probe.local\\n"
-                       "                                         erin@remote-four.example\\n"
-                       "\\n"
-                       "-- 1 Kbytes in 2 Requests.\\n";
+// The listing command's output: one deferred message's next retry, then
+// `postqueue -j` for an active message with two recipients and a held one.
+const char listing[] =
+    "CB07F9A 1796731540.0\\n"
+    "{\"queue_name\": \"active\", \"queue_id\": \"D32C79D\", \"arrival_time\": 1796731240, \"message_size\": 262, "
+    "\"sender\": \"root@probe.local\", \"recipients\": [{\"address\": \"frank@slow.example\"}, "
+    "{\"address\": \"gus@slow.example\", \"delay_reason\": \"connect to slow.example: Connection timed out after a "
+    "very long wait that the table cannot show whole\"}]}\\n"
+    "{\"queue_name\": \"hold\", \"queue_id\": \"CB07F9A\", \"arrival_time\": 1796731250, \"message_size\": 70, "
+    "\"sender\": \"root@probe.local\", \"recipients\": [{\"address\": \"erin@remote-four.example\"}]}\\n";
+
+QString cell(const WindowController& window, int row, int column)
+{
+    return window.mailqController.index(row, column).data().toString();
+}
 
 // Stands in for the browser: records the pages the window asks to open.
 class OpenedPages : public QObject {
@@ -40,44 +52,134 @@ public slots:
 
 } // namespace
 
-TEST_F(WindowTest, QueueIsListedOneRowPerRecipientWithTheFirstSelected)
+TEST_F(WindowTest, QueueIsListedOneRowPerRecipientWithNothingPreselected)
 {
-    fake.answer("postqueue -p", listing);
+    fake.answer("postqueue -j", listing);
     launchAndLogIn();
     window->showMailq();
-    ASSERT_EQ(window->mailqController.rowCount(), 2);
+    ASSERT_EQ(window->mailqController.rowCount(), 3);
     EXPECT_EQ(window->mailqController.arrangedObjects().at(0).value("queueID"), "D32C79D*");
-    EXPECT_EQ(window->mailqController.arrangedObjects().at(0).value("time"), "Tue Dec 8 00:41:10");
-    EXPECT_EQ(window->mailqController.selectionIndexes(), QList<int>{0});
+    EXPECT_EQ(cell(*window, 2, MailQueueModel::Queue), "hold");
+    // One click on Delete must not hit a row nobody chose.
+    EXPECT_TRUE(window->mailqController.selectionIndexes().isEmpty());
+    EXPECT_EQ(window->findChild<QLabel*>("mailqSummaryField")->text(), "2 messages, 3 recipients, 0 deferred, 1 held");
     EXPECT_FALSE(ui()->progressIndicator->isVisible());
+    const QString remark = cell(*window, 1, MailQueueModel::Remarks);
+    EXPECT_TRUE(remark.endsWith("cannot show whole)"));
+    EXPECT_EQ(window->mailqController.index(1, MailQueueModel::Remarks).data(Qt::ToolTipRole), remark);
 }
 
-TEST_F(WindowTest, DeletingSelectedRowsHandsBareIdsToPostsuperAndRelists)
+TEST_F(WindowTest, ABusyRunnerKeepsTheRowsShown)
 {
-    fake.answer("postqueue -p", listing);
+    fake.answer("postqueue -j", listing);
     launchAndLogIn();
     window->showMailq();
-    window->mailqController.selectionModel()->select(window->mailqController.index(1, 0),
-                                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    ASSERT_EQ(window->mailqController.rowCount(), 3);
+    // A listing timed while another command runs gets nothing from the runner.
     fake.clearCalls();
+    QTimer::singleShot(0, window.get(), &WindowController::showMailq);
+    window->runShell("true");
+    EXPECT_EQ(fake.countCalls("postqueue -j"), 0);
+    EXPECT_EQ(window->mailqController.rowCount(), 3);
+}
+
+TEST_F(WindowTest, DeleteAsksFirstThenDeletesEveryMessageInOneRun)
+{
+    fake.answer("postqueue -j", listing);
+    launchAndLogIn();
+    window->showMailq();
+    window->mailqController.selectionModel()->select(
+        QItemSelection(window->mailqController.index(0, 0), window->mailqController.index(2, 0)),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+
+    fake.clearCalls();
+    Alerts::setNextAnswer(returncode::defaultButton); // "Cancel"
     window->manageMailq(ui()->deleteMailqButton);
-    const QStringList calls = fake.calls();
-    ASSERT_EQ(calls.size(), 2);
-    EXPECT_EQ(calls.at(0), "/usr/bin/sudo /usr/sbin/postsuper -d D32C79D");
-    EXPECT_EQ(calls.at(1), "/usr/bin/sudo /usr/sbin/postsuper -d CB07F9A");
-    EXPECT_EQ(window->mailqController.arrangedObjects().at(0).value("queueID"), "D32C79D*");
-    EXPECT_TRUE(waitFor([&] { return fake.countCalls("postqueue -p") == 1; }));
+    EXPECT_EQ(Alerts::shown().constLast().title, "Delete 2 messages?");
+    EXPECT_EQ(Alerts::shown().constLast().message, "This cannot be undone.");
+    EXPECT_EQ(fake.countCalls("postsuper"), 0);
+
+    Alerts::setNextAnswer(returncode::alternateButton); // "Delete"
+    window->manageMailq(ui()->deleteMailqButton);
+    ASSERT_EQ(fake.countCalls("postsuper"), 1);
+    EXPECT_TRUE(fake.calls().constLast().endsWith("-d D32C79D CB07F9A"));
+    EXPECT_TRUE(waitFor([&] { return fake.countCalls("postqueue -j") >= 1; }));
+}
+
+TEST_F(WindowTest, HoldReleaseAndRequeueActOnTheSelectedMessagesAndRelist)
+{
+    fake.answer("postqueue -j", listing);
+    launchAndLogIn();
+    window->showMailq();
+    window->mailqController.selectionModel()->select(
+        QItemSelection(window->mailqController.index(1, 0), window->mailqController.index(2, 0)),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    for (const auto& [name, option] : {std::pair {"holdMailqButton", "-h"}, {"releaseMailqButton", "-H"},
+                                       {"requeueMailqButton", "-r"}}) {
+        fake.clearCalls();
+        window->findChild<QPushButton*>(name)->click();
+        ASSERT_EQ(fake.calls().size(), 1) << name;
+        EXPECT_TRUE(fake.calls().at(0).endsWith(QStringLiteral("%1 D32C79D CB07F9A").arg(option))) << name;
+        EXPECT_TRUE(waitFor([&] { return fake.countCalls("postqueue -j") == 1; })) << name;
+    }
+}
+
+TEST_F(WindowTest, ViewShowsTheMessageWithItsWholeRemark)
+{
+    fake.answer("postqueue -j", listing);
+    fake.answer("postcat -h -b -q D32C79D", "Subject: stuck\\n\\nbody\\n");
+    launchAndLogIn();
+    window->showMailq();
+    window->mailqController.setSelectionIndex(1);
+    fake.clearCalls();
+    window->findChild<QPushButton*>("viewMailqButton")->click();
+    const QString shown = window->findChild<QPlainTextEdit*>("mailqMessageField")->toPlainText();
+    EXPECT_TRUE(shown.startsWith("Queue ID: D32C79D* (active)"));
+    EXPECT_TRUE(shown.contains("gus@slow.example (connect to slow.example: Connection timed out after a very long "
+                               "wait that the table cannot show whole)"));
+    EXPECT_TRUE(shown.endsWith("Subject: stuck\n\nbody"));
+    EXPECT_EQ(fake.calls(), QStringList {"/usr/sbin/postcat -h -b -q D32C79D"});
+}
+
+TEST_F(WindowTest, FilterNarrowsTheRowsAndTheSummary)
+{
+    fake.answer("postqueue -j", listing);
+    launchAndLogIn();
+    window->showMailq();
+    auto* filter = window->findChild<QLineEdit*>("mailqFilterField");
+    QTest::keyClicks(filter, "REMOTE-four");
+    ASSERT_EQ(window->mailqController.rowCount(), 1);
+    EXPECT_EQ(cell(*window, 0, MailQueueModel::Recipient), "erin@remote-four.example");
+    EXPECT_EQ(window->findChild<QLabel*>("mailqSummaryField")->text(), "1 messages, 1 recipients, 0 deferred, 1 held");
+    filter->clear();
+    EXPECT_EQ(window->mailqController.rowCount(), 3);
+}
+
+TEST_F(WindowTest, OpeningTheTabListsAndATimerKeepsListing)
+{
+    fake.answer("postqueue -j", listing);
+    launchAndLogIn();
+    fake.clearCalls();
+    ui()->mailQueueItem->trigger();
+    EXPECT_EQ(fake.countCalls("postqueue -j"), 1);
+    EXPECT_EQ(window->mailqController.rowCount(), 3);
+    auto* timer = window->findChild<QTimer*>("mailqRefreshTimer");
+    ASSERT_TRUE(timer);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 30'000);
+    ui()->outgoingItem->trigger();
+    EXPECT_FALSE(timer->isActive());
 }
 
 TEST_F(WindowTest, DeleteWithNothingSelectedOnlyRelists)
 {
     launchAndLogIn();
-    window->mailqController.setRows({{{"queueID", "ABC"}}});
+    window->mailqController.setRows({{{"queueID", "ABCDEF1"}}});
     window->mailqController.setSelectionIndex(-1);
     fake.clearCalls();
     window->manageMailq(ui()->deleteMailqButton);
     EXPECT_TRUE(fake.calls().isEmpty());
-    EXPECT_TRUE(waitFor([&] { return fake.countCalls("postqueue -p") == 1; }));
+    EXPECT_TRUE(waitFor([&] { return fake.countCalls("postqueue -j") == 1; }));
     EXPECT_EQ(window->mailqController.rowCount(), 0);
 }
 
@@ -88,7 +190,7 @@ TEST_F(WindowTest, FlushRunsPostqueueMinusFThenRelists)
     window->manageMailq(ui()->flushPostfixQueueButton);
     ASSERT_EQ(fake.calls().size(), 1);
     EXPECT_EQ(fake.calls().at(0), "/usr/sbin/postqueue -f");
-    EXPECT_TRUE(waitFor([&] { return fake.countCalls("postqueue -p") == 1; }));
+    EXPECT_TRUE(waitFor([&] { return fake.countCalls("postqueue -j") == 1; }));
 }
 
 TEST_F(WindowTest, LogButtonsPickTheirCommandAndTagTwoChangesNothing)

@@ -96,15 +96,25 @@ int main(int argc, char** argv)
 
     FakeSystem fake;
     fake.answer("grep com.dadarozudedarid.postfix", "YES\\n");
-    fake.answer("postqueue -p",
-                "-Queue ID-  --Size-- ----Arrival Time---- -Sender/Recipient-------\\n"
-                "A563C8D         401 Tue Dec  8 00:41:10  alice@example.com\\n"
-                "(Host or domain name not found. Name service error for name=remote-one.example type=MX)\\n"
-                "                                         bob@remote-one.example\\n"
-                "                                         carol@remote-one.example\\n\\n"
-                "CB07F9A!        270 Tue Dec  8 00:42:51  root@example.com\\n"
-                "                                         erin@remote-four.example\\n\\n"
-                "-- 1 Kbytes in 2 Requests.\\n");
+    fake.answer("postqueue -j",
+                "{\"queue_name\": \"deferred\", \"queue_id\": \"A563C8D\", \"arrival_time\": 1796690470, "
+                "\"message_size\": 401, \"sender\": \"alice@example.com\", \"recipients\": ["
+                "{\"address\": \"bob@remote-one.example\", \"delay_reason\": \"Host or domain name not found. Name "
+                "service error for name=remote-one.example type=MX: Host not found, try again\"}, "
+                "{\"address\": \"carol@remote-one.example\", \"delay_reason\": \"Host or domain name not found. Name "
+                "service error for name=remote-one.example type=MX: Host not found, try again\"}]}\\n"
+                "{\"queue_name\": \"active\", \"queue_id\": \"B71E20A\", \"arrival_time\": 1796690530, "
+                "\"message_size\": 1822, \"sender\": \"news@example.com\", \"recipients\": ["
+                "{\"address\": \"dan@slow.example\"}]}\\n"
+                "{\"queue_name\": \"hold\", \"queue_id\": \"CB07F9A\", \"arrival_time\": 1796690571, "
+                "\"message_size\": 270, \"forced_expire\": true, \"sender\": \"root@example.com\", \"recipients\": ["
+                "{\"address\": \"erin@remote-four.example\", \"delay_reason\": \"connect to "
+                "mx.remote-four.example[192.0.2.7]:25: Connection refused\"}]}\\n"
+                "A563C8D 1796692270.0\\n");
+    fake.answer("postcat -h -b -q A563C8D", "Received: by mail.example.com (Postfix, from userid 501)\\n"
+                                            "Subject: Quarterly figures\\nFrom: Alice <alice@example.com>\\n"
+                                            "To: bob@remote-one.example, carol@remote-one.example\\n\\n"
+                                            "The figures are attached.\\n");
     WindowController window;
     window.resize(1100, 760);
     window.show();
@@ -132,6 +142,10 @@ int main(int argc, char** argv)
         if (item == window.ui()->mailLogItem)
             save(logPanel, out, "mail-log-summary");
     }
+    window.ui()->mailQueueItem->trigger();
+    window.mailqController.setSelectionIndex(0);
+    window.viewMailqMessage();
+    save(&window, out, "tab-mail-queue-view");
     for (int section = 0; section < window.ui()->mailServerSections->count(); ++section) {
         window.ui()->outgoingItem->trigger();
         window.ui()->mailServerItem->trigger();

@@ -1,0 +1,287 @@
+#include "maintenance/MailQueueModel.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <numeric>
+
+namespace brevane {
+
+namespace {
+
+bool matches(const QueueListing& listing, const QueuedRecipient& recipient, const QString& filter)
+{
+    const QueuedMessage& message = listing.messages.at(recipient.message);
+    for (const QString* text : {&message.sender, &recipient.address, &message.queueID, &recipient.remarks}) {
+        if (text->contains(filter, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+// Negative, zero or positive as a sorts before, with or after b.
+int compareRows(const QueueListing& listing, qint32 a, qint32 b, int column)
+{
+    const QueuedRecipient& ra = listing.recipients.at(a);
+    const QueuedRecipient& rb = listing.recipients.at(b);
+    const QueuedMessage& ma = listing.messages.at(ra.message);
+    const QueuedMessage& mb = listing.messages.at(rb.message);
+    const auto number = [](qint64 x, qint64 y) { return x < y ? -1 : (x > y ? 1 : 0); };
+    switch (column) {
+    case MailQueueModel::QueueID:
+        return ma.queueID.compare(mb.queueID);
+    case MailQueueModel::Size:
+        return number(ma.size, mb.size);
+    case MailQueueModel::Time:
+        return number(ma.arrival, mb.arrival);
+    case MailQueueModel::Sender:
+        return ma.sender.compare(mb.sender, Qt::CaseInsensitive);
+    case MailQueueModel::Recipient:
+        return ra.address.compare(rb.address, Qt::CaseInsensitive);
+    case MailQueueModel::Remarks:
+        return ra.remarks.compare(rb.remarks, Qt::CaseInsensitive);
+    case MailQueueModel::Queue:
+        return queueNameText(ma.queue).compare(queueNameText(mb.queue));
+    case MailQueueModel::NextRetry:
+        return number(ma.nextRetry, mb.nextRetry);
+    default:
+        return 0;
+    }
+}
+
+QString rowKey(const QueueListing& listing, const QueuedRecipient& recipient)
+{
+    return listing.messages.at(recipient.message).queueID + u'\n' + recipient.address;
+}
+
+} // namespace
+
+QList<qint32> arrangeRows(const QueueListing& listing, const QString& filter, int column, Qt::SortOrder order)
+{
+    QList<qint32> rows;
+    rows.reserve(listing.recipients.size());
+    for (qint32 i = 0; i < qint32(listing.recipients.size()); ++i) {
+        if (filter.isEmpty() || matches(listing, listing.recipients.at(i), filter))
+            rows.append(i);
+    }
+    if (column >= 0 && column < MailQueueModel::ColumnCount) {
+        std::stable_sort(rows.begin(), rows.end(), [&](qint32 a, qint32 b) {
+            const int c = compareRows(listing, a, b, column);
+            return order == Qt::AscendingOrder ? c < 0 : c > 0;
+        });
+    }
+    return rows;
+}
+
+QueueSummary summarize(const QueueListing& listing, const QList<qint32>& rows)
+{
+    QueueSummary summary;
+    summary.recipients = int(rows.size());
+    QList<bool> counted(listing.messages.size(), false);
+    for (qint32 row : rows) {
+        const qint32 index = listing.recipients.at(row).message;
+        if (counted.at(index))
+            continue;
+        counted[index] = true;
+        ++summary.messages;
+        const QueueName queue = listing.messages.at(index).queue;
+        summary.deferred += queue == QueueName::Deferred;
+        summary.held += queue == QueueName::Hold;
+    }
+    return summary;
+}
+
+QString summaryText(const QueueSummary& summary)
+{
+    return QStringLiteral("%1 messages, %2 recipients, %3 deferred, %4 held")
+        .arg(summary.messages)
+        .arg(summary.recipients)
+        .arg(summary.deferred)
+        .arg(summary.held);
+}
+
+MailQueueModel::MailQueueModel(QObject* parent)
+    : QAbstractTableModel(parent)
+    , m_selection(this)
+{
+}
+
+int MailQueueModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_arranged.size());
+}
+
+int MailQueueModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant MailQueueModel::displayValue(const QueuedMessage& message, const QueuedRecipient& recipient,
+                                      int column) const
+{
+    switch (column) {
+    case QueueID:
+        return printedQueueID(message);
+    case Size:
+        return QString::number(message.size);
+    case Time:
+        return printedTime(message.arrival);
+    case Sender:
+        return message.sender;
+    case Recipient:
+        return recipient.address;
+    case Remarks:
+        return recipient.remarks;
+    case Queue:
+        return queueNameText(message.queue);
+    case NextRetry:
+        return message.nextRetry ? printedTime(message.nextRetry) : QString();
+    default:
+        return {};
+    }
+}
+
+QVariant MailQueueModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_arranged.size())
+        return {};
+    const QueuedRecipient& recipient = recipientAt(index.row());
+    const QueuedMessage& message = m_listing.messages.at(recipient.message);
+    if (role == Qt::DisplayRole)
+        return displayValue(message, recipient, index.column());
+    // The table cuts long deferral reasons; the tool tip shows them whole.
+    if (role == Qt::ToolTipRole && index.column() == Remarks && !recipient.remarks.isEmpty())
+        return recipient.remarks;
+    if (role == SortRole) {
+        switch (index.column()) {
+        case Size:
+            return message.size;
+        case Time:
+            return message.arrival;
+        case NextRetry:
+            return message.nextRetry;
+        default:
+            return displayValue(message, recipient, index.column());
+        }
+    }
+    return {};
+}
+
+QVariant MailQueueModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < m_titles.size())
+        return m_titles.at(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+void MailQueueModel::setColumnTitles(const QStringList& titles)
+{
+    m_titles = titles;
+    emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+}
+
+void MailQueueModel::sort(int column, Qt::SortOrder order)
+{
+    m_sortColumn = column;
+    m_sortOrder = order;
+    rearrange();
+}
+
+void MailQueueModel::setFilterText(const QString& text)
+{
+    if (text == m_filter)
+        return;
+    m_filter = text;
+    rearrange();
+}
+
+void MailQueueModel::rearrange()
+{
+    // The lists are shared, not copied: the same listing comes back arranged anew.
+    setListing(m_listing, arrangeRows(m_listing, m_filter, m_sortColumn, m_sortOrder));
+}
+
+QueueListing MailQueueModel::setListing(QueueListing listing, QList<qint32> arranged)
+{
+    QSet<QString> selected;
+    for (int row : selectionIndexes())
+        selected.insert(rowKey(m_listing, recipientAt(row)));
+
+    beginResetModel();
+    std::swap(m_listing, listing);
+    m_arranged.swap(arranged);
+    endResetModel();
+
+    if (!selected.isEmpty()) {
+        QItemSelection selection;
+        for (int row = 0; row < m_arranged.size(); ++row) {
+            if (selected.contains(rowKey(m_listing, recipientAt(row))))
+                selection.select(index(row, 0), index(row, ColumnCount - 1));
+        }
+        m_selection.select(selection, QItemSelectionModel::ClearAndSelect);
+    }
+    return listing;
+}
+
+void MailQueueModel::setListing(QueueListing listing)
+{
+    QList<qint32> arranged = arrangeRows(listing, m_filter, m_sortColumn, m_sortOrder);
+    setListing(std::move(listing), std::move(arranged));
+}
+
+const QueuedRecipient& MailQueueModel::recipientAt(int row) const
+{
+    return m_listing.recipients.at(m_arranged.at(row));
+}
+
+const QueuedMessage& MailQueueModel::messageAt(int row) const
+{
+    return m_listing.messages.at(recipientAt(row).message);
+}
+
+Rows MailQueueModel::arrangedObjects() const
+{
+    Rows rows;
+    rows.reserve(m_arranged.size());
+    for (qint32 row : m_arranged)
+        rows.append(rowOf(m_listing, m_listing.recipients.at(row)));
+    return rows;
+}
+
+void MailQueueModel::setRows(const Rows& rows)
+{
+    setListing(listingFromRows(rows));
+}
+
+void MailQueueModel::removeAllObjects()
+{
+    setListing(QueueListing {});
+}
+
+QList<int> MailQueueModel::selectionIndexes() const
+{
+    QList<int> rows;
+    for (const QModelIndex& index : m_selection.selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void MailQueueModel::setSelectionIndex(int row)
+{
+    if (row < 0 || row >= rowCount()) {
+        m_selection.clearSelection();
+        return;
+    }
+    m_selection.select(index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+QStringList MailQueueModel::selectedQueueIDs() const
+{
+    QStringList ids;
+    for (int row : selectionIndexes())
+        ids.append(printedQueueID(messageAt(row)));
+    return ids;
+}
+
+} // namespace brevane

@@ -1,0 +1,312 @@
+#include "maintenance/QueueListing.h"
+
+#include "maintenance/MailQueue.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <ctime>
+
+namespace brevane {
+
+namespace {
+
+QueueName queueNamed(QStringView name)
+{
+    if (name == u"active")
+        return QueueName::Active;
+    if (name == u"deferred")
+        return QueueName::Deferred;
+    if (name == u"hold")
+        return QueueName::Hold;
+    if (name == u"incoming")
+        return QueueName::Incoming;
+    return QueueName::Unknown;
+}
+
+bool isHexDigit(QChar c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F');
+}
+
+// Long queue IDs use digits and letters without vowels, so they spell no words.
+bool isLongIDCharacter(QChar c)
+{
+    return ((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'))
+        && !QStringView(u"AEIOUaeiou").contains(c);
+}
+
+// "ID seconds[.fraction]" as find prints a deferred file's name and time.
+bool readRetryLine(QByteArrayView line, QString* id, qint64* seconds)
+{
+    const qsizetype blank = line.indexOf(' ');
+    if (blank <= 0)
+        return false;
+    *id = QString::fromLatin1(line.first(blank));
+    QByteArrayView time = line.sliced(blank + 1);
+    if (const qsizetype dot = time.indexOf('.'); dot >= 0)
+        time = time.first(dot);
+    bool ok = false;
+    *seconds = time.toLongLong(&ok);
+    return ok && isQueueID(*id);
+}
+
+// The remark `postqueue -p` shows before each recipient: a reason line is
+// printed whenever the reason changes, and the last one printed applies.
+class RemarkTrail
+{
+public:
+    QString next(const QString& reason)
+    {
+        if (reason != m_lastReason) {
+            m_shown = reason.isEmpty() ? QStringLiteral("(reason unavailable)") : u'(' + reason + u')';
+            m_lastReason = reason;
+        }
+        return m_shown;
+    }
+
+private:
+    QString m_lastReason;
+    QString m_shown;
+};
+
+QueueName queueFromMarks(QStringView printedID)
+{
+    if (printedID.contains(u'*'))
+        return QueueName::Active;
+    if (printedID.contains(u'!'))
+        return QueueName::Hold;
+    return QueueName::Deferred;
+}
+
+} // namespace
+
+bool isQueueID(const QString& id)
+{
+    if (id.size() < 5 || id.size() > 32)
+        return false;
+    return std::all_of(id.cbegin(), id.cend(), isHexDigit)
+        || (id.size() >= 10 && std::all_of(id.cbegin(), id.cend(), isLongIDCharacter));
+}
+
+QString printedQueueID(const QueuedMessage& message)
+{
+    QString id = message.queueID;
+    if (message.queue == QueueName::Active)
+        id += u'*';
+    else if (message.queue == QueueName::Hold)
+        id += u'!';
+    if (message.forcedExpire)
+        id += u'#';
+    return id;
+}
+
+QString printedTime(qint64 secondsSinceEpoch)
+{
+    static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::time_t time = std::time_t(secondsSinceEpoch);
+    std::tm local {};
+    if (!localtime_r(&time, &local))
+        return {};
+    return QString::asprintf("%s %s %d %02d:%02d:%02d", days[local.tm_wday % 7], months[local.tm_mon % 12],
+                             local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+}
+
+QString queueNameText(QueueName queue)
+{
+    switch (queue) {
+    case QueueName::Active:
+        return QStringLiteral("active");
+    case QueueName::Deferred:
+        return QStringLiteral("deferred");
+    case QueueName::Hold:
+        return QStringLiteral("hold");
+    case QueueName::Incoming:
+        return QStringLiteral("incoming");
+    case QueueName::Unknown:
+        break;
+    }
+    return {};
+}
+
+Row rowOf(const QueueListing& listing, const QueuedRecipient& recipient)
+{
+    const QueuedMessage& message = listing.messages.at(recipient.message);
+    return Row {{QStringLiteral("queueID"), printedQueueID(message)},
+                {QStringLiteral("size"), QString::number(message.size)},
+                {QStringLiteral("time"), printedTime(message.arrival)},
+                {QStringLiteral("sender"), message.sender},
+                {QStringLiteral("recipient"), recipient.address},
+                {QStringLiteral("remarks"), recipient.remarks},
+                {QStringLiteral("queue"), queueNameText(message.queue)},
+                {QStringLiteral("nextRetry"), message.nextRetry ? printedTime(message.nextRetry) : QString()}};
+}
+
+QString messageViewText(const QueueListing& listing, qint32 message, const QString& contents)
+{
+    if (message < 0 || message >= listing.messages.size())
+        return {};
+    const QueuedMessage& shown = listing.messages.at(message);
+    QStringList lines {QStringLiteral("Queue ID: %1 (%2)").arg(printedQueueID(shown), queueNameText(shown.queue)),
+                       QStringLiteral("Sender: %1").arg(shown.sender),
+                       QStringLiteral("Arrival time: %1").arg(printedTime(shown.arrival))};
+    if (shown.nextRetry)
+        lines << QStringLiteral("Next retry: %1").arg(printedTime(shown.nextRetry));
+    for (const QueuedRecipient& recipient : listing.recipients) {
+        if (recipient.message == message)
+            lines << QStringLiteral("Recipient: %1 %2").arg(recipient.address, recipient.remarks).trimmed();
+    }
+    lines << QString();
+    lines << (contents.isEmpty() ? QStringLiteral("The message is no longer in the queue.") : contents);
+    return lines.join(u'\n');
+}
+
+QueueListing listingFromRows(const Rows& rows)
+{
+    QueueListing listing;
+    QHash<QString, qint32> messageOf;
+    for (const Row& row : rows) {
+        const QString printedID = row.value(QStringLiteral("queueID")).toString();
+        auto found = messageOf.constFind(printedID);
+        if (found == messageOf.cend()) {
+            QueuedMessage message;
+            message.queueID = bareQueueID(printedID);
+            message.queue = queueFromMarks(printedID);
+            message.forcedExpire = printedID.contains(u'#');
+            message.size = row.value(QStringLiteral("size")).toString().toLongLong();
+            message.sender = row.value(QStringLiteral("sender")).toString();
+            // The classic listing has no year: the latest such time not in the future.
+            const QString time = row.value(QStringLiteral("time")).toString();
+            const QDateTime now = QDateTime::currentDateTime();
+            for (int year = now.date().year(); year > now.date().year() - 2 && !message.arrival; --year) {
+                const QDateTime at = QDateTime::fromString(time + u' ' + QString::number(year),
+                                                           QStringLiteral("ddd MMM d HH:mm:ss yyyy"));
+                if (at.isValid() && at <= now.addDays(1))
+                    message.arrival = at.toSecsSinceEpoch();
+            }
+            found = messageOf.insert(printedID, qint32(listing.messages.size()));
+            listing.messages.append(message);
+        }
+        listing.recipients.append({*found, row.value(QStringLiteral("recipient")).toString(),
+                                   row.value(QStringLiteral("remarks")).toString()});
+    }
+    return listing;
+}
+
+void QueueListingReader::feed(QByteArrayView bytes)
+{
+    if (m_mode == Mode::Classic) {
+        m_classic += bytes;
+        return;
+    }
+    qsizetype start = 0;
+    while (m_mode != Mode::Classic) {
+        const qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            break;
+        if (m_partial.isEmpty()) {
+            readLine(bytes.sliced(start, end - start));
+        } else {
+            m_partial += bytes.sliced(start, end - start);
+            readLine(m_partial);
+            m_partial.clear();
+        }
+        start = end + 1;
+    }
+    if (m_mode == Mode::Classic)
+        m_classic += bytes.sliced(start);
+    else
+        m_partial += bytes.sliced(start);
+}
+
+void QueueListingReader::readLine(QByteArrayView line)
+{
+    if (line.startsWith('{')) {
+        m_mode = Mode::Json;
+        readJsonLine(line);
+        return;
+    }
+    QString id;
+    qint64 seconds = 0;
+    if (line.isEmpty())
+        return;
+    if (!readRetryLine(line, &id, &seconds)) {
+        if (m_mode == Mode::Json)
+            return;
+        // Neither a retry time nor JSON: a Postfix without -j listed the classic way.
+        m_mode = Mode::Classic;
+        m_classic = line.toByteArray() + '\n';
+        return;
+    }
+    m_retry.insert(id, seconds);
+}
+
+void QueueListingReader::readJsonLine(QByteArrayView line)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromRawData(line.data(), line.size()));
+    const QJsonObject object = document.object();
+    const QJsonArray recipients = object.value(QLatin1String("recipients")).toArray();
+    QueuedMessage message;
+    message.queueID = object.value(QLatin1String("queue_id")).toString();
+    if (!isQueueID(message.queueID) || recipients.isEmpty())
+        return;
+    message.queue = queueNamed(object.value(QLatin1String("queue_name")).toString());
+    message.sender = shared(object.value(QLatin1String("sender")).toString());
+    message.arrival = qint64(object.value(QLatin1String("arrival_time")).toDouble());
+    message.size = qint64(object.value(QLatin1String("message_size")).toDouble());
+    message.forcedExpire = object.value(QLatin1String("forced_expire")).toBool();
+    const qint32 index = qint32(m_listing.messages.size());
+    m_listing.messages.append(message);
+    RemarkTrail remarks;
+    for (const QJsonValue& value : recipients) {
+        const QJsonObject recipient = value.toObject();
+        const QString reason = recipient.value(QLatin1String("delay_reason")).toString();
+        m_listing.recipients.append(
+            {index, recipient.value(QLatin1String("address")).toString(), shared(remarks.next(reason))});
+    }
+}
+
+// Thousands of messages share one sender or one deferral reason: keep one copy.
+QString QueueListingReader::shared(const QString& text)
+{
+    if (text.isEmpty())
+        return {};
+    auto found = m_strings.constFind(text);
+    if (found == m_strings.cend())
+        found = m_strings.insert(text, text);
+    return *found;
+}
+
+QueueListing QueueListingReader::finish()
+{
+    if (!m_partial.isEmpty()) {
+        QByteArray last;
+        last.swap(m_partial);
+        feed(last + '\n');
+    }
+    if (m_mode == Mode::Classic) {
+        // As the privileged runner hands it over: the last character dropped.
+        QString text = QString::fromUtf8(m_classic);
+        text.chop(1);
+        m_listing = listingFromRows(parseMailQueue(text));
+    }
+    for (QueuedMessage& message : m_listing.messages) {
+        if (message.queue == QueueName::Deferred)
+            message.nextRetry = m_retry.value(message.queueID, 0);
+    }
+    m_strings.clear();
+    return std::move(m_listing);
+}
+
+QueueListing readQueueListing(QByteArrayView output)
+{
+    QueueListingReader reader;
+    reader.feed(output);
+    return reader.finish();
+}
+
+} // namespace brevane

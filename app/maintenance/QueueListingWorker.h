@@ -1,0 +1,60 @@
+#pragma once
+
+#include "maintenance/QueueListing.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace brevane {
+
+/// Reads a listing on a thread of its own while the output still arrives,
+/// so a queue of 50,000 messages never holds up the window: the window
+/// feeds the pieces, and gets the listing read and arranged for its filter
+/// and sort order.
+class QueueListingWorker
+{
+public:
+    QueueListingWorker(QString filter, int sortColumn, Qt::SortOrder order);
+    ~QueueListingWorker();
+    QueueListingWorker(const QueueListingWorker&) = delete;
+    QueueListingWorker& operator=(const QueueListingWorker&) = delete;
+
+    void feed(const QByteArray& piece);
+    /// No more output. `done` runs on the worker's thread once the listing
+    /// is ready.
+    void finish(std::function<void()> done);
+    bool isDone() const { return m_done; }
+    /// After done: the listing and its arranged rows.
+    QueueListing takeListing() { return std::move(m_listing); }
+    QList<qint32> takeArranged() { return std::move(m_arranged); }
+
+    /// Frees a listing away from the caller's thread: a hundred thousand
+    /// rows take a while to free.
+    static void discard(QueueListing listing);
+
+private:
+    void work();
+
+    const QString m_filter;
+    const int m_sortColumn;
+    const Qt::SortOrder m_order;
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::deque<QByteArray> m_pieces;
+    bool m_finished = false;
+    std::function<void()> m_onDone;
+    std::atomic<bool> m_done {false};
+    QueueListing m_listing;
+    QList<qint32> m_arranged;
+    std::thread m_thread;
+};
+
+} // namespace brevane
