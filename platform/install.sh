@@ -112,7 +112,10 @@ take_over_services() {
   for service in postfix.service dovecot.service fetchmail.service; do
     systemctl cat "$service" >/dev/null 2>&1 || continue
     if systemctl is-enabled --quiet "$service" || systemctl is-active --quiet "$service"; then
-      systemctl disable --now --quiet "$service"
+      # "disable --now" leaves a service from an init script (fetchmail)
+      # running: stop it by itself.
+      systemctl disable --quiet "$service"
+      systemctl stop --quiet "$service"
       remember "service $service"
       echo "install.sh: Debian's $service is stopped and disabled; Brevane runs it from now on"
     fi

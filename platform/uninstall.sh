@@ -25,7 +25,10 @@ if noted "boot unit brevane-launchd.service"; then
 fi
 # Debian's mail services, as they were before the install.
 grep '^service ' "$record" | cut -d' ' -f2 | while read -r service; do
-  systemctl enable --now --quiet "$service" || echo "uninstall.sh: could not start $service again" >&2
+  # As on install, an init script's service (fetchmail) would be enabled
+  # but not started by "enable --now".
+  { systemctl enable --quiet "$service" && systemctl start --quiet "$service"; } ||
+    echo "uninstall.sh: could not start $service again" >&2
 done
 
 if noted "divert /usr/bin/tail"; then
@@ -42,6 +45,11 @@ if noted "user _postfix"; then
   userdel _postfix 2>/dev/null || userdel --force _postfix
 fi
 grep '^group ' "$record" | cut -d' ' -f2 | while read -r group; do groupdel "$group"; done
+# The test certificates the window makes hold their private keys; they lie
+# in a Mac folder of ours that nothing else on Debian uses.
+if noted "folder /System/Library/OpenSSL/certs"; then
+  rm -f /System/Library/OpenSSL/certs/{smtpd,ipop3d,imapd}.pem
+fi
 # Deepest first; a folder that now holds someone else's files stays.
 grep '^folder ' "$record" | cut -d' ' -f2- | sort -r | while read -r folder; do
   rmdir "$folder" 2>/dev/null || echo "uninstall.sh: $folder is not empty, left in place" >&2
