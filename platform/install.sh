@@ -68,14 +68,21 @@ install_tail() {
 
 install_system_files() {
   local folder
+  # /var/db holds the authority's records; /usr/local/tarnwick the server
+  # archive's files (made here so that uninstall.sh knows they are ours).
   for folder in /Library/LaunchDaemons /System/Library/LaunchDaemons /System/Library/OpenSSL/certs \
-                /System/Library/CoreServices; do
+                /System/Library/CoreServices /var/db /usr/local/tarnwick; do
     make_folder "$folder"
   done
   if [[ ! -e /System/Library/CoreServices/SystemVersion.plist ]]; then
     remember "file /System/Library/CoreServices/SystemVersion.plist"
   fi
   install -m 0644 "$here/tools/SystemVersion.plist" /System/Library/CoreServices/SystemVersion.plist
+  # The configuration script opens the mail spool to all (mode 1777, as on
+  # the Mac); Debian's mode comes back on removal.
+  if [[ -d /var/mail ]] && ! grep -q '^mode /var/mail ' "$record"; then
+    remember "mode /var/mail $(stat -c %a /var/mail)"
+  fi
 }
 
 install_accounts() {

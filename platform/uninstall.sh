@@ -39,6 +39,21 @@ if noted "link /bin/launchctl" && [[ $(readlink /bin/launchctl) == /usr/local/bi
   rm -f /bin/launchctl
 fi
 grep '^file ' "$record" | cut -d' ' -f2- | while read -r file; do rm -f "$file"; done
+# What the server archive unpacked besides the server tree the window's
+# de-installation removes: the Dovecot and PAM settings, and the PAM
+# services pointing at them.
+if noted "folder /usr/local/tarnwick"; then
+  for service in pop imap; do
+    [[ $(readlink "/etc/pam.d/$service") == /usr/local/tarnwick/* ]] && rm -f "/etc/pam.d/$service"
+  done
+  rm -rf /usr/local/tarnwick/etc
+fi
+# Whole folders made by install-app.sh (the application's own).
+grep '^tree ' "$record" | cut -d' ' -f2- | while read -r tree; do rm -rf "$tree"; done
+if noted "file /usr/share/mime/packages/brevane.xml" && command -v update-mime-database >/dev/null; then
+  update-mime-database /usr/share/mime
+fi
+grep '^mode ' "$record" | cut -d' ' -f2- | while read -r path mode; do chmod "$mode" "$path"; done
 [[ -d /run/systemd/system ]] && systemctl daemon-reload
 
 if noted "user _postfix"; then
