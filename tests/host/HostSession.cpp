@@ -19,7 +19,6 @@
 #include <QApplication>
 #include <QSettings>
 #include <QTest>
-
 #include <cstdio>
 
 namespace {
@@ -60,7 +59,7 @@ void startServices(WindowController& window)
     ui->youremailaddressField->setText(QStringLiteral("postmaster@") + setting("HOST_DOMAIN"));
     Alerts::setNextAnswer(brevane::returncode::defaultButton); // "Create"
     window.createSSLCerts();
-    for (QAction* item : {ui->imapItem, ui->pop3sItem})
+    for (QAction* item : { ui->imapItem, ui->pop3sItem })
         if (item->text().startsWith(QLatin1String("Start")))
             window.UW(item);
 }
@@ -85,14 +84,13 @@ void startFetchmail(WindowController& window)
 void printLights(WindowController& window)
 {
     Ui::MainWindow* ui = window.ui();
-    const std::pair<const char*, const StatusLight*> lights[] = {
-        {"smtp", ui->smtp_light},   {"imap", ui->imap_light},   {"imaps", ui->imaps_light},
-        {"pop3", ui->pop3_light},   {"pop3s", ui->pop3s_light}, {"fetchmail", ui->fetchmail_light},
-        {"ssl", ui->ssl_light}};
+    const std::pair<const char*, const StatusLight*> lights[] = { { "smtp", ui->smtp_light },
+        { "imap", ui->imap_light }, { "imaps", ui->imaps_light }, { "pop3", ui->pop3_light },
+        { "pop3s", ui->pop3s_light }, { "fetchmail", ui->fetchmail_light }, { "ssl", ui->ssl_light } };
     for (const auto& [name, light] : lights)
         std::printf("%s=%s\n", name, qPrintable(light->imageName()));
     std::printf("postfixItem=%s\nfetchmailButton=%s\n", qPrintable(ui->postfixItem->text()),
-                qPrintable(ui->fetchmailButton->text()));
+        qPrintable(ui->fetchmailButton->text()));
     for (const AlertSpec& alert : Alerts::shown())
         std::printf("alert=%s\n", qPrintable(alert.title));
 }
