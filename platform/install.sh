@@ -64,8 +64,10 @@ install_tail() {
 
 install_system_files() {
   local folder
+  # /var/db holds the authority's records; /usr/local/tarnwick the server
+  # archive's files (made here so that uninstall.sh knows they are ours).
   for folder in /Library/LaunchDaemons /System/Library/LaunchDaemons /System/Library/OpenSSL/certs \
-                /System/Library/CoreServices; do
+                /System/Library/CoreServices /var/db /usr/local/tarnwick; do
     make_folder "$folder"
   done
   place_file "$here/tools/SystemVersion.plist" /System/Library/CoreServices/SystemVersion.plist 0644
@@ -120,7 +122,10 @@ take_over_services() {
   for service in postfix.service dovecot.service fetchmail.service; do
     systemctl cat "$service" >/dev/null 2>&1 || continue
     if systemctl is-enabled --quiet "$service" || systemctl is-active --quiet "$service"; then
-      systemctl disable --now --quiet "$service"
+      # "disable --now" leaves a service from an init script (fetchmail)
+      # running: stop it by itself.
+      systemctl disable --quiet "$service"
+      systemctl stop --quiet "$service"
       remember "service $service"
       echo "install.sh: Debian's $service is stopped and disabled; Brevane runs it from now on"
     fi

@@ -26,7 +26,10 @@ if noted "boot unit brevane-launchd.service"; then
 fi
 # Debian's mail services, as they were before the install.
 grep '^service ' "$record" | cut -d' ' -f2 | while read -r service; do
-  systemctl enable --now --quiet "$service" || echo "uninstall.sh: could not start $service again" >&2
+  # As on install, an init script's service (fetchmail) would be enabled
+  # but not started by "enable --now".
+  { systemctl enable --quiet "$service" && systemctl start --quiet "$service"; } ||
+    echo "uninstall.sh: could not start $service again" >&2
 done
 
 if noted "divert /usr/bin/tail"; then
@@ -51,12 +54,25 @@ grep '^saved ' "$record" | cut -d' ' -f2- | while read -r file; do
   fi
 done
 [[ -d $saved ]] && find "$saved" -depth -type d -empty -delete
+# What the server archive unpacked besides the server tree the window's
+# de-installation removes: the Dovecot and PAM settings.
+noted "folder /usr/local/tarnwick" && rm -rf /usr/local/tarnwick/etc
+# Whole folders made by install-app.sh (the application's own).
+grep '^tree ' "$record" | cut -d' ' -f2- | while read -r tree; do rm -rf "$tree"; done
+if noted "file /usr/share/mime/packages/brevane.xml" && command -v update-mime-database >/dev/null; then
+  update-mime-database /usr/share/mime
+fi
 [[ -d /run/systemd/system ]] && systemctl daemon-reload
 
 if noted "user _postfix"; then
   userdel _postfix 2>/dev/null || userdel --force _postfix
 fi
 grep '^group ' "$record" | cut -d' ' -f2 | while read -r group; do groupdel "$group"; done
+# The test certificates the window makes hold their private keys; they lie
+# in a Mac folder of ours that nothing else on Debian uses.
+if noted "folder /System/Library/OpenSSL/certs"; then
+  rm -f /System/Library/OpenSSL/certs/{smtpd,ipop3d,imapd}.pem
+fi
 # Deepest first; a folder that now holds someone else's files stays.
 grep '^folder ' "$record" | cut -d' ' -f2- | sort -r | while read -r folder; do
   rmdir "$folder" 2>/dev/null || echo "uninstall.sh: $folder is not empty, left in place" >&2

@@ -21,6 +21,10 @@ only_plain_files() { [[ -z $(find "$1" ! -type f ! -type d -print -quit) ]]; }
 [[ -f $build/brevane && ! -L $build/brevane ]] || refuse "$build/brevane is missing or not a plain file"
 only_plain_files "$build/Resources" || refuse "$build/Resources holds links or special files"
 
+new_prefix=false
+[[ -e $prefix ]] || new_prefix=true
+had_applications=false
+[[ -d /usr/share/applications ]] && had_applications=true
 [[ -e $prefix ]] || install -d -o root -g root -m 0755 "$prefix"
 prefix=$(realpath -e "$prefix")
 root_only_chain "$prefix" || refuse "$prefix (or a folder above it) is not root's alone"
@@ -48,4 +52,10 @@ install -D -m 0644 "$here/app/resources/desktop/brevane.desktop" /usr/share/appl
 install -D -m 0644 "$here/app/resources/desktop/brevane-mime.xml" /usr/share/mime/packages/brevane.xml
 sed -i "s|^Exec=.*|Exec=$prefix/brevane %f|" /usr/share/applications/brevane.desktop
 command -v update-mime-database >/dev/null && update-mime-database /usr/share/mime || true
+
+# Noted in the platform layer's record, so that uninstall.sh removes them too.
+$new_prefix && remember "tree $prefix"
+$had_applications || remember "folder /usr/share/applications"
+remember "file /usr/share/applications/brevane.desktop"
+remember "file /usr/share/mime/packages/brevane.xml"
 echo "install-app.sh: Brevane installed in $prefix"

@@ -10,6 +10,7 @@ packages=(
   postfix fetchmail dovecot-core dovecot-pop3d dovecot-imapd sasl2-bin
   openssl curl sudo iproute2 procps psmisc util-linux swaks python3
   xvfb xauth imagemagick gnome-keyring dbus dbus-x11 libsecret-tools
+  systemd-container debootstrap
 )
 
 missing=()
