@@ -16,7 +16,9 @@ bash "$here/../../tools/install-app.sh" "$build" /opt/brevane >/dev/null
 useradd -m -u 601 -G admin -c "" quitter
 echo 'quitter:quit2pass' | chpasswd
 Xvfb :57 -screen 0 1280x900x24 -nolisten tcp -ac >/dev/null 2>&1 &
-for _ in $(seq 50); do [[ -S /tmp/.X11-unix/X57 ]] && break; sleep 0.1; done
+# A busy machine can take seconds to bring the display up; the program
+# aborts on a display that does not answer yet.
+for _ in $(seq 300); do DISPLAY=:57 xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 smart_hosts=/usr/local/tarnwick/postfix/LaunchDaemons/.smartHosts
 settings=/home/quitter/.config/Tarnwick/brevane.conf

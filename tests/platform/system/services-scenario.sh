@@ -4,7 +4,9 @@
 #   services-scenario.sh BUILD_DIR SOURCE_DIR
 # The sandbox has no systemd, so a stand-in systemctl records what it is asked
 # and answers as a machine where postfix is enabled, dovecot runs without
-# being enabled, and fetchmail has no unit.
+# being enabled, and fetchmail has no unit. Each service is disabled and
+# stopped (enabled and started) in two steps: "--now" leaves an init
+# script's service (Debian's fetchmail) as it was.
 set -uo pipefail
 build=$1 source=$2
 . "$(dirname "$0")/lib.sh"
@@ -18,7 +20,7 @@ case "\$*" in
   "cat postfix.service"|"cat dovecot.service") exit 0 ;;
   "is-enabled --quiet postfix.service") exit 0 ;;
   "is-active --quiet dovecot.service") exit 0 ;;
-  disable*|enable*|daemon-reload) exit 0 ;;
+  disable*|enable*|stop*|start*|daemon-reload) exit 0 ;;
 esac
 exit 1
 STUB
@@ -32,10 +34,12 @@ check "uninstall.sh succeeds" bash "$source/platform/uninstall.sh"
 
 mkdir -p /run/systemd/system
 check "install.sh with systemd succeeds" bash "$source/platform/install.sh" "$build"
-changes=$(grep -E '^(disable|enable)' "$calls")
+changes=$(grep -E '^(disable|enable|stop|start)' "$calls")
 same "postfix and dovecot stopped and disabled, fetchmail (no unit) left alone, the boot unit enabled" \
-  "disable --now --quiet postfix.service
-disable --now --quiet dovecot.service
+  "disable --quiet postfix.service
+stop --quiet postfix.service
+disable --quiet dovecot.service
+stop --quiet dovecot.service
 enable --quiet brevane-launchd.service" "$changes"
 same "both noted" "service postfix.service
 service dovecot.service" "$(grep '^service ' "$record")"
@@ -43,6 +47,8 @@ check "a second install succeeds" bash "$source/platform/install.sh" "$build"
 : >"$calls"
 check "uninstall.sh succeeds" bash "$source/platform/uninstall.sh"
 same "uninstall disables the boot unit and gives both services back" "disable --now --quiet brevane-launchd.service
-enable --now --quiet postfix.service
-enable --now --quiet dovecot.service" "$(grep -E '^(disable|enable)' "$calls")"
+enable --quiet postfix.service
+start --quiet postfix.service
+enable --quiet dovecot.service
+start --quiet dovecot.service" "$(grep -E '^(disable|enable|stop|start)' "$calls")"
 finish
