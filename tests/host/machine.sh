@@ -59,16 +59,21 @@ machine_run() {
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
 }
 
+# Waits up to TRIES × SECONDS for the container's nspawn to end.
+machine_wait_for_exit() {
+  local tries=$1 seconds=$2 i
+  for ((i = 0; i < tries; i++)); do
+    kill -0 "$machine_nspawn_pid" 2>/dev/null || return 0
+    sleep "$seconds"
+  done
+}
+
 # The container's init reboots; nspawn then exits (here it does not start
 # the container again itself), and the same tree boots once more.
 machine_reboot() {
   # The call's connection may drop as the machine goes down.
   machine_run systemctl reboot 2>/dev/null || true
-  local i
-  for ((i = 0; i < 120; i++)); do
-    kill -0 "$machine_nspawn_pid" 2>/dev/null || break
-    sleep 0.25
-  done
+  machine_wait_for_exit 120 0.25
   wait "$machine_nspawn_pid" 2>/dev/null || true
   machine_boot
 }
@@ -76,11 +81,7 @@ machine_reboot() {
 machine_stop() {
   if [[ -n $machine_nspawn_pid ]] && kill -0 "$machine_nspawn_pid" 2>/dev/null; then
     machine_run systemctl poweroff 2>/dev/null || true
-    local i
-    for ((i = 0; i < 60; i++)); do
-      kill -0 "$machine_nspawn_pid" 2>/dev/null || break
-      sleep 0.5
-    done
+    machine_wait_for_exit 60 0.5
     kill -0 "$machine_nspawn_pid" 2>/dev/null && kill -KILL "$machine_nspawn_pid"
     wait "$machine_nspawn_pid" 2>/dev/null || true
   fi
