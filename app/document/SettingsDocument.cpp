@@ -1,5 +1,7 @@
 #include "document/SettingsDocument.h"
 
+#include "deliverability/DkimSigning.h"
+
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSettings>
@@ -29,6 +31,8 @@ const QList<Entry>& entries()
         text("countryField"), text("provinceField"), text("localityField"), text("organisationField"),
         text("organisationalunitField"), text("youremailaddressField"), text("pollingIntervalField", "60"),
         text("timeOutIntervalField", "45"), table("fetchmailController"), table("smartHostController"),
+        // Later additions: older documents lack them and get these values.
+        integer("dkimSigning"), text("dkimSelector", dkim::defaultSelector),
     };
     return list;
 }

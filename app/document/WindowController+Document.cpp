@@ -1,4 +1,5 @@
 // Settings documents: a snapshot of the forms, saved and opened.
+#include "deliverability/DeliverabilityTab.h"
 #include "document/SettingsDocument.h"
 #include "shell/Alerts.h"
 #include "shell/Controls.h"
@@ -118,6 +119,8 @@ QVariantMap WindowController::documentValues() const
     text("pollingIntervalField", m_ui->pollingIntervalField->text());
     text("timeOutIntervalField", m_ui->timeOutIntervalField->text());
     values.insert(QStringLiteral("fetchmailController"), QVariant::fromValue(fetchmailController.arrangedObjects()));
+    number("dkimSigning", m_deliverability->dkimSigning() ? 1 : 0);
+    text("dkimSelector", m_deliverability->selector());
     values.insert(QStringLiteral("smartHostController"), QVariant::fromValue(smartHostController.arrangedObjects()));
     return values;
 }
@@ -240,6 +243,8 @@ bool WindowController::openFile(const QString& path)
     m_ui->timeOutIntervalField->setText(text("timeOutIntervalField"));
     fetchmailController.setRows(values->value(QStringLiteral("fetchmailController")).value<Rows>());
     smartHostController.setRows(values->value(QStringLiteral("smartHostController")).value<Rows>());
+    m_deliverability->setDkimSigning(number("dkimSigning") != 0);
+    m_deliverability->setSelector(text("dkimSelector"));
     document::noteRecentDocument(path);
     checkStatusLights();
     markFormsClean(path);

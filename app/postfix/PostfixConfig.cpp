@@ -21,7 +21,7 @@ struct SingleLineValue {
 
 struct Collected {
     PostfixForm form;
-    QStringList values;  // the 23 script arguments
+    QStringList values;  // the 24 script arguments
     QList<SingleLineValue> singleLines;
 };
 
@@ -99,7 +99,8 @@ Collected collect(const PostfixForm& input)
                 requireSSLClientState,
                 portNos,
                 multiLineValue(form.virtualText),
-                virtualDomains};
+                virtualDomains,
+                form.dkimSigning ? QStringLiteral("yes") : QString()};
 
     // In the window's order; only values that are actually written count.
     c.singleLines = {{mydomain, "mail domain field", "mydomainField", PostfixValueKind::HostName},

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-// Turning the Postfix forms into the configuration script's 23 arguments.
+// Turning the Postfix forms into the configuration script's 24 arguments.
 // The window's glue copies its controls into a PostfixForm, calls
 // collectPostfixConfig, writes the normalised form back and runs the vector.
 namespace brevane {
@@ -34,6 +34,7 @@ struct PostfixForm {
     QString aliases;              ///< multi-line
     QString virtualText;          ///< multi-line
     QString virtualDomains;
+    bool dkimSigning = false;     ///< Postfix hands mail to OpenDKIM to be signed
 
     bool operator==(const PostfixForm&) const = default;
 };
@@ -45,7 +46,7 @@ struct PostfixConfigResult {
     /// account, relay boxes possibly off, both sizes as integers. Equal to
     /// the input when the form was refused.
     PostfixForm form;
-    /// "/bin/sh", "-c", script, "", then the 23 script arguments; empty
+    /// "/bin/sh", "-c", script, "", then the 24 script arguments; empty
     /// when refused.
     QStringList arguments;
     /// Alert text naming the refused field; empty when accepted.
@@ -71,6 +72,6 @@ QString refusedCustomLine(const QString& scriptOutput);
 QString customLineRefusal(const QString& line);
 
 /// Number of positional arguments the configuration script takes.
-inline constexpr int postfixScriptArgumentCount = 23;
+inline constexpr int postfixScriptArgumentCount = 24;
 
 } // namespace brevane

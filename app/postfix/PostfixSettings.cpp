@@ -56,6 +56,7 @@ void applyTable(PostfixSettings& s, const PostfixSettingsTable& table)
     s.mynetworksStyleRow = has("mynetworks_style") ? 1 : 0;
     s.enableSSL = has("smtpd_use_tls");
     s.requireSSL = has("smtpd_tls_auth_only");
+    s.dkimSigning = has("smtpd_milters");
 }
 
 } // namespace

@@ -40,6 +40,7 @@ struct PostfixSettings {
     QString aliases;
     QString virtualDomains;
     QString virtualText;
+    bool dkimSigning = false; ///< the block hands mail to the signing milter
 
     bool operator==(const PostfixSettings&) const = default;
 };

@@ -1,4 +1,5 @@
 // Writing the Postfix configuration from the forms and reading it back.
+#include "deliverability/DeliverabilityTab.h"
 #include "postfix/PostfixConfig.h"
 #include "postfix/PostfixSettings.h"
 #include "shell/Alerts.h"
@@ -37,6 +38,7 @@ std::optional<QStringList> WindowController::collectPostfixArguments()
     form.aliases = controls::plainText(m_ui->aliasesField);
     form.virtualText = controls::plainText(m_ui->virtualField);
     form.virtualDomains = m_ui->virtualDomainsField->text();
+    form.dkimSigning = m_deliverability->dkimSigning();
 
     const PostfixConfigResult result = collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh")));
     if (!result.error.isEmpty()) {
@@ -104,4 +106,5 @@ void WindowController::loadPostfixSettings()
     m_ui->aliasesField->setPlainText(settings.aliases);
     m_ui->virtualDomainsField->setText(settings.virtualDomains);
     m_ui->virtualField->setPlainText(settings.virtualText);
+    m_deliverability->setDkimSigning(settings.dkimSigning);
 }

@@ -62,6 +62,8 @@ void WindowController::Postfix(QAction* sender)
         }
     }
     if (!refused)
+        signingFollowsPostfix(label);
+    if (!refused)
         loadPostfixSettings();
     checkStatusLights();
     stopProgress();

@@ -1,4 +1,5 @@
-# Regenerates main.cf, master.cf and the maps from the window's 23 values.
+# Regenerates main.cf, master.cf and the maps from the window's 23 values,
+# and a 24th: "yes" when outgoing mail is signed by OpenDKIM (configure-dkim.sh).
 # Run as root by "/bin/sh" "-c" with "" as $0, in the resource directory.
 #
 # Values are expanded without quotes on purpose: blanks collapse to one and
@@ -33,6 +34,7 @@ requireSSLClientState=${20}
 portNos=${21}
 virtual=${22}
 virtualDomains=${23}
+dkimSigning=${24}
 
 cd "$currentDir"
 config_dir=/usr/local/tarnwick/postfix/etc
@@ -323,6 +325,12 @@ fi
 
 if test -n "$virtual"; then
   echo "virtual_alias_maps=hash:$config_dir/virtual" >> main.cf.temp
+fi
+
+if test "$dkimSigning" = yes; then
+  echo "smtpd_milters=inet:127.0.0.1:8891" >> main.cf.temp
+  echo 'non_smtpd_milters=$smtpd_milters' >> main.cf.temp
+  echo "milter_default_action=accept" >> main.cf.temp
 fi
 
 echo "###End Brevane###" >> main.cf.temp

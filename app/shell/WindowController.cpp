@@ -32,6 +32,7 @@ WindowController::WindowController(QWidget* parent)
     // already refreshes the lights through it.
     m_unixTask = std::make_unique<TaskWrapper>();
     setUpWindow();
+    setUpDeliverabilityTab();
     setUpTables();
     connectShellActions();
     connectServiceActions();

@@ -22,6 +22,7 @@ class QCheckBox;
 class QDialog;
 class QMenu;
 class QToolButton;
+class DeliverabilityTab;
 class StatusLight;
 namespace brevane {
 class TaskWrapper;
@@ -123,6 +124,13 @@ public:
     void deInstall();
     void deInstallWarningSheetDidEnd(int returnCode);
 
+    // DKIM signing and DNS checks.
+    void applyDkim();
+    void showDkimKeys();
+    /// Start, Restart or Stop Postfix takes the signing job along.
+    void signingFollowsPostfix(const QString& label);
+    DeliverabilityTab* deliverabilityTab() const { return m_deliverability; }
+
     // Outlets, reachable by tests and by every concern.
     Ui::MainWindow* ui() const { return m_ui.get(); }
     Ui::LoginPanel* loginUi() const { return m_loginUi.get(); }
@@ -161,6 +169,8 @@ private:
     void connectDocumentActions();
     void connectMaintenanceActions();
     void setUpQueueTab();
+    void setUpDeliverabilityTab();
+    QStringList dkimDomains() const;
     void showMailqSummary();
     void confirmMailqDelete(const QStringList& queueIDs);
     void showLoginSheet();
@@ -192,4 +202,5 @@ private:
     QByteArray m_cleanForms;
     struct QueueTab; // the queue tab's own widgets and timer, a child object
     QueueTab* m_queueTab = nullptr;
+    DeliverabilityTab* m_deliverability = nullptr;
 };

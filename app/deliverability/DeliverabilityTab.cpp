@@ -1,0 +1,257 @@
+#include "deliverability/DeliverabilityTab.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QNetworkInterface>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+using namespace brevane;
+
+namespace {
+
+enum Column { RecordColumn, NameColumn, StateColumn, FoundColumn, ExpectedColumn, ColumnCount };
+
+QPushButton* button(const QString& name, const QString& title)
+{
+    auto* b = new QPushButton(title);
+    b->setObjectName(name);
+    return b;
+}
+
+QPlainTextEdit* copyableText(const QString& name, const QString& placeholder)
+{
+    auto* text = new QPlainTextEdit;
+    text->setObjectName(name);
+    text->setReadOnly(true);
+    text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    text->setPlaceholderText(placeholder);
+    text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    text->setMaximumHeight(90);
+    return text;
+}
+
+// The machine's first global address, as a guess at the one others see.
+QString firstGlobalAddress()
+{
+    for (const QHostAddress& address : QNetworkInterface::allAddresses())
+        if (address.isGlobal() && !address.isLoopback() && !address.isLinkLocal())
+            return address.toString();
+    return {};
+}
+
+QString stateText(dns::CheckState state)
+{
+    switch (state) {
+    case dns::CheckState::Passed:
+        return QStringLiteral("OK");
+    case dns::CheckState::Failed:
+        return QStringLiteral("Missing or wrong");
+    case dns::CheckState::Unreachable:
+        return QString::fromLatin1(dns::unreachableText);
+    }
+    return {};
+}
+
+} // namespace
+
+DeliverabilityTab::DeliverabilityTab(QWidget* parent)
+    : QWidget(parent)
+    , m_lookup([](const QString& name, dns::RecordType type) { return dns::resolve(name, type); })
+{
+    setObjectName(QStringLiteral("deliverabilityPage"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(dkimGroup());
+    layout->addWidget(dnsGroup(), 1);
+    m_groups = new QVBoxLayout;
+    m_groups->setObjectName(QStringLiteral("deliverabilityGroupsLayout"));
+    layout->addLayout(m_groups);
+    connect(&m_watcher, &QFutureWatcher<QList<dns::CheckRow>>::finished, this, [this] {
+        showRows(m_watcher.result());
+        m_checkButton->setEnabled(true);
+        emit checksFinished();
+    });
+}
+
+DeliverabilityTab::~DeliverabilityTab()
+{
+    // A lookup still waiting for its server must not report to a gone tab.
+    m_watcher.disconnect();
+    m_watcher.waitForFinished();
+}
+
+QWidget* DeliverabilityTab::dkimGroup()
+{
+    auto* group = new QGroupBox(tr("DKIM signing"));
+    auto* form = new QFormLayout(group);
+    m_signing = new QCheckBox(tr("Sign outgoing mail with DKIM (OpenDKIM, one 2048-bit key a mail domain)"));
+    m_signing->setObjectName(QStringLiteral("dkimSigningBox"));
+    form->addRow(m_signing);
+    m_selector = new QLineEdit;
+    m_selector->setObjectName(QStringLiteral("dkimSelectorField"));
+    m_selector->setToolTip(tr("The name the key is published under: SELECTOR._domainkey.DOMAIN. Letters, digits "
+                              "and hyphens. A new selector makes a new key."));
+    auto* apply = button(QStringLiteral("applyDkimButton"), tr("Apply DKIM"));
+    auto* row = new QHBoxLayout;
+    row->addWidget(m_selector);
+    row->addWidget(apply);
+    form->addRow(tr("Selector:"), row);
+    m_record = copyableText(QStringLiteral("dkimRecordField"), tr("Apply DKIM to make the keys; the TXT records "
+                                                                  "to publish appear here."));
+    auto* copy = button(QStringLiteral("copyDkimRecordButton"), tr("Copy"));
+    auto* recordRow = new QHBoxLayout;
+    recordRow->addWidget(m_record);
+    recordRow->addWidget(copy, 0, Qt::AlignTop);
+    form->addRow(tr("Publish:"), recordRow);
+    connect(apply, &QPushButton::clicked, this, &DeliverabilityTab::applyDkimRequested);
+    connect(copy, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(m_record->toPlainText()); });
+    connect(m_selector, &QLineEdit::textChanged, this, &DeliverabilityTab::showRecord);
+    return group;
+}
+
+QWidget* DeliverabilityTab::dnsGroup()
+{
+    auto* group = new QGroupBox(tr("DNS records"));
+    auto* layout = new QVBoxLayout(group);
+    auto* form = new QFormLayout;
+    m_domainLabel = new QLabel(tr("(set the mail domain on the Outgoing tab)"));
+    m_domainLabel->setObjectName(QStringLiteral("dnsDomainLabel"));
+    form->addRow(tr("Mail domain:"), m_domainLabel);
+    m_address = new QLineEdit(firstGlobalAddress());
+    m_address->setObjectName(QStringLiteral("publicAddressField"));
+    m_address->setPlaceholderText(tr("the address the mail host's A record gives"));
+    m_checkButton = button(QStringLiteral("checkDnsButton"), tr("Check DNS"));
+    auto* row = new QHBoxLayout;
+    row->addWidget(m_address);
+    row->addWidget(m_checkButton);
+    form->addRow(tr("This server's address:"), row);
+    layout->addLayout(form);
+    m_status = new QLabel;
+    m_status->setObjectName(QStringLiteral("dnsStatusLabel"));
+    layout->addWidget(m_status);
+    m_table = new QTableWidget(0, ColumnCount);
+    m_table->setObjectName(QStringLiteral("dnsChecksTable"));
+    m_table->setHorizontalHeaderLabels({tr("Record"), tr("Name"), tr("State"), tr("Found"), tr("Expected")});
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->verticalHeader()->setVisible(false);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    for (const auto& [column, width] : {std::pair{RecordColumn, 70}, {NameColumn, 230}, {StateColumn, 130},
+                                        {FoundColumn, 300}})
+        m_table->setColumnWidth(column, width);
+    layout->addWidget(m_table, 1);
+    m_suggestions = copyableText(QStringLiteral("dnsSuggestionsField"), tr("Records to publish appear here after a "
+                                                                           "check."));
+    layout->addWidget(new QLabel(tr("Suggested records (zone-file lines):")));
+    layout->addWidget(m_suggestions);
+    connect(m_checkButton, &QPushButton::clicked, this, &DeliverabilityTab::checkDns);
+    return group;
+}
+
+bool DeliverabilityTab::dkimSigning() const
+{
+    return m_signing->isChecked();
+}
+
+void DeliverabilityTab::setDkimSigning(bool on)
+{
+    m_signing->setChecked(on);
+}
+
+QString DeliverabilityTab::selector() const
+{
+    return m_selector->text().trimmed();
+}
+
+void DeliverabilityTab::setSelector(const QString& selector)
+{
+    m_selector->setText(selector);
+}
+
+void DeliverabilityTab::setDomains(const QStringList& domains)
+{
+    m_domains = domains;
+    m_domainLabel->setText(domains.isEmpty() ? tr("(set the mail domain on the Outgoing tab)") : domains.first());
+    showRecord();
+}
+
+void DeliverabilityTab::showKeys(const QMap<QString, QString>& keys)
+{
+    m_keys = keys;
+    showRecord();
+}
+
+void DeliverabilityTab::showRecord()
+{
+    QStringList lines;
+    for (const QString& domain : m_domains) {
+        const QString key = m_keys.value(domain);
+        if (!key.isEmpty())
+            lines.append(dns::txtZoneLine(dns::dkimRecordName(selector(), domain), dns::dkimRecordText(key)));
+    }
+    m_record->setPlainText(lines.join(u'\n'));
+}
+
+void DeliverabilityTab::setLookup(dns::Lookup lookup)
+{
+    m_lookup = std::move(lookup);
+}
+
+bool DeliverabilityTab::isChecking() const
+{
+    return m_watcher.isRunning();
+}
+
+void DeliverabilityTab::checkDns()
+{
+    if (m_watcher.isRunning())
+        return;
+    if (m_domains.isEmpty()) {
+        m_status->setText(tr("Set the mail domain on the Outgoing tab first."));
+        return;
+    }
+    const dns::CheckInput input{m_domains.first(), selector(), m_keys.value(m_domains.first()), m_address->text()};
+    m_checkButton->setEnabled(false);
+    m_status->setText(tr("Asking DNS about %1\u2026").arg(input.domain));
+    m_watcher.setFuture(QtConcurrent::run([input, lookup = m_lookup] { return dns::runChecks(input, lookup); }));
+}
+
+void DeliverabilityTab::showRows(const QList<dns::CheckRow>& rows)
+{
+    m_rows = rows;
+    m_table->setRowCount(int(rows.size()));
+    QStringList suggestions;
+    int passed = 0;
+    bool unreachable = false;
+    for (int i = 0; i < rows.size(); ++i) {
+        const dns::CheckRow& row = rows.at(i);
+        const QColor colour = row.state == dns::CheckState::Passed ? QColor(0xc8, 0xf0, 0xc8) : QColor(0xf6, 0xc4, 0xc4);
+        const QStringList texts{row.record, row.name, stateText(row.state), row.found, row.expected};
+        for (int column = 0; column < ColumnCount; ++column) {
+            auto* item = new QTableWidgetItem(texts.at(column));
+            item->setBackground(colour);
+            item->setToolTip(texts.at(column));
+            m_table->setItem(i, column, item);
+        }
+        passed += row.state == dns::CheckState::Passed;
+        unreachable |= row.state == dns::CheckState::Unreachable;
+        if (!row.suggestion.isEmpty())
+            suggestions.append(row.suggestion);
+    }
+    m_suggestions->setPlainText(suggestions.join(u'\n'));
+    if (unreachable)
+        m_status->setText(tr("DNS not reachable: no name server answered in time. Check this machine's network "
+                             "and /etc/resolv.conf."));
+    else
+        m_status->setText(tr("%1 of %2 records as expected.").arg(passed).arg(rows.size()));
+}

@@ -1,0 +1,118 @@
+# Sets up DKIM signing of outgoing mail: one 2048-bit RSA key a mail domain,
+# OpenDKIM's tables and its launchd job, milter on 127.0.0.1:8891.
+# Run as root by "/bin/sh" "-c" with "" as $0:
+#   sign|off|show SELECTOR "DOMAIN ..."
+# "show" only prints the public keys that exist; "off" stops signing and
+# keeps the keys, so a published record stays good for a later "sign".
+# Every key made or found is printed as "DKIM key DOMAIN SELECTOR BASE64".
+set -f
+umask 022
+mode=$1 selector=$2 domains=$3
+dir=/usr/local/tarnwick/opendkim
+job=/Library/LaunchDaemons/com.dadarozudedarid.opendkim.plist
+
+refuse() {
+  printf 'Refused: %s\n' "$1"
+  exit 1
+}
+
+# The values may come from a settings document someone else wrote: only a
+# DNS label and host names get through, so they name files and table
+# entries and nothing else.
+case $mode in sign|off|show) ;; *) refuse "mode $mode" ;; esac
+case $selector in ""|-*|*-|*[!A-Za-z0-9-]*) refuse "selector $selector" ;; esac
+test ${#selector} -le 63 || refuse "selector $selector"
+for d in $domains; do
+  case $d in .*|*.|*..*|-*|*[!a-z0-9.-]*) refuse "domain $d" ;; esac
+  test ${#d} -le 253 || refuse "domain $d"
+done
+
+asOpendkim() {
+  /usr/bin/setpriv --reuid=opendkim --regid=opendkim --clear-groups "$@"
+}
+
+# A folder of ours: made here, never a symlink, owned by $2, mode $3.
+ownFolder() {
+  test -L "$1" && refuse "$1 is a symlink"
+  test -d "$1" || mkdir -m "$3" "$1" || refuse "cannot make $1"
+  chown -h "$2" "$1" && chmod "$3" "$1" || refuse "cannot own $1"
+}
+
+# The public half of a key, read with OpenDKIM's rights only: the key
+# folder is that user's, so root never follows what lies in it.
+publicKey() {
+  asOpendkim /usr/bin/openssl pkey -in "$1" -pubout -outform DER 2>/dev/null | /usr/bin/base64 -w0
+}
+
+showKeys() {
+  for d in $domains; do
+    key=$dir/keys/$d/$selector.private
+    test -f "$key" || continue
+    public=$(publicKey "$key")
+    test -n "$public" && printf 'DKIM key %s %s %s\n' "$d" "$selector" "$public"
+  done
+}
+
+if test "$mode" = show; then
+  showKeys
+  exit 0
+fi
+
+/bin/launchctl unload -w $job >/dev/null 2>&1
+if test "$mode" = off; then
+  rm -f $job $dir/KeyTable $dir/SigningTable $dir/opendkim.conf
+  exit 0
+fi
+
+test -n "$domains" || refuse "no mail domain to sign for"
+id opendkim >/dev/null 2>&1 || refuse "OpenDKIM is not installed"
+mkdir -p /usr/local/tarnwick /Library/LaunchDaemons
+ownFolder $dir root:root 755
+ownFolder $dir/keys root:root 755
+: > $dir/KeyTable.new
+: > $dir/SigningTable.new
+for d in $domains; do
+  ownFolder $dir/keys/$d opendkim:opendkim 700
+  key=$dir/keys/$d/$selector.private
+  # Made by the user that signs with it, private from the first byte.
+  if ! test -e "$key" && ! test -L "$key"; then
+    asOpendkim /bin/sh -c 'umask 077; exec /usr/bin/openssl genrsa -out "$1" 2048 2>/dev/null' sh "$key" \
+      || refuse "no key could be made for $d"
+  fi
+  test -n "$(publicKey "$key")" || refuse "the key for $d cannot be read"
+  printf '%s._domainkey.%s %s:%s:%s\n' "$selector" "$d" "$d" "$selector" "$key" >> $dir/KeyTable.new
+  printf '*@%s %s._domainkey.%s\n' "$d" "$selector" "$d" >> $dir/SigningTable.new
+done
+mv -f $dir/KeyTable.new $dir/KeyTable
+mv -f $dir/SigningTable.new $dir/SigningTable
+
+printf '%s\n' "Syslog yes" "Mode s" "Socket inet:8891@127.0.0.1" "UserID opendkim:opendkim" "UMask 007" \
+  "Canonicalization relaxed/simple" "OversignHeaders From" "InternalHosts 127.0.0.1, ::1" \
+  "KeyTable file:$dir/KeyTable" "SigningTable refile:$dir/SigningTable" > $dir/opendkim.conf.new
+mv -f $dir/opendkim.conf.new $dir/opendkim.conf
+
+cat > $job.new <<PLIST
+<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+	<key>Label</key>
+	<string>com.dadarozudedarid.opendkim</string>
+	<key>ProgramArguments</key>
+	<array>
+		<string>/usr/sbin/opendkim</string>
+		<string>-f</string>
+		<string>-x</string>
+		<string>$dir/opendkim.conf</string>
+	</array>
+	<key>RunAtLoad</key>
+	<true/>
+</dict>
+</plist>
+PLIST
+mv -f $job.new $job
+# Signing runs beside Postfix: the Postfix job's start and stop take it along.
+if /bin/launchctl list 2>/dev/null | grep -q 'com\.dadarozudedarid\.postfix$'; then
+  /bin/launchctl load -w $job >/dev/null 2>&1
+fi
+showKeys
