@@ -9,22 +9,26 @@
 
 using namespace brevane;
 
-TEST(SettingsDocument, HasThe33EntriesInWritingOrder)
+TEST(SettingsDocument, HasThe35EntriesInWritingOrder)
 {
     const auto& entries = document::entries();
-    ASSERT_EQ(entries.size(), 33);
+    ASSERT_EQ(entries.size(), 35);
     EXPECT_EQ(entries.first().key, "myoriginField");
     EXPECT_EQ(entries.at(14).key, "luser_relay_popup");
     EXPECT_EQ(entries.at(18).key, "saslAuthMethod");
-    EXPECT_EQ(entries.last().key, "smartHostController");
+    EXPECT_EQ(entries.at(32).key, "smartHostController");
+    EXPECT_EQ(entries.last().key, "dkimSelector");
 }
 
 TEST(SettingsDocument, EmptyDocumentGivesEveryAbsentValue)
 {
     const auto values = document::decode(document::encode({}));
     ASSERT_TRUE(values.has_value());
-    EXPECT_EQ(values->size(), 33);
+    EXPECT_EQ(values->size(), 35);
     EXPECT_EQ(values->value("messagesizeField").toString(), "0");
+    // Documents from before DKIM signing: off, under the usual selector.
+    EXPECT_EQ(values->value("dkimSigning").toInt(), 0);
+    EXPECT_EQ(values->value("dkimSelector").toString(), "brevane");
     EXPECT_EQ(values->value("pollingIntervalField").toString(), "60");
     EXPECT_EQ(values->value("timeOutIntervalField").toString(), "45");
     EXPECT_EQ(values->value("enableSSL").toInt(), 0);
