@@ -74,7 +74,8 @@ QString tagValue(const QString& tagList, const QString& tag, bool* present)
 
 QString mailHost(const QString& domain, const Answer& mx)
 {
-    QString best = domain;
+    // Without an MX the host to set up is the one the MX suggestion names.
+    QString best = QStringLiteral("mail.") + domain;
     int bestPreference = 70000;
     for (const QString& value : mx.values) {
         const int blank = value.indexOf(u' ');

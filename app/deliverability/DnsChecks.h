@@ -33,7 +33,8 @@ struct CheckInput {
 inline constexpr char unreachableText[] = "DNS not reachable";
 
 CheckRow mxRow(const QString& domain, const Answer& mx);
-/// The MX host with the lowest preference; the domain itself when there is no MX.
+/// The MX host with the lowest preference; without one, the host mxRow
+/// suggests ("mail." and the domain), so that every suggestion fits together.
 QString mailHost(const QString& domain, const Answer& mx);
 CheckRow addressRow(const QString& host, const Answer& a, const Answer& aaaa);
 CheckRow ptrRow(const QString& address, const QString& host, const Answer& ptr);

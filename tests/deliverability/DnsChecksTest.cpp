@@ -52,13 +52,23 @@ TEST(DnsChecks, MxRows)
     });
 }
 
-TEST(DnsChecks, MailHostIsTheLowestPreferenceOrTheDomainItself)
+TEST(DnsChecks, MailHostIsTheLowestPreferenceOrTheSuggestedOne)
 {
     const QString d = QStringLiteral("example.test");
     EXPECT_EQ(mailHost(d, found({"20 backup.example.test", "5 main.example.test", "10 mid.example.test"})),
               "main.example.test");
-    EXPECT_EQ(mailHost(d, none), d);
-    EXPECT_EQ(mailHost(d, found({"garbage"})), d);
+    EXPECT_EQ(mailHost(d, none), "mail.example.test");
+    EXPECT_EQ(mailHost(d, found({"garbage"})), "mail.example.test");
+}
+
+TEST(DnsChecks, SuggestionsForAnEmptyZoneNameOneMailHost)
+{
+    const QList<CheckRow> rows = runChecks({"example.test", "sel", key, "192.0.2.25"},
+                                           [](const QString&, RecordType) { return none; });
+    ASSERT_EQ(rows.size(), 6);
+    EXPECT_EQ(rows.at(0).suggestion, "example.test. IN MX 10 mail.example.test.");
+    EXPECT_TRUE(rows.at(1).suggestion.startsWith("mail.example.test. IN A ")) << rows.at(1).suggestion.toStdString();
+    EXPECT_EQ(rows.at(2).suggestion, "25.2.0.192.in-addr.arpa. IN PTR mail.example.test.");
 }
 
 TEST(DnsChecks, AddressRows)
