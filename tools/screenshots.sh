@@ -4,10 +4,12 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BREVANE_BUILD_DIR:-$here/build}
-cmake --build "$build" --target take_screenshots -j2 >/dev/null
-if [[ ${1:-} == --xvfb ]]; then
-  xvfb-run -a -s "-screen 0 1280x900x24" "$build/tests/widgets/take_screenshots" "$here/docs/screenshots"
-else
-  QT_QPA_PLATFORM=offscreen "$build/tests/widgets/take_screenshots" "$here/docs/screenshots"
-fi
+cmake --build "$build" --target take_screenshots take_deliverability_screenshots -j2 >/dev/null
+for program in take_screenshots take_deliverability_screenshots; do
+  if [[ ${1:-} == --xvfb ]]; then
+    xvfb-run -a -s "-screen 0 1280x900x24" "$build/tests/widgets/$program" "$here/docs/screenshots"
+  else
+    QT_QPA_PLATFORM=offscreen "$build/tests/widgets/$program" "$here/docs/screenshots"
+  fi
+done
 ls "$here/docs/screenshots"

@@ -30,7 +30,7 @@ QPushButton* button(const QString& name, const QString& title)
     return b;
 }
 
-QPlainTextEdit* copyableText(const QString& name, const QString& placeholder)
+QPlainTextEdit* copyableText(const QString& name, const QString& placeholder, int height)
 {
     auto* text = new QPlainTextEdit;
     text->setObjectName(name);
@@ -38,7 +38,7 @@ QPlainTextEdit* copyableText(const QString& name, const QString& placeholder)
     text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     text->setPlaceholderText(placeholder);
     text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    text->setMaximumHeight(90);
+    text->setMaximumHeight(height);
     return text;
 }
 
@@ -108,7 +108,8 @@ QWidget* DeliverabilityTab::dkimGroup()
     row->addWidget(apply);
     form->addRow(tr("Selector:"), row);
     m_record = copyableText(QStringLiteral("dkimRecordField"), tr("Apply DKIM to make the keys; the TXT records "
-                                                                  "to publish appear here."));
+                                                                  "to publish appear here."),
+                             64);
     auto* copy = button(QStringLiteral("copyDkimRecordButton"), tr("Copy"));
     auto* recordRow = new QHBoxLayout;
     recordRow->addWidget(m_record);
@@ -145,13 +146,18 @@ QWidget* DeliverabilityTab::dnsGroup()
     m_table->setHorizontalHeaderLabels({tr("Record"), tr("Name"), tr("State"), tr("Found"), tr("Expected")});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->setVisible(false);
+    // All six rows in view at once.
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 8);
+    m_table->setMinimumHeight(6 * (m_table->fontMetrics().height() + 8) + m_table->horizontalHeader()->sizeHint().height() + 4);
+    m_table->setWordWrap(false);
     m_table->horizontalHeader()->setStretchLastSection(true);
     for (const auto& [column, width] : {std::pair{RecordColumn, 70}, {NameColumn, 230}, {StateColumn, 130},
                                         {FoundColumn, 300}})
         m_table->setColumnWidth(column, width);
     layout->addWidget(m_table, 1);
     m_suggestions = copyableText(QStringLiteral("dnsSuggestionsField"), tr("Records to publish appear here after a "
-                                                                           "check."));
+                                                                           "check."),
+                                  80);
     layout->addWidget(new QLabel(tr("Suggested records (zone-file lines):")));
     layout->addWidget(m_suggestions);
     connect(m_checkButton, &QPushButton::clicked, this, &DeliverabilityTab::checkDns);

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <resolv.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -98,8 +99,9 @@ Answer resolve(const QString& name, RecordType type, int timeoutSeconds)
             return {Outcome::NoRecord, {}};
         return {Outcome::Unreachable, {}};
     }
+    // A longer answer than the buffer reports its whole length: read only what arrived.
     ns_msg message;
-    if (ns_initparse(reply.data(), size, &message) < 0)
+    if (ns_initparse(reply.data(), std::min<int>(size, int(reply.size())), &message) < 0)
         return {Outcome::Unreachable, {}};
     Answer answer;
     for (int i = 0; i < ns_msg_count(message, ns_s_an); ++i) {

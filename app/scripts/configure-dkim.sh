@@ -31,11 +31,17 @@ asOpendkim() {
   /usr/bin/setpriv --reuid=opendkim --regid=opendkim --clear-groups "$@"
 }
 
-# A folder of ours: made here, never a symlink, owned by $2, mode $3.
+# A folder of ours: never a symlink, and one found already must belong to
+# its owner ($2) rather than be taken over; then mode $3, before anything
+# is written in it.
 ownFolder() {
   test -L "$1" && refuse "$1 is a symlink"
-  test -d "$1" || mkdir -m "$3" "$1" || refuse "cannot make $1"
-  chown -h "$2" "$1" && chmod "$3" "$1" || refuse "cannot own $1"
+  if test -d "$1"; then
+    test "$(stat -c %U -- "$1")" = "${2%%:*}" || refuse "$1 belongs to someone else"
+  else
+    mkdir -m "$3" "$1" && chown -h "$2" "$1" || refuse "cannot make $1"
+  fi
+  chmod "$3" "$1" || refuse "cannot own $1"
 }
 
 # The public half of a key, read with OpenDKIM's rights only: the key
@@ -69,6 +75,7 @@ id opendkim >/dev/null 2>&1 || refuse "OpenDKIM is not installed"
 mkdir -p /usr/local/tarnwick /Library/LaunchDaemons
 ownFolder $dir root:root 755
 ownFolder $dir/keys root:root 755
+rm -f $dir/KeyTable.new $dir/SigningTable.new $dir/opendkim.conf.new $job.new
 : > $dir/KeyTable.new
 : > $dir/SigningTable.new
 for d in $domains; do

@@ -15,6 +15,7 @@ QStyle::StandardPixmap standardIconFor(const QString& label)
         { QStringLiteral("Fetchmail"), QStyle::SP_ArrowDown },
         { QStringLiteral("Mail Log"), QStyle::SP_FileDialogDetailedView },
         { QStringLiteral("Mail Queue"), QStyle::SP_FileDialogListView },
+        { QStringLiteral("Deliverability"), QStyle::SP_DialogApplyButton },
         { QStringLiteral("Postfix"), QStyle::SP_MediaPlay },
     };
     return icons.value(label, QStyle::SP_CustomBase);

@@ -195,6 +195,13 @@ TEST_F(DeliverabilitySystem, HostileValuesAreRefusedAndWriteNothing)
     uid_t owner = 0;
     modeOf(QStringLiteral("/tmp/elsewhere"), &owner);
     EXPECT_EQ(owner, 0u);
+
+    // A folder someone else made is not taken over, nor written in.
+    sh("rm -rf " + dkimDir + "; mkdir -m 777 " + dkimDir + "; chown bob " + dkimDir);
+    ASSERT_EQ(::symlink("/tmp/planted", QFile::encodeName(dkimDir + "/KeyTable.new").constData()), 0);
+    EXPECT_FALSE(dkim::refusal(dkimScript(dkim::Mode::Sign, selector, {domain})).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/tmp/planted")));
+    EXPECT_FALSE(QFileInfo::exists(dkimDir + "/keys"));
     sh("rm -rf " + dkimDir);
 }
 
