@@ -160,3 +160,25 @@ TEST_F(DeliverabilityTest, DocumentsKeepSigningAndSelectorAndAHostileSelectorSta
     EXPECT_EQ(Alerts::shown().size(), 1);
     EXPECT_EQ(fake.countCalls("Sets up DKIM signing"), 0);
 }
+
+TEST_F(DeliverabilityTest, TheSigningJobStartsAndStopsWithPostfix)
+{
+    launchAndLogIn();
+    const QString job = QStringLiteral("/Library/LaunchDaemons/com.dadarozudedarid.opendkim.plist");
+    for (const bool signing : {false, true}) {
+        child<QCheckBox>("dkimSigningBox")->setChecked(signing);
+        // What the configuration script then wrote, as the window reads it back.
+        if (signing)
+            fake.answer("###End Brevane###$/p' /usr/local/tarnwick/postfix/etc/main.cf",
+                        "###Start Brevane###\\nsmtpd_milters=inet:127.0.0.1:8891\\n###End Brevane###\\n");
+        for (const char* label : {"Start Postfix", "Restart Postfix", "Stop Postfix"}) {
+            fake.clearCalls();
+            ui()->postfixItem->setText(label);
+            window->Postfix(ui()->postfixItem);
+            const bool stopping = QString(label) == "Stop Postfix";
+            EXPECT_EQ(fake.countCalls("launchctl load -w " + job), signing && !stopping ? 1 : 0) << label << signing;
+            EXPECT_EQ(fake.countCalls("launchctl unload -w " + job), signing ? 1 : 0) << label << signing;
+            EXPECT_EQ(child<QCheckBox>("dkimSigningBox")->isChecked(), signing) << label;
+        }
+    }
+}
