@@ -1,4 +1,4 @@
-for i in postfix fetchmail uw_imap uw_imaps uw_pop3 uw_pop3s
+for i in postfix fetchmail uw_imap uw_imaps uw_pop3 uw_pop3s opendkim
 
 do 
 
@@ -9,3 +9,5 @@ rm /Library/LaunchDaemons/com.dadarozudedarid.$i.plist
 done
 
 rm -r /usr/local/tarnwick/postfix
+
+rm -r /usr/local/tarnwick/opendkim

@@ -9,6 +9,7 @@
 // The steps share one window and build on each other, so they run in order.
 
 #include "SystemProbes.h"
+#include "deliverability/DeliverabilityTab.h"
 #include "shell/Alerts.h"
 #include "shell/Controls.h"
 #include "shell/StatusLight.h"
@@ -18,11 +19,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
@@ -192,6 +196,33 @@ TEST_F(FirstHour, Step03_MailForALocalUserLandsInHerMailbox)
                          subject));
     EXPECT_TRUE(waitUntil([&] { return mailboxHolds(QStringLiteral("alice"), subject); }, 20'000))
         << mailbox(QStringLiteral("alice")).toStdString() << "\n" << postqueue().toStdString();
+}
+
+TEST_F(FirstHour, Step03b_DkimSigningFromTheDeliverabilityTabSignsTheNextMail)
+{
+    window->findChild<QAction*>(QStringLiteral("deliverabilityItem"))->trigger();
+    DeliverabilityTab* tab = window->deliverabilityTab();
+    tab->findChild<QCheckBox*>(QStringLiteral("dkimSigningBox"))->setChecked(true);
+    tab->findChild<QPushButton*>(QStringLiteral("applyDkimButton"))->click();
+    ASSERT_TRUE(Alerts::shown().isEmpty()) << Alerts::shown().constFirst().message.toStdString();
+    const QString record = tab->findChild<QPlainTextEdit*>(QStringLiteral("dkimRecordField"))->toPlainText();
+    EXPECT_TRUE(record.startsWith(QStringLiteral("brevane._domainkey.%1. IN TXT \"v=DKIM1; k=rsa; p=MIIB")
+                                      .arg(Setting::domain())))
+        << record.toStdString();
+    ASSERT_TRUE(waitForPort(8891, true, 15'000)) << launchctlList().toStdString();
+    EXPECT_EQ(postconf("smtpd_milters"), "inet:127.0.0.1:8891");
+
+    const QString subject = QStringLiteral("Signed for Alice");
+    ASSERT_TRUE(sendMail(QStringLiteral("admin1@") + Setting::domain(), {QStringLiteral("alice@") + Setting::domain()},
+                         subject));
+    ASSERT_TRUE(waitUntil([&] { return mailboxHolds(QStringLiteral("alice"), subject); }, 20'000));
+    const QString box = mailbox(QStringLiteral("alice"));
+    const QString signedMail = box.mid(box.lastIndexOf(QStringLiteral("\nFrom ")));
+    // OpenDKIM folds the header: the tags may stand on lines of their own.
+    EXPECT_TRUE(signedMail.contains(QStringLiteral("DKIM-Signature: v=1; a=rsa-sha256; c=relaxed/simple; d=%1;")
+                                        .arg(Setting::domain())))
+        << signedMail.toStdString();
+    EXPECT_TRUE(signedMail.contains(QStringLiteral("s=brevane;"))) << signedMail.toStdString();
 }
 
 TEST_F(FirstHour, Step04_AStuckMessageIsListedAndDeletedFromTheQueue)
