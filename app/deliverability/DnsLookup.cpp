@@ -100,8 +100,13 @@ Answer resolve(const QString& name, RecordType type, int timeoutSeconds)
         return {Outcome::Unreachable, {}};
     }
     // A longer answer than the buffer reports its whole length: read only what arrived.
+    return parseReply(reply.data(), std::min<int>(size, int(reply.size())), type);
+}
+
+Answer parseReply(const unsigned char* reply, int size, RecordType type)
+{
     ns_msg message;
-    if (ns_initparse(reply.data(), std::min<int>(size, int(reply.size())), &message) < 0)
+    if (size <= 0 || ns_initparse(reply, size, &message) < 0)
         return {Outcome::Unreachable, {}};
     Answer answer;
     for (int i = 0; i < ns_msg_count(message, ns_s_an); ++i) {

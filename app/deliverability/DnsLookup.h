@@ -31,6 +31,10 @@ using Lookup = std::function<Answer(const QString& name, RecordType type)>;
 /// Asks the system's resolver, giving up after about `timeoutSeconds`.
 Answer resolve(const QString& name, RecordType type, int timeoutSeconds = 3);
 
+/// The records of `type` in a DNS reply's answer section; Unreachable when
+/// the bytes are no reply. A damaged record is left out, never read past.
+Answer parseReply(const unsigned char* reply, int size, RecordType type);
+
 /// The name a PTR record of the address is kept under
 /// ("192.0.2.1" gives "1.2.0.192.in-addr.arpa"); empty for no address.
 QString reverseName(const QString& address);
