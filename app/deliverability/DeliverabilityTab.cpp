@@ -160,7 +160,7 @@ QWidget* DeliverabilityTab::dnsGroup()
                                   80);
     layout->addWidget(new QLabel(tr("Suggested records (zone-file lines):")));
     layout->addWidget(m_suggestions);
-    connect(m_checkButton, &QPushButton::clicked, this, &DeliverabilityTab::checkDns);
+    connect(m_checkButton, &QPushButton::clicked, this, &DeliverabilityTab::checkDnsRequested);
     return group;
 }
 

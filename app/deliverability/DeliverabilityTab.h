@@ -48,6 +48,8 @@ public:
 
 signals:
     void applyDkimRequested();
+    /// Check DNS was pressed: the controller brings domains and keys up to date, then calls checkDns.
+    void checkDnsRequested();
     void checksFinished();
 
 private:

@@ -41,6 +41,11 @@ void WindowController::setUpDeliverabilityTab()
     connect(item, &QAction::triggered, this, [this, item] { selectTabViewItem(item); });
 
     connect(m_deliverability, &DeliverabilityTab::applyDkimRequested, this, &WindowController::applyDkim);
+    // The mail domain may have changed, and the keys are only known after a login.
+    connect(m_deliverability, &DeliverabilityTab::checkDnsRequested, this, [this] {
+        showDkimKeys();
+        m_deliverability->checkDns();
+    });
     connect(m_ui->tabView, &QStackedWidget::currentChanged, this, [this] {
         if (m_ui->tabView->currentWidget() == m_deliverability && m_loggedIn)
             showDkimKeys();

@@ -64,14 +64,15 @@ if test "$mode" = show; then
   exit 0
 fi
 
-/bin/launchctl unload -w $job >/dev/null 2>&1
 if test "$mode" = off; then
+  /bin/launchctl unload -w $job >/dev/null 2>&1
   rm -f $job $dir/KeyTable $dir/SigningTable $dir/opendkim.conf
   exit 0
 fi
 
 test -n "$domains" || refuse "no mail domain to sign for"
 id opendkim >/dev/null 2>&1 || refuse "OpenDKIM is not installed"
+/bin/launchctl unload -w $job >/dev/null 2>&1
 mkdir -p /usr/local/tarnwick /Library/LaunchDaemons
 ownFolder $dir root:root 755
 ownFolder $dir/keys root:root 755

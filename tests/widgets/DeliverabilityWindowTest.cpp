@@ -182,3 +182,17 @@ TEST_F(DeliverabilityTest, TheSigningJobStartsAndStopsWithPostfix)
         }
     }
 }
+
+TEST_F(DeliverabilityTest, CheckDnsTakesTheMailDomainAndKeyAsTheyAreNow)
+{
+    launchAndLogIn();
+    fake.answer("Sets up DKIM signing", "DKIM key example.org brevane " + key + "\\n");
+    window->findChild<QAction*>("deliverabilityItem")->trigger(); // no mail domain yet
+    ui()->mydomainField->setText("example.org");
+    tab()->setLookup([](const QString&, dns::RecordType) { return dns::Answer{}; });
+    child<QPushButton>("checkDnsButton")->click();
+    ASSERT_TRUE(waitFor([this] { return !tab()->isChecking() && tab()->rows().size() == 6; }));
+    EXPECT_EQ(tab()->rows().at(4).name, "brevane._domainkey.example.org");
+    EXPECT_TRUE(tab()->rows().at(4).suggestion.contains(key));
+    EXPECT_EQ(child<QLabel>("dnsDomainLabel")->text(), "example.org");
+}
