@@ -1,0 +1,93 @@
+#include "postfix/ServiceHealth.h"
+
+#include "postfix/ServiceRules.h"
+
+#include <QRegularExpression>
+
+namespace brevane::services {
+
+namespace {
+
+constexpr int whyLines = 3;
+const QString logPrefix = QStringLiteral("LOG ");
+
+QStringList lines(const QString& output)
+{
+    return output.split(u'\n', Qt::SkipEmptyParts);
+}
+
+QStringList lastOf(const QStringList& list, int count)
+{
+    return list.mid(std::max(0, int(list.size()) - count));
+}
+
+} // namespace
+
+QString postfixHealthProbe()
+{
+    return postfixProbe()
+        + QStringLiteral(" && { pid=$(tr -dc 0-9 < /var/spool/postfix/pid/master.pid 2>/dev/null);"
+                         " test -n \"$pid\" && test \"$(cat /proc/$pid/comm 2>/dev/null)\" = master"
+                         " || { echo DOWN; tail -n 100 /var/log/mail.log 2>/dev/null | grep ' postfix/' | tail -n 3; }; }");
+}
+
+QString fetchmailHealthProbe()
+{
+    return fetchmailProbe() + QStringLiteral(" && tail -n 40 /var/log/fetchmail.log 2>/dev/null | sed 's/^/LOG /'");
+}
+
+ServiceHealth postfixHealth(const QString& probeOutput, bool smtpPortAnswers)
+{
+    const QStringList all = lines(probeOutput);
+    ServiceHealth health;
+    health.loaded = all.value(0) == QLatin1String("YES");
+    if (!health.loaded)
+        return health;
+    const bool down = all.value(1) == QLatin1String("DOWN");
+    health.up = !down || smtpPortAnswers;
+    if (!health.up)
+        health.why = all.mid(2).join(u'\n');
+    return health;
+}
+
+ServiceHealth fetchmailHealth(const QString& probeOutput)
+{
+    const QStringList all = lines(probeOutput);
+    ServiceHealth health;
+    // The plain probe's rule: anything printed means the job is listed.
+    health.loaded = !all.isEmpty();
+    if (!health.loaded)
+        return health;
+    QStringList log;
+    for (const QString& line : all) {
+        if (line.startsWith(logPrefix))
+            log.append(line.mid(logPrefix.size()));
+    }
+    health.up = !lastPollFailed(log);
+    if (!health.up)
+        health.why = lastOf(log, whyLines).join(u'\n');
+    return health;
+}
+
+bool lastPollFailed(const QStringList& logLines)
+{
+    static const QRegularExpression status(QStringLiteral(R"(Query status=(\d+))"));
+    static const QRegularExpression fresh(QStringLiteral(
+        R"(starting fetchmail|reading message|\d+ messages? (?:\(\d+ seen\) )?for |Authorization OK)"));
+    for (auto line = logLines.crbegin(); line != logLines.crend(); ++line) {
+        const auto match = status.match(*line);
+        if (match.hasMatch())
+            return match.captured(1).toInt() >= 2;
+        if (fresh.match(*line).hasMatch())
+            return false;
+    }
+    return false;
+}
+
+QString downToolTip(const QString& service, const QString& why)
+{
+    const QString reason = why.trimmed().isEmpty() ? QStringLiteral("(nothing logged)") : why.trimmed();
+    return QStringLiteral("%1 is loaded but not running. Last lines logged:\n%2").arg(service, reason);
+}
+
+} // namespace brevane::services

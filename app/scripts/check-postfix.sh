@@ -1,0 +1,188 @@
+# Keeps Postfix on a configuration it can run. Run as root by "/bin/sh" "-c"
+# with "" as $0, in the resource directory:
+#
+#   apply CONFIGURE_SCRIPT ARGUMENTS...  snapshot the files the configuration
+#        script writes, run it, check what it wrote, load the Postfix job and
+#        wait for the master; put the snapshot back and load again when
+#        Postfix refuses the files or does not come up.
+#   restore   put back the last configuration Postfix came up on, restart.
+#   saved     print when that configuration was saved.
+#
+# Lines for the window start with "check-postfix: ": "said" is Postfix's own
+# words on why it failed, "note" a warning that did not stop it, "result"
+# what became of the new files, "previous" whether Postfix came back on the
+# old ones. Nothing from the arguments is ever evaluated here.
+set -f
+umask 077
+PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
+export PATH
+
+config_dir=/usr/local/tarnwick/postfix/etc
+state_dir=/var/lib/brevane
+job=/Library/LaunchDaemons/com.dadarozudedarid.postfix.plist
+label=com.dadarozudedarid.postfix
+maillog=/var/log/mail.log
+joblog=/var/log/launchd/$label.log
+managed="main.cf master.cf access access.db aliases aliases.db virtual virtual.db sasl_passwd sasl_passwd.db sasldb_passwd"
+# Bounds the wait for the launcher's "postfix start", which returns once the
+# master has bound its sockets or given up.
+startTenths=150
+wordLines=6
+
+say() { printf 'check-postfix: %s\n' "$*"; }
+
+# A folder of root's alone, never a link: made when missing.
+privateDir() {
+  test -L "$1" && return 1
+  test -d "$1" || mkdir -m 0700 "$1" || return 1
+  test ! -L "$1" && test "$(stat -c %u -- "$1")" = 0 && chmod 0700 "$1"
+}
+
+# Copies the managed files of folder $1 into the fresh folder $2, links as
+# links, with modes, owners and times.
+copyOut() {
+  rm -rf -- "$2"
+  mkdir -m 0700 -- "$2" || return 1
+  for f in $managed; do
+    if test -e "$1/$f" || test -L "$1/$f"; then
+      cp -P -p -- "$1/$f" "$2/$f" || return 1
+    fi
+  done
+}
+
+# Puts the files of snapshot $1 back into the configuration directory byte
+# for byte; a managed file the snapshot lacks did not exist then.
+copyBack() {
+  for f in $managed; do
+    if test -e "$1/$f" || test -L "$1/$f"; then
+      cp -P -p --remove-destination -- "$1/$f" "$config_dir/$f"
+    else
+      rm -f -- "$config_dir/$f"
+    fi
+  done
+}
+
+masterRunning() {
+  pid=$(tr -dc 0-9 < /var/spool/postfix/pid/master.pid 2>/dev/null)
+  test -n "$pid" && test "$(cat /proc/$pid/comm 2>/dev/null)" = master
+}
+
+# Loads the job and answers whether the master runs once the launcher's
+# start command has ended. A start seen running and gone without a master
+# has failed; one never seen may still be on its way, until the bound.
+loadAndWait() {
+  logMark=$(wc -c < $maillog 2>/dev/null || echo 0)
+  jobMark=$(wc -c < $joblog 2>/dev/null || echo 0)
+  launchctl load -w $job >/dev/null 2>&1
+  n=0 seen=
+  while test $n -lt $startTenths; do
+    launcher=$(launchctl list 2>/dev/null | awk -v l=$label '$3 == l { print $1 }')
+    case $launcher in
+      ''|-|0) return 1 ;;   # the launcher itself has gone
+    esac
+    if pgrep -P "$launcher" >/dev/null; then
+      seen=yes
+    else
+      masterRunning && return 0
+      test -n "$seen" && return 1
+    fi
+    sleep 0.1
+    n=$((n + 1))
+  done
+  masterRunning
+}
+
+# What Postfix and the launcher logged since loadAndWait's marks.
+loggedSinceLoad() {
+  { tail -c +$((logMark + 1)) $maillog 2>/dev/null; tail -c +$((jobMark + 1)) $joblog 2>/dev/null; } \
+    | grep -E 'fatal|error|warning|panic|[Aa]lready|not running|[Cc]annot' | tail -n $wordLines
+}
+
+# Postfix's words, one "said" or "note" line each; exit status 1 when one of
+# them means Postfix refuses the files.
+classify() {
+  refused=0
+  while IFS= read -r line; do
+    line=$(printf '%s' "$line" | tr -d '\r')
+    test -n "$line" || continue
+    case $line in
+      *"unused parameter"*) say "note $line" ;;
+      *fatal*|*error*|*panic*) say "said $line"; refused=1 ;;
+      # Postfix's own integrity warnings (a link in its folders) stop nothing.
+      *warning*) if test "$1" = strict; then say "said $line"; refused=1; fi ;;
+    esac
+  done
+  return $refused
+}
+
+# Checks the written files in the configuration directory: the maps'
+# builds (the configuration script's errors), postconf and postfix check.
+validate() {
+  ok=0
+  grep -E '^(postmap|postalias): ' "$work/err" | head -n $wordLines | classify strict > "$work/said" || ok=1
+  postconf -c $config_dir -n >/dev/null 2> "$work/postconf" || echo "postconf: fatal: exit status $?" >> "$work/postconf"
+  head -n $wordLines "$work/postconf" | classify strict >> "$work/said" || ok=1
+  # Postfix tells why only on a terminal; its check then also stands in
+  # for the one "postfix start" would run again (quick-start).
+  SHELL=/bin/sh script -qec "/usr/sbin/postfix -c $config_dir check" /dev/null > "$work/check" 2>&1 || ok=1
+  head -n $wordLines "$work/check" | classify lenient >> "$work/said" || ok=1
+  grep -q '^check-postfix: said ' "$work/said" || test $ok = 0 || say "said postfix check failed" >> "$work/said"
+  return $ok
+}
+
+saveLastGood() {
+  copyOut $config_dir "$state_dir/last-good.new" \
+    && date -u '+%Y-%m-%d %H:%M:%S UTC' > "$state_dir/last-good.new/saved-at" \
+    && rm -rf -- "$state_dir/last-good" && mv -- "$state_dir/last-good.new" "$state_dir/last-good"
+}
+
+# Back to the snapshot $1 and a fresh start on it.
+revertTo() {
+  launchctl unload -w $job >/dev/null 2>&1
+  copyBack "$1"
+  if loadAndWait; then say "previous up"; else say "previous down"; loggedSinceLoad | classify lenient; fi
+}
+
+apply() {
+  configure=$1
+  shift
+  work=$state_dir/previous
+  privateDir $state_dir && copyOut $config_dir "$work" || { say "result unsafe"; exit 1; }
+  /bin/sh -c "$configure" "" "$@" > "$work/out" 2> "$work/err"
+  cat "$work/out"
+  # A refused custom line: nothing was written, the caller decides.
+  if grep -q '^Refused custom line: ' "$work/out"; then say "result unchanged"; return; fi
+  if ! validate; then
+    cat "$work/said"
+    say "result refused"
+    copyBack "$work"
+    loadAndWait && say "previous up" || say "previous down"
+    return
+  fi
+  grep '^check-postfix: note ' "$work/said"
+  touch /var/spool/postfix/quick-start
+  loadAndWait
+  up=$?
+  # Spent by a start that ran; a stale one would skip the next start's checks.
+  rm -f /var/spool/postfix/quick-start
+  if test $up = 0; then
+    saveLastGood
+    say "result up"
+    return
+  fi
+  loggedSinceLoad | classify lenient
+  say "result down"
+  revertTo "$work"
+}
+
+restore() {
+  test -f "$state_dir/last-good/saved-at" && test ! -L "$state_dir/last-good" || { say "result none"; return; }
+  say "result restored"
+  revertTo "$state_dir/last-good"
+}
+
+case $1 in
+  apply) shift; apply "$@" ;;
+  restore) restore ;;
+  saved) test ! -L "$state_dir/last-good" && cat "$state_dir/last-good/saved-at" 2>/dev/null ;;
+esac
