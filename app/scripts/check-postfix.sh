@@ -1,12 +1,13 @@
 # Keeps Postfix on a configuration it can run. Run as root by "/bin/sh" "-c"
-# with "" as $0, in the resource directory:
+# with "" as $0, in the resource directory, the first argument naming what
+# to do:
 #
-#   apply CONFIGURE_SCRIPT ARGUMENTS...  snapshot the files the configuration
-#        script writes, run it, check what it wrote, load the Postfix job and
-#        wait for the master; put the snapshot back and load again when
-#        Postfix refuses the files or does not come up.
-#   restore   put back the last configuration Postfix came up on, restart.
-#   saved     print when that configuration was saved.
+# apply, with the configuration script and its arguments: snapshot the files
+#   that script writes, run it, check what it wrote, load the Postfix job and
+#   wait for the master; put the snapshot back and load again when Postfix
+#   refuses the files or does not come up.
+# restore: put back the last configuration Postfix came up on, restart.
+# saved: print when that configuration was saved.
 #
 # Lines for the window start with "check-postfix: ": "said" is Postfix's own
 # words on why it failed, "note" a warning that did not stop it, "result"
@@ -30,6 +31,8 @@ startTenths=150
 wordLines=6
 
 say() { printf 'check-postfix: %s\n' "$*"; }
+# "load" or "unload" the Postfix job.
+postfixJob() { launchctl "$1" -w $job >/dev/null 2>&1; }
 
 # A folder of root's alone, never a link: made when missing.
 privateDir() {
@@ -73,7 +76,7 @@ masterRunning() {
 loadAndWait() {
   logMark=$(wc -c < $maillog 2>/dev/null || echo 0)
   jobMark=$(wc -c < $joblog 2>/dev/null || echo 0)
-  launchctl load -w $job >/dev/null 2>&1
+  postfixJob load
   n=0 seen=
   while test $n -lt $startTenths; do
     launcher=$(launchctl list 2>/dev/null | awk -v l=$label '$3 == l { print $1 }')
@@ -138,14 +141,14 @@ saveLastGood() {
 
 # Back to the snapshot $1 and a fresh start on it.
 revertTo() {
-  launchctl unload -w $job >/dev/null 2>&1
+  postfixJob unload
   copyBack "$1"
   if loadAndWait; then say "previous up"; else say "previous down"; loggedSinceLoad | classify lenient; fi
 }
 
 apply() {
-  configure=$1
-  shift
+  configure=$2
+  shift 2
   work=$state_dir/previous
   privateDir $state_dir && copyOut $config_dir "$work" || { say "result unsafe"; exit 1; }
   /bin/sh -c "$configure" "" "$@" > "$work/out" 2> "$work/err"
@@ -181,8 +184,10 @@ restore() {
   revertTo "$state_dir/last-good"
 }
 
+saved() {
+  test ! -L "$state_dir/last-good" && cat "$state_dir/last-good/saved-at" 2>/dev/null
+}
+
 case $1 in
-  apply) shift; apply "$@" ;;
-  restore) restore ;;
-  saved) test ! -L "$state_dir/last-good" && cat "$state_dir/last-good/saved-at" 2>/dev/null ;;
+  apply|restore|saved) "$@" ;;
 esac
