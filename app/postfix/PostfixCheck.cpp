@@ -147,6 +147,8 @@ PostfixCheckOutcome parsePostfixCheck(const QString& output)
             outcome.notes.append(text);
         else if (word == QLatin1String("result"))
             outcome.result = resultNamed(text);
+        else if (word == QLatin1String("busy"))
+            outcome.busyPorts.append(text);
         else if (word == QLatin1String("previous"))
             outcome.previousUp = text == QLatin1String("up");
     }
@@ -170,10 +172,13 @@ QStringList lastWorkingSavedArguments(const QString& checkScript)
     return checkVector(checkScript, {QStringLiteral("saved")});
 }
 
-QString fieldNamedBy(const QStringList& said, const PostfixForm& form)
+QString fieldNamedBy(const PostfixCheckOutcome& outcome, const PostfixForm& form)
 {
     const QStringList custom = customParameters(form.custom);
-    for (const QString& line : said) {
+    QStringList lines = outcome.said;
+    for (const QString& busy : outcome.busyPorts)
+        lines.prepend(QStringLiteral("port ") + busy.section(u' ', 0, 0));
+    for (const QString& line : lines) {
         if (const QString map = mapFieldIn(line); !map.isEmpty())
             return map;
         if (namesExtraPort(line, form.portNos))
@@ -192,7 +197,7 @@ QString fieldNamedBy(const QStringList& said, const PostfixForm& form)
 
 std::optional<AlertSpec> applyAlert(const PostfixCheckOutcome& outcome, const PostfixForm& form)
 {
-    const QString field = fieldNamedBy(outcome.said, form);
+    const QString field = fieldNamedBy(outcome, form);
     const QString look = field.isEmpty() ? QString() : QStringLiteral("Look at the %1. ").arg(field);
     switch (outcome.result) {
     case CheckResult::Refused:
@@ -203,7 +208,11 @@ std::optional<AlertSpec> applyAlert(const PostfixCheckOutcome& outcome, const Po
                               : QStringLiteral("Postfix did not come up on the new configuration.");
         const QString words = outcome.said.isEmpty() ? QStringLiteral("(Postfix logged nothing.)")
                                                      : firstLines(outcome.said);
-        alert.message = QStringLiteral("Postfix said:\n%1\n\n%2%3").arg(words, look, previousState(outcome));
+        QString busy;
+        for (const QString& entry : outcome.busyPorts)
+            busy += QStringLiteral("Another program (%1) already listens on port %2. ")
+                        .arg(entry.section(u' ', 1), entry.section(u' ', 0, 0));
+        alert.message = QStringLiteral("Postfix said:\n%1\n\n%2%3%4").arg(words, busy, look, previousState(outcome));
         return alert;
     }
     case CheckResult::Up: {

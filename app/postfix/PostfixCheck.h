@@ -32,6 +32,9 @@ struct PostfixCheckOutcome {
     QStringList said;
     /// Warnings that did not stop it (unused parameters, for one).
     QStringList notes;
+    /// Ports the master could not have, each "PORT PROGRAM" (the program
+    /// that already listens there).
+    QStringList busyPorts;
 };
 
 PostfixCheckOutcome parsePostfixCheck(const QString& output);
@@ -43,9 +46,9 @@ QStringList restorePostfixArguments(const QString& checkScript);
 /// Prints when the last working configuration was saved, or nothing.
 QStringList lastWorkingSavedArguments(const QString& checkScript);
 
-/// The field of the form that Postfix's words point at ("custom lines
-/// field"); empty when they point at none of ours.
-QString fieldNamedBy(const QStringList& said, const PostfixForm& form);
+/// The field of the form that Postfix's words (or a port another program
+/// holds) point at ("custom lines field"); empty when none of ours.
+QString fieldNamedBy(const PostfixCheckOutcome& outcome, const PostfixForm& form);
 
 /// What to tell the administrator after an apply; nothing when Postfix took
 /// the new files without a word, or the script wrote nothing.

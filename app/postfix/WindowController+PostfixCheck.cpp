@@ -16,7 +16,7 @@ QString checkScript()
     return scriptText(QStringLiteral("check-postfix.sh"));
 }
 
-void show(WindowController* window, const AlertSpec& alert)
+void tell(WindowController* window, const AlertSpec& alert)
 {
     if (!alert.informational)
         Alerts::beep();
@@ -36,7 +36,7 @@ bool WindowController::applyPostfixConfig(const QStringList& arguments, bool job
     if (nothingWritten && jobWasUnloaded)
         runShell(services::loadJob(QStringLiteral("postfix")));
     if (!refused.isEmpty()) {
-        show(this, {QStringLiteral("The Postfix configuration was not written."), customLineRefusal(refused),
+        tell(this, {QStringLiteral("The Postfix configuration was not written."), customLineRefusal(refused),
                     QStringLiteral("OK")});
         m_ui->customField->setFocus();
         return false;
@@ -45,7 +45,7 @@ bool WindowController::applyPostfixConfig(const QStringList& arguments, bool job
     form.custom = m_ui->customField->toPlainText();
     form.portNos = m_ui->portNosField->text();
     if (const auto alert = applyAlert(outcome, form))
-        show(this, *alert);
+        tell(this, *alert);
     return outcome.result == CheckResult::Up;
 }
 
@@ -53,7 +53,7 @@ void WindowController::restoreLastWorkingConfiguration()
 {
     const QString savedAt = run(lastWorkingSavedArguments(checkScript()));
     if (savedAt.isEmpty()) {
-        show(this, restoreAlert({CheckResult::None, {}, {}, {}}, {}));
+        tell(this, restoreAlert({CheckResult::None, {}, {}, {}}, {}));
         return;
     }
     AlertSpec question{QStringLiteral("Restore the last working configuration?"),
@@ -70,6 +70,6 @@ void WindowController::restoreLastWorkingConfiguration()
         loadPostfixSettings();
         checkStatusLights();
         stopProgress();
-        show(this, restoreAlert(outcome, savedAt));
+        tell(this, restoreAlert(outcome, savedAt));
     });
 }

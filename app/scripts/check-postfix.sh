@@ -101,6 +101,22 @@ loggedSinceLoad() {
     | grep -E 'fatal|error|warning|panic|[Aa]lready|not running|[Cc]annot' | tail -n $wordLines
 }
 
+# The master names no port it could not bind: it dies before its logger
+# runs. Its inet services' ports that another program already holds, with
+# that program's name, one "busy" line each.
+busyPorts() {
+  postconf -c $config_dir -M 2>/dev/null | awk '$2 == "inet" { n = split($1, a, ":"); print a[n] }' \
+    | while read -r port; do
+        case $port in
+          *[!0-9]*) port=$(getent services "$port/tcp" | awk '{ split($2, a, "/"); print a[1] }') ;;
+        esac
+        test -n "$port" || continue
+        holder=$(ss -Hltnp "sport = :$port" 2>/dev/null | sed -n 's/.*users:(("\([^"]*\)".*/\1/p' | head -n 1 | tr -cd 'A-Za-z0-9._-')
+        test -z "$holder" && ss -Hltn "sport = :$port" 2>/dev/null | grep -q . && holder=unknown
+        test -n "$holder" && say "busy $port $holder"
+      done
+}
+
 # Postfix's words, one "said" or "note" line each; exit status 1 when one of
 # them means Postfix refuses the files.
 classify() {
@@ -109,6 +125,9 @@ classify() {
     line=$(printf '%s' "$line" | tr -d '\r')
     test -n "$line" || continue
     case $line in
+      # Every Postfix tool reading main.cf says so of a custom line that
+      # sets one of the tool's own parameters again: that is what it is for.
+      *"overriding earlier entry"*) ;;
       *"unused parameter"*) say "note $line" ;;
       *fatal*|*error*|*panic*) say "said $line"; refused=1 ;;
       # Postfix's own integrity warnings (a link in its folders) stop nothing.
@@ -147,8 +166,8 @@ revertTo() {
 }
 
 apply() {
-  configure=$2
-  shift 2
+  configure=$1
+  shift
   work=$state_dir/previous
   privateDir $state_dir && copyOut $config_dir "$work" || { say "result unsafe"; exit 1; }
   /bin/sh -c "$configure" "" "$@" > "$work/out" 2> "$work/err"
@@ -174,6 +193,7 @@ apply() {
     return
   fi
   loggedSinceLoad | classify lenient
+  busyPorts
   say "result down"
   revertTo "$work"
 }

@@ -80,7 +80,9 @@ TEST(PostfixCheck, NamesTheFieldPostfixsWordsPointAt)
         {"postfix: fatal: something else entirely", formWith("a = b"), ""},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(fieldNamedBy({QString::fromUtf8(c.said)}, c.form), QString::fromUtf8(c.field)) << c.said;
+        EXPECT_EQ(fieldNamedBy({CheckResult::Refused, {}, {QString::fromUtf8(c.said)}, {}, {}}, c.form),
+                  QString::fromUtf8(c.field))
+            << c.said;
 }
 
 TEST(PostfixCheck, RefusalAlertQuotesPostfixAndSaysWhatRuns)
@@ -94,6 +96,14 @@ TEST(PostfixCheck, RefusalAlertQuotesPostfixAndSaysWhatRuns)
                               "Look at the custom lines field. Brevane put the previous configuration back, and "
                               "Postfix runs on it.");
     EXPECT_FALSE(alert->informational);
+
+    PostfixCheckOutcome busy{CheckResult::Down, true,
+                             {"postfix/postfix-script: fatal: mail system startup failed"}, {}, {"2525 python3"}};
+    EXPECT_EQ(parsePostfixCheck("check-postfix: busy 2525 python3").busyPorts, QStringList{"2525 python3"});
+    EXPECT_EQ(applyAlert(busy, formWith("", "2525"))->message,
+              "Postfix said:\npostfix/postfix-script: fatal: mail system startup failed\n\nAnother program (python3) "
+              "already listens on port 2525. Look at the extra ports field. Brevane put the previous configuration "
+              "back, and Postfix runs on it.");
 
     outcome.result = CheckResult::Down;
     outcome.previousUp = false;

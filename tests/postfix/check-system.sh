@@ -8,7 +8,7 @@ set -euo pipefail
 [[ $(id -u) == 0 ]] || { echo "check-system.sh: needs root (run it through sandbox.sh)" >&2; exit 77; }
 [[ ${BREVANE_IN_SANDBOX:-} == 1 ]] || { echo "check-system.sh: run it through tests/system/sandbox.sh" >&2; exit 2; }
 build=$(cd "${1:?usage: check-system.sh BUILD_DIR TEST_PROGRAM}" && pwd)
-program=${2:?usage: check-system.sh BUILD_DIR TEST_PROGRAM}
+program=$(realpath -e "${2:?usage: check-system.sh BUILD_DIR TEST_PROGRAM}")
 shift 2
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 
