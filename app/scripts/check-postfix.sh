@@ -25,9 +25,9 @@ label=com.dadarozudedarid.postfix
 maillog=/var/log/mail.log
 joblog=/var/log/launchd/$label.log
 managed="main.cf master.cf access access.db aliases aliases.db virtual virtual.db sasl_passwd sasl_passwd.db sasldb_passwd"
-# Bounds the wait for the launcher's "postfix start", which returns once the
-# master has bound its sockets or given up.
-startTenths=150
+# Bounds the wait for the launcher's "postfix start" (in twentieths of a
+# second), which returns once the master has bound its sockets or given up.
+startTicks=300
 wordLines=6
 
 say() { printf 'check-postfix: %s\n' "$*"; }
@@ -41,33 +41,39 @@ privateDir() {
   test ! -L "$1" && test "$(stat -c %u -- "$1")" = 0 && chmod 0700 "$1"
 }
 
+# The managed files (links too) present in folder $1, as one list: one cp
+# for all of them keeps the check cheap.
+presentIn() {
+  present=
+  for f in $managed; do
+    if test -e "$1/$f" || test -L "$1/$f"; then present="$present $1/$f"; fi
+  done
+}
+
 # Copies the managed files of folder $1 into the fresh folder $2, links as
 # links, with modes, owners and times.
 copyOut() {
   rm -rf -- "$2"
   mkdir -m 0700 -- "$2" || return 1
-  for f in $managed; do
-    if test -e "$1/$f" || test -L "$1/$f"; then
-      cp -P -p -- "$1/$f" "$2/$f" || return 1
-    fi
-  done
+  presentIn "$1"
+  test -z "$present" || cp -P -p -- $present "$2/"
 }
 
 # Puts the files of snapshot $1 back into the configuration directory byte
 # for byte; a managed file the snapshot lacks did not exist then.
 copyBack() {
+  presentIn "$1"
+  absent=
   for f in $managed; do
-    if test -e "$1/$f" || test -L "$1/$f"; then
-      cp -P -p --remove-destination -- "$1/$f" "$config_dir/$f"
-    else
-      rm -f -- "$config_dir/$f"
-    fi
+    test -e "$1/$f" || test -L "$1/$f" || absent="$absent $config_dir/$f"
   done
+  test -z "$present" || cp -P -p --remove-destination -- $present "$config_dir/"
+  test -z "$absent" || rm -f -- $absent
 }
 
 masterRunning() {
-  pid=$(tr -dc 0-9 < /var/spool/postfix/pid/master.pid 2>/dev/null)
-  test -n "$pid" && test "$(cat /proc/$pid/comm 2>/dev/null)" = master
+  read -r pid < /var/spool/postfix/pid/master.pid 2>/dev/null || return 1
+  read -r comm < /proc/$pid/comm 2>/dev/null && test "$comm" = master
 }
 
 # Loads the job and answers whether the master runs once the launcher's
@@ -77,19 +83,20 @@ loadAndWait() {
   logMark=$(wc -c < $maillog 2>/dev/null || echo 0)
   jobMark=$(wc -c < $joblog 2>/dev/null || echo 0)
   postfixJob load
+  launcher=$(launchctl list 2>/dev/null | awk -v l=$label '$3 == l { print $1 }')
+  case $launcher in
+    ''|-|0|*[!0-9]*) return 1 ;;
+  esac
   n=0 seen=
-  while test $n -lt $startTenths; do
-    launcher=$(launchctl list 2>/dev/null | awk -v l=$label '$3 == l { print $1 }')
-    case $launcher in
-      ''|-|0) return 1 ;;   # the launcher itself has gone
-    esac
+  while test $n -lt $startTicks; do
+    kill -0 "$launcher" 2>/dev/null || { masterRunning; return; }   # the launcher itself has gone
     if pgrep -P "$launcher" >/dev/null; then
       seen=yes
     else
       masterRunning && return 0
       test -n "$seen" && return 1
     fi
-    sleep 0.1
+    sleep 0.05
     n=$((n + 1))
   done
   masterRunning
