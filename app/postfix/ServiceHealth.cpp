@@ -9,6 +9,7 @@ namespace brevane::services {
 namespace {
 
 constexpr int whyLines = 3;
+constexpr qint64 quietMargin = 30; // seconds: a poll's own time
 const QString logPrefix = QStringLiteral("LOG ");
 
 QStringList lines(const QString& output)
@@ -33,7 +34,13 @@ QString postfixHealthProbe()
 
 QString fetchmailHealthProbe()
 {
-    return fetchmailProbe() + QStringLiteral(" && tail -n 40 /var/log/fetchmail.log 2>/dev/null | sed 's/^/LOG /'");
+    // fetchmail's log lines carry no time: the file's age and the polling
+    // interval tell whether polls ran quietly since the last failure.
+    return fetchmailProbe()
+        + QStringLiteral(" && { tail -n 40 /var/log/fetchmail.log 2>/dev/null | sed 's/^/LOG /';"
+                         " echo AGE $(( $(date +%s) - $(stat -c %Y /var/log/fetchmail.log 2>/dev/null || date +%s) ));"
+                         " sed -n 's/^set daemon \([0-9]*\).*/INTERVAL \1/p'"
+                         " /usr/local/tarnwick/postfix/LaunchDaemons/.fetchmailrc 2>/dev/null; }");
 }
 
 ServiceHealth postfixHealth(const QString& probeOutput, bool smtpPortAnswers)
@@ -59,11 +66,20 @@ ServiceHealth fetchmailHealth(const QString& probeOutput)
     if (!health.loaded)
         return health;
     QStringList log;
+    qint64 age = -1;
+    qint64 interval = 0;
     for (const QString& line : all) {
         if (line.startsWith(logPrefix))
             log.append(line.mid(logPrefix.size()));
+        else if (line.startsWith(QLatin1String("AGE ")))
+            age = line.mid(4).toLongLong();
+        else if (line.startsWith(QLatin1String("INTERVAL ")))
+            interval = line.mid(9).toLongLong();
     }
-    health.up = !lastPollFailed(log);
+    // A failing poll logs every time; a quiet log for two rounds means the
+    // polls since have not failed (a poll with no mail logs nothing).
+    const bool quietSince = interval > 0 && age > 2 * interval + quietMargin;
+    health.up = !lastPollFailed(log) || quietSince;
     if (!health.up)
         health.why = lastOf(log, whyLines).join(u'\n');
     return health;

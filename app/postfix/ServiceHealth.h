@@ -18,12 +18,15 @@ struct ServiceHealth {
 /// The Postfix job-listing probe, then "DOWN" and Postfix's last log lines
 /// when no master runs (its pid file names no live master).
 QString postfixHealthProbe();
-/// The fetchmail job-listing probe, then the last lines of fetchmail's log.
+/// The fetchmail job-listing probe, then the last lines of fetchmail's log
+/// ("LOG " each), the log's age in seconds ("AGE ") and the polling
+/// interval of the run-control file ("INTERVAL ").
 QString fetchmailHealthProbe();
 
 /// A loaded Postfix is up when its master runs or the SMTP port answers.
 ServiceHealth postfixHealth(const QString& probeOutput, bool smtpPortAnswers);
-/// A loaded fetchmail is up unless its last poll failed.
+/// A loaded fetchmail is up unless its last poll failed: the log ends on a
+/// failure, and has not been quiet for two polling rounds since.
 ServiceHealth fetchmailHealth(const QString& probeOutput);
 
 /// True when fetchmail's log lines, oldest first, end on a failed poll: a

@@ -219,3 +219,19 @@ TEST_F(PostfixCheckSystem, ALinkedStateFolderIsRefusedAndNothingIsWritten)
     shell("rm /var/lib/brevane");
     shell(services::loadJob("postfix"));
 }
+
+TEST_F(PostfixCheckSystem, FetchmailWhosePollsFailIsLoadedButNotUp)
+{
+    shell("touch /var/log/fetchmail.log && printf 'set daemon 1\\nset logfile /var/log/fetchmail.log\\n"
+          "poll 127.0.0.1 protocol pop3 port 1110 user \"x\" password \"y\"\\n' "
+          "> /usr/local/tarnwick/postfix/LaunchDaemons/.fetchmailrc && "
+          "chmod 600 /usr/local/tarnwick/postfix/LaunchDaemons/.fetchmailrc");
+    shell(services::loadJob("fetchmail"));
+    shell("for i in $(seq 100); do grep -q 'Query status=2' /var/log/fetchmail.log && break; sleep 0.1; done");
+    const auto failing = services::fetchmailHealth(shell(services::fetchmailHealthProbe()));
+    EXPECT_TRUE(failing.loaded);
+    EXPECT_FALSE(failing.up);
+    EXPECT_TRUE(failing.why.contains("Query status=2 (SOCKET)")) << failing.why.toStdString();
+    shell(services::unloadJob("fetchmail"));
+    EXPECT_FALSE(services::fetchmailHealth(shell(services::fetchmailHealthProbe())).loaded);
+}

@@ -187,6 +187,17 @@ TEST(ServiceHealth, FetchmailIsDownWhenItsLastPollFailed)
     EXPECT_FALSE(health.up);
     EXPECT_EQ(health.why, "b\nc\nfetchmail: Query status=2 (SOCKET)");
     EXPECT_TRUE(services::fetchmailHealth("YES").up);
+    // Quiet for longer than two polling rounds: the polls since went well.
+    const struct {
+        const char* tail;
+        bool up;
+    } ages[] = {{"AGE 100\nINTERVAL 300", false}, {"AGE 700\nINTERVAL 300", true}, {"AGE 7000", false},
+                {"INTERVAL 300", false}};
+    for (const auto& a : ages)
+        EXPECT_EQ(services::fetchmailHealth(QStringLiteral("YES\nLOG fetchmail: Query status=2 (SOCKET)\n")
+                                            + a.tail).up,
+                  a.up)
+            << a.tail;
     EXPECT_FALSE(services::fetchmailHealth("").loaded);
     EXPECT_EQ(services::downToolTip("Postfix", ""), "Postfix is loaded but not running. Last lines logged:\n(nothing logged)");
 }
