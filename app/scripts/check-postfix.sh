@@ -14,6 +14,9 @@
 # what became of the new files, "previous" whether Postfix came back on the
 # old ones. Nothing from the arguments is ever evaluated here.
 set -f
+# The configuration script writes with the umask it always had; the copies
+# here are root's alone.
+callerUmask=$(umask)
 umask 077
 PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 export PATH
@@ -177,7 +180,7 @@ apply() {
   shift
   work=$state_dir/previous
   privateDir $state_dir && copyOut $config_dir "$work" || { say "result unsafe"; exit 1; }
-  /bin/sh -c "$configure" "" "$@" > "$work/out" 2> "$work/err"
+  (umask "$callerUmask"; exec /bin/sh -c "$configure" "" "$@") > "$work/out" 2> "$work/err"
   cat "$work/out"
   # A refused custom line: nothing was written, the caller decides.
   if grep -q '^Refused custom line: ' "$work/out"; then say "result unchanged"; return; fi
@@ -206,7 +209,7 @@ apply() {
 }
 
 restore() {
-  test -f "$state_dir/last-good/saved-at" && test ! -L "$state_dir/last-good" || { say "result none"; return; }
+  privateDir $state_dir && test -f "$state_dir/last-good/saved-at" && test ! -L "$state_dir/last-good" || { say "result none"; return; }
   say "result restored"
   revertTo "$state_dir/last-good"
 }

@@ -182,6 +182,8 @@ TEST_F(PostfixCheckSystem, AGoodChangeGoesLiveAndBecomesTheLastWorkingOne)
     EXPECT_TRUE(alert->message.contains("unused parameter: mydomian=typo.example")) << alert->message.toStdString();
 
     EXPECT_EQ(shell("cmp /var/lib/brevane/last-good/main.cf " + configDir + "/main.cf && echo SAME"), "SAME");
+    // The configuration script's files keep the modes they always had.
+    EXPECT_EQ(shell("stat -c %a " + configDir + "/main.cf " + configDir + "/access.db"), "644\n644");
     EXPECT_EQ(shell("stat -c %a /var/lib/brevane /var/lib/brevane/last-good"), "700\n700");
     const QString savedAt = runAsHelper(lastWorkingSavedArguments(scriptText("check-postfix.sh")));
     EXPECT_TRUE(savedAt.endsWith(" UTC")) << savedAt.toStdString();
