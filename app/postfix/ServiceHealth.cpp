@@ -27,8 +27,9 @@ QStringList lastOf(const QStringList& list, int count)
 QString postfixHealthProbe()
 {
     return postfixProbe()
-        + QStringLiteral(" && { pid=$(tr -dc 0-9 < /var/spool/postfix/pid/master.pid 2>/dev/null);"
-                         " test -n \"$pid\" && test \"$(cat /proc/$pid/comm 2>/dev/null)\" = master"
+        // Shell built-ins only while the master runs: the refresh stays cheap.
+        + QStringLiteral(" && { { read -r pid < /var/spool/postfix/pid/master.pid && read -r comm < /proc/$pid/comm"
+                         " && test \"$comm\" = master; } 2>/dev/null"
                          " || { echo DOWN; tail -n 100 /var/log/mail.log 2>/dev/null | grep ' postfix/' | tail -n 3; }; }");
 }
 
