@@ -236,6 +236,17 @@ std::optional<AlertSpec> applyAlert(const PostfixCheckOutcome& outcome, const Po
     }
 }
 
+AlertSpec refusedCustomLineAlert(const QString& line, const QStringList& said)
+{
+    const QString title = QStringLiteral("The Postfix configuration was not written.");
+    if (said.isEmpty())
+        return {title, customLineRefusal(line), QStringLiteral("OK")};
+    return {title,
+            QStringLiteral("Postfix said:\n%1\n\nLook at the custom lines field; Brevane wrote nothing.")
+                .arg(firstLines(said)),
+            QStringLiteral("OK")};
+}
+
 AlertSpec restoreAlert(const PostfixCheckOutcome& outcome, const QString& savedAt)
 {
     if (outcome.result != CheckResult::Restored)

@@ -54,6 +54,11 @@ QString fieldNamedBy(const PostfixCheckOutcome& outcome, const PostfixForm& form
 /// the new files without a word, or the script wrote nothing.
 std::optional<AlertSpec> applyAlert(const PostfixCheckOutcome& outcome, const PostfixForm& form);
 
+/// What to tell the administrator when the configuration script refused a
+/// custom line: Postfix's words on it when it had any (it could not read
+/// the line), else why a line that reads well was refused.
+AlertSpec refusedCustomLineAlert(const QString& line, const QStringList& said);
+
 /// What to tell the administrator after restoring the last working
 /// configuration saved at savedAt.
 AlertSpec restoreAlert(const PostfixCheckOutcome& outcome, const QString& savedAt);

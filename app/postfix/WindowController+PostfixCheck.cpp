@@ -36,8 +36,7 @@ bool WindowController::applyPostfixConfig(const QStringList& arguments, bool job
     if (nothingWritten && jobWasUnloaded)
         runShell(services::loadJob(QStringLiteral("postfix")));
     if (!refused.isEmpty()) {
-        tell(this, {QStringLiteral("The Postfix configuration was not written."), customLineRefusal(refused),
-                    QStringLiteral("OK")});
+        tell(this, refusedCustomLineAlert(refused, outcome.said));
         m_ui->customField->setFocus();
         return false;
     }

@@ -145,6 +145,20 @@ TEST_F(PostfixCheckSystem, ACustomLineWithATypoLeavesThePreviousConfigurationRun
                        "postfix: fatal: bad numerical configuration: message_size_limit = 1O240000");
 }
 
+TEST_F(PostfixCheckSystem, ACustomLinePostfixCannotReadIsRefusedInItsWords)
+{
+    const auto before = configuration();
+    PostfixForm bad = goodForm();
+    bad.custom = QStringLiteral("inet_interfaces = nowhere.invalid");
+    const PostfixCheckOutcome outcome = restart(bad);
+    EXPECT_EQ(outcome.result, CheckResult::Unchanged);
+    EXPECT_EQ(configuration(), before);
+    ASSERT_FALSE(outcome.said.isEmpty());
+    EXPECT_TRUE(outcome.said.constFirst().contains("inet_interfaces")) << outcome.said.join('\n').toStdString();
+    EXPECT_TRUE(outcome.said.constFirst().contains("nowhere.invalid"));
+    shell(services::loadJob("postfix")); // as the window does after a refused restart
+}
+
 TEST_F(PostfixCheckSystem, AMapLinePostfixRefusesLeavesThePreviousMapsRunning)
 {
     PostfixForm bad = goodForm();

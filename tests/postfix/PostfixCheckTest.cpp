@@ -201,3 +201,13 @@ TEST(ServiceHealth, FetchmailIsDownWhenItsLastPollFailed)
     EXPECT_FALSE(services::fetchmailHealth("").loaded);
     EXPECT_EQ(services::downToolTip("Postfix", ""), "Postfix is loaded but not running. Last lines logged:\n(nothing logged)");
 }
+
+TEST(PostfixCheck, ARefusedCustomLineQuotesPostfixWhenItCouldNotReadIt)
+{
+    const auto unreadable = refusedCustomLineAlert(
+        "inet_interfaces = nowhere.invalid", {"postconf: fatal: config variable inet_interfaces: host not found"});
+    EXPECT_EQ(unreadable.message, "Postfix said:\npostconf: fatal: config variable inet_interfaces: host not found\n\n"
+                                  "Look at the custom lines field; Brevane wrote nothing.");
+    EXPECT_EQ(refusedCustomLineAlert("daemon_directory = /tmp/x", {}).message,
+              customLineRefusal("daemon_directory = /tmp/x"));
+}
