@@ -1,4 +1,5 @@
 // Service control and status lights.
+#include "postfix/ServiceHealth.h"
 #include "postfix/ServiceRules.h"
 #include "shell/Alerts.h"
 #include "shell/StatusLight.h"
@@ -27,6 +28,7 @@ void WindowController::connectServiceActions()
         connect(item, &QAction::triggered, this, [this, item] { UW(item); });
     // The Alt-click variants again, for window managers that take Alt+click.
     connect(m_ui->stopPostfixAction, &QAction::triggered, this, [this] { Postfix(m_ui->stopPostfixAction); });
+    connect(m_ui->restoreLastWorkingAction, &QAction::triggered, this, &WindowController::restoreLastWorkingConfiguration);
 }
 
 void WindowController::Postfix(QAction* sender)
@@ -42,9 +44,7 @@ void WindowController::Postfix(QAction* sender)
     if (label == QLatin1String("Start Postfix")) {
         doSanityCheck();
         const auto arguments = collectPostfixArguments();
-        refused = !arguments || !writePostfixConfig(*arguments);
-        if (!refused)
-            runShell(services::loadJob(postfix));
+        refused = !arguments || !applyPostfixConfig(*arguments, false);
     } else if (label == QLatin1String("Stop Postfix")) {
         runShell(services::unloadJob(postfix));
         if (!runShell(services::fetchmailProbe()).isEmpty())
@@ -55,10 +55,7 @@ void WindowController::Postfix(QAction* sender)
         refused = !arguments;
         if (arguments) {
             runShell(services::unloadJob(postfix));
-            // A refused custom line leaves the files as they were: Postfix
-            // comes back with the configuration it had.
-            refused = !writePostfixConfig(*arguments);
-            runShell(services::loadJob(postfix));
+            refused = !applyPostfixConfig(*arguments, true);
         }
     }
     if (!refused)
@@ -109,7 +106,10 @@ void WindowController::checkStatusLights()
             item->setText((open ? QStringLiteral("Stop ") : QStringLiteral("Start ")) + service.name);
     }
 
-    const bool postfixRunning = runShell(services::postfixProbe()) == QLatin1String("YES");
+    // The labels follow the job; the light also needs the service itself.
+    const services::ServiceHealth postfix
+        = services::postfixHealth(runShell(services::postfixHealthProbe()), checkIfOpenPort(25));
+    const bool postfixRunning = postfix.loaded;
     if (QAction* item = m_toolbarItemsDict.value(QStringLiteral("Postfix"))) {
         item->setText(postfixRunning ? QStringLiteral("Restart Postfix") : QStringLiteral("Start Postfix"));
         // A blank rather than an empty tip: an empty one shows the label instead.
@@ -118,13 +118,20 @@ void WindowController::checkStatusLights()
     m_ui->stopPostfixAction->setEnabled(postfixRunning);
     m_ui->fetchmailButton->setEnabled(postfixRunning);
     m_ui->flushPostfixQueueButton->setEnabled(postfixRunning);
-    m_ui->smtp_light->setImageNamed(postfixRunning ? green : red);
+    showHealth(m_ui->smtp_light, postfix, QStringLiteral("Postfix"));
 
-    const bool fetchmailRunning = !runShell(services::fetchmailProbe()).isEmpty();
+    const services::ServiceHealth fetchmail = services::fetchmailHealth(runShell(services::fetchmailHealthProbe()));
+    const bool fetchmailRunning = fetchmail.loaded;
     m_ui->fetchmailButton->setText(fetchmailRunning ? QStringLiteral("Restart Fetchmail")
                                                     : QStringLiteral("Start Fetchmail"));
     m_ui->stopFetchmailAction->setEnabled(fetchmailRunning);
-    m_ui->fetchmail_light->setImageNamed(fetchmailRunning ? green : red);
+    showHealth(m_ui->fetchmail_light, fetchmail, QStringLiteral("fetchmail"));
+}
+
+void WindowController::showHealth(StatusLight* light, const services::ServiceHealth& health, const QString& service)
+{
+    light->setImageNamed(health.loaded && health.up ? green : red);
+    light->setToolTip(health.loaded && !health.up ? services::downToolTip(service, health.why) : QString());
 }
 
 bool WindowController::checkIfLightIsOn(StatusLight* light, int portNo)

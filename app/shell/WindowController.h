@@ -26,6 +26,9 @@ class DeliverabilityTab;
 class StatusLight;
 namespace brevane {
 class TaskWrapper;
+namespace services {
+struct ServiceHealth;
+}
 }
 
 /// The one controller of the one window: application delegate, toolbar and
@@ -79,11 +82,17 @@ public:
     /// Runs the configuration script; false, after an alert naming the line,
     /// when it refused a custom line and wrote nothing.
     bool writePostfixConfig(const QStringList& arguments);
+    /// Writes the configuration under the check, which loads the Postfix
+    /// job; puts the previous files back and says why when Postfix refuses
+    /// them or does not come up. True when the new files are live.
+    bool applyPostfixConfig(const QStringList& arguments, bool jobWasUnloaded);
+    void restoreLastWorkingConfiguration();
     void loadPostfixSettings();
     void Postfix(QAction* sender);
     void UW(QAction* sender);
     void checkStatusLights();
     bool checkIfLightIsOn(StatusLight* light, int portNo);
+    void showHealth(StatusLight* light, const brevane::services::ServiceHealth& health, const QString& service);
     static bool checkIfOpenPort(int portNo);
     void enableSSL(QObject* sender);
 

@@ -272,6 +272,36 @@ TEST_F(FirstHour, Step05_RestartWritesTheNewMessageSizeLimit)
     EXPECT_EQ(ui()->smtp_light->imageName(), "green");
 }
 
+TEST_F(FirstHour, Step05b_ATypoInACustomLineLeavesPostfixRunningOnTheLastFiles)
+{
+    ASSERT_EQ(ui()->postfixItem->text(), "Restart Postfix");
+    ui()->customField->setPlainText(QStringLiteral("message_size_limit = 2O480000"));
+    window->Postfix(ui()->postfixItem);
+    ASSERT_FALSE(Alerts::shown().isEmpty());
+    EXPECT_EQ(Alerts::shown().constLast().title, "Postfix refused the new configuration.");
+    EXPECT_TRUE(Alerts::shown().constLast().message.startsWith(
+        "Postfix said:\npostfix: fatal: bad numerical configuration: message_size_limit = 2O480000"))
+        << Alerts::shown().constLast().message.toStdString();
+    EXPECT_TRUE(Alerts::shown().constLast().message.contains("Look at the custom lines field."));
+    EXPECT_EQ(postconf("message_size_limit"), "20480000");
+    EXPECT_TRUE(greeting(25).startsWith("220 ")) << greeting(25).toStdString();
+    EXPECT_EQ(ui()->smtp_light->imageName(), "green");
+    EXPECT_EQ(ui()->customField->toPlainText(), "message_size_limit = 2O480000");
+
+    SCOPED_TRACE("the last working configuration comes back from the Services menu");
+    Alerts::resetRecord();
+    Alerts::setNextAnswer(brevane::returncode::defaultButton);
+    ui()->restoreLastWorkingAction->trigger();
+    ASSERT_EQ(Alerts::shown().size(), 2);
+    EXPECT_TRUE(Alerts::shown().at(0).message.contains(" UTC")) << Alerts::shown().at(0).message.toStdString();
+    EXPECT_EQ(Alerts::shown().at(1).title, "The last working configuration is back.");
+    EXPECT_TRUE(Alerts::shown().at(1).message.endsWith("Postfix runs on it."));
+    EXPECT_EQ(ui()->customField->toPlainText(), "");
+    EXPECT_EQ(ui()->messagesizeField->text(), "20480000");
+    EXPECT_TRUE(waitForPort(25, true, 15'000));
+    EXPECT_EQ(ui()->smtp_light->imageName(), "green");
+}
+
 TEST_F(FirstHour, Step06_Pop3ServesAlicesMailAndPop3sNeedsACertificate)
 {
     ASSERT_EQ(ui()->pop3Item->text(), "Start POP3");

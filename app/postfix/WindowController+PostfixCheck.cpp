@@ -1,0 +1,74 @@
+// Applying the configuration under the check, and going back to the last one
+// Postfix ran on.
+#include "postfix/PostfixCheck.h"
+#include "postfix/ServiceRules.h"
+#include "shell/Alerts.h"
+#include "shell/ResourcePaths.h"
+#include "shell/WindowController.h"
+#include "ui_MainWindow.h"
+
+using namespace brevane;
+
+namespace {
+
+QString checkScript()
+{
+    return scriptText(QStringLiteral("check-postfix.sh"));
+}
+
+void tell(WindowController* window, const AlertSpec& alert)
+{
+    if (!alert.informational)
+        Alerts::beep();
+    Alerts::beginSheet(window, alert);
+}
+
+} // namespace
+
+bool WindowController::applyPostfixConfig(const QStringList& arguments, bool jobWasUnloaded)
+{
+    const QString output = run(applyPostfixArguments(arguments, checkScript()));
+    const QString refused = refusedCustomLine(output);
+    const PostfixCheckOutcome outcome = parsePostfixCheck(output);
+    const bool nothingWritten = !refused.isEmpty() || outcome.result == CheckResult::Unchanged
+        || outcome.result == CheckResult::Unsafe || outcome.result == CheckResult::Unknown;
+    // Postfix comes back with the files it had.
+    if (nothingWritten && jobWasUnloaded)
+        runShell(services::loadJob(QStringLiteral("postfix")));
+    if (!refused.isEmpty()) {
+        tell(this, refusedCustomLineAlert(refused, outcome.said));
+        m_ui->customField->setFocus();
+        return false;
+    }
+    PostfixForm form;
+    form.custom = m_ui->customField->toPlainText();
+    form.portNos = m_ui->portNosField->text();
+    if (const auto alert = applyAlert(outcome, form))
+        tell(this, *alert);
+    return outcome.result == CheckResult::Up;
+}
+
+void WindowController::restoreLastWorkingConfiguration()
+{
+    const QString savedAt = run(lastWorkingSavedArguments(checkScript()));
+    if (savedAt.isEmpty()) {
+        tell(this, restoreAlert({CheckResult::None, {}, {}, {}}, {}));
+        return;
+    }
+    AlertSpec question{QStringLiteral("Restore the last working configuration?"),
+                       QStringLiteral("Postfix restarts on the configuration it last came up on, saved %1. What the "
+                                      "forms hold now is not kept.")
+                           .arg(savedAt),
+                       QStringLiteral("Restore"), QStringLiteral("Cancel")};
+    Alerts::beginSheet(this, question, [this, savedAt](int answer) {
+        if (answer != returncode::defaultButton)
+            return;
+        startProgress(QStringLiteral("Restoring"));
+        m_ui->smtp_light->setImageNamed(QStringLiteral("yellow"));
+        const PostfixCheckOutcome outcome = parsePostfixCheck(run(restorePostfixArguments(checkScript())));
+        loadPostfixSettings();
+        checkStatusLights();
+        stopProgress();
+        tell(this, restoreAlert(outcome, savedAt));
+    });
+}

@@ -1,0 +1,120 @@
+// What "Restart Postfix" costs with and without the check, on the real
+// launchctl, launcher and Postfix: run it inside the sandbox with Brevane
+// installed, as the check's system test is,
+//   tests/system/sandbox.sh bash tests/postfix/check-system.sh build build/bench/restart_bench
+// Unchecked: the job unloaded, the configuration script, the job loaded;
+// once as the window used to return (at the load) and once until Postfix
+// answers on port 25. Checked: the job unloaded, then the check's apply,
+// which returns once the master is up.
+#include "postfix/PostfixCheck.h"
+#include "postfix/PostfixConfig.h"
+#include "postfix/ServiceRules.h"
+#include "shell/ResourcePaths.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QThread>
+
+#include <unistd.h>
+
+using namespace brevane;
+
+namespace {
+
+QString runAsRoot(const QStringList& arguments)
+{
+    QProcess process;
+    process.setWorkingDirectory(QStringLiteral("/opt/brevane/Resources"));
+    process.start(arguments.first(), arguments.mid(1));
+    process.waitForFinished(120000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QString shell(const QString& line)
+{
+    return runAsRoot({QStringLiteral("/bin/sh"), QStringLiteral("-c"), line});
+}
+
+QStringList configureArguments()
+{
+    PostfixForm form;
+    form.administrator = QStringLiteral("admin");
+    form.mydomain = QStringLiteral("mail.brevane.test");
+    form.messagesize = QStringLiteral("10240000");
+    form.mailboxsize = QStringLiteral("51200000");
+    form.aliases = QStringLiteral("postmaster: root");
+    form.access = QStringLiteral("spam.example REJECT");
+    return collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh"))).arguments;
+}
+
+bool ready()
+{
+    if (::geteuid() == 0 && qEnvironmentVariable("BREVANE_IN_SANDBOX") == QLatin1String("1"))
+        return true;
+    return false;
+}
+
+void waitForSmtp()
+{
+    for (int i = 0; i < 300 && !services::isPortOpen(25); ++i)
+        QThread::msleep(10);
+}
+
+void UncheckedRestartUntilLoaded(benchmark::State& state)
+{
+    if (!ready())
+        return state.SkipWithError("needs root inside the sandbox (check-system.sh)");
+    const QStringList arguments = configureArguments();
+    for (auto _ : state) {
+        shell(services::unloadJob(QStringLiteral("postfix")));
+        runAsRoot(arguments);
+        shell(services::loadJob(QStringLiteral("postfix")));
+        state.PauseTiming();
+        waitForSmtp(); // the next round starts from a running Postfix
+        state.ResumeTiming();
+    }
+}
+
+void UncheckedRestartUntilAnswering(benchmark::State& state)
+{
+    if (!ready())
+        return state.SkipWithError("needs root inside the sandbox (check-system.sh)");
+    const QStringList arguments = configureArguments();
+    for (auto _ : state) {
+        shell(services::unloadJob(QStringLiteral("postfix")));
+        runAsRoot(arguments);
+        shell(services::loadJob(QStringLiteral("postfix")));
+        waitForSmtp();
+    }
+}
+
+void CheckedRestart(benchmark::State& state)
+{
+    if (!ready())
+        return state.SkipWithError("needs root inside the sandbox (check-system.sh)");
+    const QStringList arguments
+        = applyPostfixArguments(configureArguments(), scriptText(QStringLiteral("check-postfix.sh")));
+    for (auto _ : state) {
+        shell(services::unloadJob(QStringLiteral("postfix")));
+        const QString output = runAsRoot(arguments);
+        if (parsePostfixCheck(output).result != CheckResult::Up)
+            return state.SkipWithError(("the check refused a good configuration: " + output).toStdString().c_str());
+    }
+    waitForSmtp();
+}
+
+} // namespace
+
+BENCHMARK(UncheckedRestartUntilLoaded)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6)->Repetitions(2);
+BENCHMARK(UncheckedRestartUntilAnswering)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6)->Repetitions(2);
+BENCHMARK(CheckedRestart)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6)->Repetitions(2);
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
