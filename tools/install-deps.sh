@@ -11,6 +11,7 @@ packages=(
   openssl curl sudo iproute2 procps psmisc util-linux swaks python3
   xvfb xauth x11-utils libxtst6 imagemagick gnome-keyring dbus dbus-x11 libsecret-tools
   systemd-container debootstrap
+  certbot pebble
 )
 
 missing=()

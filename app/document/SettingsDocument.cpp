@@ -1,5 +1,7 @@
 #include "document/SettingsDocument.h"
 
+#include "certificates/AcmeSettings.h"
+
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSettings>
@@ -29,6 +31,9 @@ const QList<Entry>& entries()
         text("countryField"), text("provinceField"), text("localityField"), text("organisationField"),
         text("organisationalunitField"), text("youremailaddressField"), text("pollingIntervalField", "60"),
         text("timeOutIntervalField", "45"), table("fetchmailController"), table("smartHostController"),
+        // Certificates from an ACME CA; older documents give the defaults.
+        integer("acmeEnabled"), text("acmeDirectoryField", acme::letsEncryptDirectory), text("acmeHostNameField"),
+        text("acmeEmailField"), integer("acmeMethod"), text("acmeWebrootField"),
     };
     return list;
 }

@@ -1,4 +1,5 @@
 // Settings documents: a snapshot of the forms, saved and opened.
+#include "certificates/AcmePanel.h"
 #include "document/SettingsDocument.h"
 #include "shell/Alerts.h"
 #include "shell/Controls.h"
@@ -119,6 +120,7 @@ QVariantMap WindowController::documentValues() const
     text("timeOutIntervalField", m_ui->timeOutIntervalField->text());
     values.insert(QStringLiteral("fetchmailController"), QVariant::fromValue(fetchmailController.arrangedObjects()));
     values.insert(QStringLiteral("smartHostController"), QVariant::fromValue(smartHostController.arrangedObjects()));
+    acme::putDocumentValues(m_acmePanel->settings(), values);
     return values;
 }
 
@@ -240,6 +242,7 @@ bool WindowController::openFile(const QString& path)
     m_ui->timeOutIntervalField->setText(text("timeOutIntervalField"));
     fetchmailController.setRows(values->value(QStringLiteral("fetchmailController")).value<Rows>());
     smartHostController.setRows(values->value(QStringLiteral("smartHostController")).value<Rows>());
+    m_acmePanel->setSettings(acme::fromDocumentValues(*values));
     document::noteRecentDocument(path);
     checkStatusLights();
     markFormsClean(path);

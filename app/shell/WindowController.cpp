@@ -37,6 +37,7 @@ WindowController::WindowController(QWidget* parent)
     connectServiceActions();
     connectSmartHostActions();
     connectFetchmailActions();
+    connectAcmeActions();
     connectDocumentActions();
     connectMaintenanceActions();
     awakeFromNib();

@@ -24,6 +24,7 @@ class QMenu;
 class QToolButton;
 class StatusLight;
 namespace brevane {
+class AcmePanel;
 class TaskWrapper;
 }
 
@@ -92,6 +93,14 @@ public:
     void createSSLCerts();
     void createSSLCertsSheetDidEnd(int returnCode);
 
+    // Certificates from an ACME CA.
+    void showAcmePanel();
+    void obtainAcmeCertificate();
+    /// Probes the installed certificates: readable, naming the host, not
+    /// expired. Tells the ACME panel what it found.
+    bool certificateIsUsable();
+    brevane::AcmePanel* acmePanel() const { return m_acmePanel; }
+
     // Fetchmail.
     void fetchmail();
     void addFetchmailRecord();
@@ -159,6 +168,7 @@ private:
     /// Whether an emptied fetchmail cell is being edited and may not end (beeps).
     bool fetchmailCellRefusesToEnd();
     void connectDocumentActions();
+    void connectAcmeActions();
     void connectMaintenanceActions();
     void setUpQueueTab();
     void showMailqSummary();
@@ -192,4 +202,6 @@ private:
     QByteArray m_cleanForms;
     struct QueueTab; // the queue tab's own widgets and timer, a child object
     QueueTab* m_queueTab = nullptr;
+    brevane::AcmePanel* m_acmePanel = nullptr;
+    QDialog* m_acmeDialog = nullptr;
 };

@@ -1,0 +1,12 @@
+#!/bin/sh
+# The com.dadarozudedarid.certbot job: asks certbot twice a day to renew
+# what is due (it renews in the last 30 days of a certificate) and installs
+# each renewed one. Ends by itself once the server is de-installed.
+acme=/usr/local/tarnwick/postfix/acme
+umask 077
+while test -d "$acme/config"; do
+	/usr/bin/certbot renew --non-interactive \
+		--config-dir "$acme/config" --work-dir "$acme/work" --logs-dir "$acme/logs" \
+		--deploy-hook "/bin/sh $acme/install-certificate.sh"
+	sleep 43200
+done
