@@ -9,21 +9,26 @@
 
 using namespace brevane;
 
-TEST(SettingsDocument, HasThe33EntriesInWritingOrder)
+TEST(SettingsDocument, HasThe39EntriesInWritingOrder)
 {
     const auto& entries = document::entries();
-    ASSERT_EQ(entries.size(), 33);
+    ASSERT_EQ(entries.size(), 39);
     EXPECT_EQ(entries.first().key, "myoriginField");
     EXPECT_EQ(entries.at(14).key, "luser_relay_popup");
     EXPECT_EQ(entries.at(18).key, "saslAuthMethod");
-    EXPECT_EQ(entries.last().key, "smartHostController");
+    EXPECT_EQ(entries.at(32).key, "smartHostController");
+    EXPECT_EQ(entries.last().key, "acmeWebrootField");
 }
 
 TEST(SettingsDocument, EmptyDocumentGivesEveryAbsentValue)
 {
     const auto values = document::decode(document::encode({}));
     ASSERT_TRUE(values.has_value());
-    EXPECT_EQ(values->size(), 33);
+    EXPECT_EQ(values->size(), 39);
+    // A document from before certificates came from a CA: off, Let's Encrypt's directory.
+    EXPECT_EQ(values->value("acmeEnabled").toInt(), 0);
+    EXPECT_EQ(values->value("acmeDirectoryField").toString(), "https://acme-v02.api.letsencrypt.org/directory");
+    EXPECT_EQ(values->value("acmeMethod").toInt(), 0);
     EXPECT_EQ(values->value("messagesizeField").toString(), "0");
     EXPECT_EQ(values->value("pollingIntervalField").toString(), "60");
     EXPECT_EQ(values->value("timeOutIntervalField").toString(), "45");
