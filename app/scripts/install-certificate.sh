@@ -44,8 +44,8 @@ done
 if /usr/sbin/postfix -c /usr/local/tarnwick/postfix/etc status >/dev/null 2>&1; then
 	/usr/sbin/postfix -c /usr/local/tarnwick/postfix/etc reload >/dev/null 2>&1
 fi
-for pid in /run/dovecot-uw_*/master.pid; do
-	master=$(cat "$pid" 2>/dev/null)
+for job in uw_pop3 uw_pop3s uw_imap uw_imaps; do
+	master=$(cat "/run/dovecot-$job/master.pid" 2>/dev/null)
 	case $master in
 		'' | *[!0-9]*) ;;
 		*) kill -HUP "$master" 2>/dev/null ;;

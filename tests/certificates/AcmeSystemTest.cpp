@@ -77,6 +77,14 @@ QString presentedCertificate()
                   .arg(hostName));
 }
 
+// What the IMAPs instance of Dovecot presents.
+QString presentedOnImaps()
+{
+    return sh(QStringLiteral("openssl s_client -connect 127.0.0.1:993 -servername %1 </dev/null 2>/dev/null "
+                             "| openssl x509 -noout -serial 2>/dev/null")
+                  .arg(hostName));
+}
+
 QByteArray contents(const QString& path)
 {
     QFile file(path);
@@ -250,6 +258,13 @@ TEST_F(AcmeSystem, ObtainsACertificateThatPostfixPresents)
     EXPECT_TRUE(presented.contains("DNS:" + hostName)) << presented.toStdString();
     EXPECT_EQ(sh("launchctl list | awk '{print $3}' | grep -x com.dadarozudedarid.certbot"),
               "com.dadarozudedarid.certbot");
+
+    // The IMAPs daemon reads the same file.
+    sh("mkdir -p /usr/local/tarnwick/etc/dovecot; cp " BREVANE_SOURCE_DIR
+       "/server/usr/local/tarnwick/etc/dovecot/* /usr/local/tarnwick/etc/dovecot/;"
+       "dovecot -c /usr/local/tarnwick/etc/dovecot/uw_imaps.conf");
+    ASSERT_TRUE(waitFor([] { return services::isPortOpen(993); }, 20));
+    EXPECT_EQ(presentedOnImaps(), presented.section('\n', 0, 0));
 }
 
 TEST_F(AcmeSystem, ALinkInPlaceOfACertificateIsReplacedNotFollowed)
@@ -291,6 +306,10 @@ TEST_F(AcmeSystem, ARenewalRunOfTheLaunchdJobReplacesIt)
     const QString after = presentedCertificate();
     EXPECT_TRUE(waitFor([&] { return presentedCertificate() != before; }, 20)) << after.toStdString();
     EXPECT_TRUE(presentedCertificate().contains("DNS:" + hostName));
+    // Dovecot was told too.
+    EXPECT_TRUE(waitFor([] { return presentedOnImaps() == presentedCertificate().section('\n', 0, 0); }, 20))
+        << presentedOnImaps().toStdString();
+    EXPECT_NE(presentedOnImaps(), before.section('\n', 0, 0));
     EXPECT_EQ(modeOf(certsFolder + "/smtpd.pem") & 07777, 0600u);
     EXPECT_TRUE(installedVerdict().usable);
     sh("launchctl unload -w /Library/LaunchDaemons/com.dadarozudedarid.certbot.plist");
