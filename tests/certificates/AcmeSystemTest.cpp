@@ -312,7 +312,13 @@ TEST_F(AcmeSystem, ARenewalRunOfTheLaunchdJobReplacesIt)
     EXPECT_NE(presentedOnImaps(), before.section('\n', 0, 0));
     EXPECT_EQ(modeOf(certsFolder + "/smtpd.pem") & 07777, 0600u);
     EXPECT_TRUE(installedVerdict().usable);
-    sh("launchctl unload -w /Library/LaunchDaemons/com.dadarozudedarid.certbot.plist");
+
+    // Switched off in the window: the job stops and is gone; the certificate stays.
+    sh(acme::stopRenewalCommand());
+    EXPECT_EQ(sh("launchctl list | awk '{print $3}' | grep -c -x com.dadarozudedarid.certbot"), "0");
+    EXPECT_FALSE(QFileInfo::exists("/Library/LaunchDaemons/com.dadarozudedarid.certbot.plist"));
+    EXPECT_FALSE(QFileInfo::exists("/usr/local/tarnwick/postfix/LaunchDaemons/com.dadarozudedarid.certbot.plist"));
+    EXPECT_TRUE(installedVerdict().usable);
 }
 
 // A web server already on port 80: certbot leaves the CA's file in its folder.
