@@ -1,4 +1,4 @@
-currentDir=$1
+# $1, the working folder, is not needed: nothing here reads from it.
 directory=$2
 hostname=$3
 email=$4
@@ -40,8 +40,17 @@ hostname=$(printf '%s' "$hostname" | tr A-Z a-z)
 if test -n "$email"; then
 	case $email in
 		*[!A-Za-z0-9._%+@-]* | *@*@* | @* | -* | *@) refuse "the e-mail address is not an address" ;;
-		*@*.*) ;;
+	esac
+	case $email in
+		*@*.* ) ;;
 		*) refuse "the e-mail address is not an address" ;;
+	esac
+	case ${email#*@} in
+		*[!.]*.*[!.]* ) ;;
+		*) refuse "the e-mail address is not an address" ;;
+	esac
+	case ${email#*@} in
+		.* | *. | *..*) refuse "the e-mail address is not an address" ;;
 	esac
 	contact="--email=$email"
 else
@@ -57,7 +66,7 @@ case $method in
 			*) refuse "the web root must be an absolute path" ;;
 		esac
 		case $webroot in
-			*[!A-Za-z0-9._/-]* | */../* | */.. | */./* | */.) refuse "the web root holds a character that is not allowed" ;;
+			/ | *[!A-Za-z0-9._/-]* | */../* | */.. | */./* | */.) refuse "the web root holds a character that is not allowed" ;;
 		esac
 		test -d "$webroot" && ! test -L "$webroot" || refuse "the web root is not a folder"
 		set -- --webroot "--webroot-path=$webroot" ;;
