@@ -69,20 +69,16 @@ bool waitFor(const std::function<bool()>& done, int seconds)
     return done();
 }
 
-// What Postfix presents after STARTTLS: serial and alternative names.
+// Serial and alternative names of what Postfix presents after STARTTLS;
+// the serial alone of what the IMAPs instance of Dovecot presents.
 QString presentedCertificate()
 {
-    return sh(QStringLiteral("openssl s_client -starttls smtp -connect 127.0.0.1:25 -servername %1 </dev/null "
-                             "2>/dev/null | openssl x509 -noout -serial -ext subjectAltName 2>/dev/null")
-                  .arg(hostName));
+    return sh("openssl s_client -starttls smtp -connect 127.0.0.1:25 </dev/null 2>/dev/null "
+              "| openssl x509 -noout -serial -ext subjectAltName 2>/dev/null");
 }
-
-// What the IMAPs instance of Dovecot presents.
 QString presentedOnImaps()
 {
-    return sh(QStringLiteral("openssl s_client -connect 127.0.0.1:993 -servername %1 </dev/null 2>/dev/null "
-                             "| openssl x509 -noout -serial 2>/dev/null")
-                  .arg(hostName));
+    return sh("openssl s_client -connect 127.0.0.1:993 </dev/null 2>/dev/null | openssl x509 -noout -serial");
 }
 
 QByteArray contents(const QString& path)
@@ -175,9 +171,9 @@ protected:
         return runAsHelper(acme::obtainArguments(settings, QString()), m_resources.path(), status);
     }
 
-    static certificates::Verdict installedVerdict()
+    static certificates::Verdict installedVerdict(const QString& host = hostName)
     {
-        return certificates::judge(certificates::parseProbe(sh(certificates::probeCommand())), 3, hostName,
+        return certificates::judge(certificates::parseProbe(sh(certificates::probeCommand())), 3, host,
                                    QDateTime::currentDateTimeUtc());
     }
 
@@ -250,10 +246,7 @@ TEST_F(AcmeSystem, ObtainsACertificateThatPostfixPresents)
         EXPECT_EQ(modeOf(acmeFolder + folder) & 07777, 0700u) << folder;
     const certificates::Verdict verdict = installedVerdict();
     EXPECT_TRUE(verdict.usable) << verdict.reason.toStdString();
-    // The test certificate's host would not do.
-    EXPECT_FALSE(certificates::judge(certificates::parseProbe(sh(certificates::probeCommand())), 3,
-                                     QStringLiteral("other.brevane.test"), QDateTime::currentDateTimeUtc())
-                     .usable);
+    EXPECT_FALSE(installedVerdict("other.brevane.test").usable);
 
     sh("postfix -c /usr/local/tarnwick/postfix/etc start >/dev/null 2>&1");
     ASSERT_TRUE(waitFor([] { return services::isPortOpen(25); }, 20));
@@ -342,9 +335,7 @@ TEST_F(AcmeSystem, TheWebRootMethodServesTheChallengeFromTheWebServersFolder)
     web.waitForFinished();
     ASSERT_TRUE(acme::certificateObtained(output)) << output.toStdString();
     EXPECT_TRUE(presentedCertificate().contains("DNS:" + webHost));
-    EXPECT_TRUE(certificates::judge(certificates::parseProbe(sh(certificates::probeCommand())), 3, webHost,
-                                    QDateTime::currentDateTimeUtc())
-                    .usable);
+    EXPECT_TRUE(installedVerdict(webHost).usable);
 }
 
 // The self-signed test certificate stays as it was, and still counts for the mail domain.
@@ -354,10 +345,8 @@ TEST_F(AcmeSystem, TheTestCertificateStillLightsGreenForTheMailDomain)
                             m_resources.path() + "/BrevaneStuff/openssl.cnf"));
     const QString output = runAsHelper(createCertsArguments({"DE", "", "", "", "", "example.com", ""}), m_resources.path());
     ASSERT_TRUE(certificatesInstalled(output)) << output.toStdString();
-    const auto found = certificates::parseProbe(sh(certificates::probeCommand()));
-    EXPECT_TRUE(certificates::judge(found, 3, "example.com", QDateTime::currentDateTimeUtc()).usable);
-    EXPECT_EQ(certificates::judge(found, 3, hostName, QDateTime::currentDateTimeUtc()).reason,
-              "The certificate is for example.com, not for " + hostName + ".");
+    EXPECT_TRUE(installedVerdict("example.com").usable);
+    EXPECT_EQ(installedVerdict().reason, "The certificate is for example.com, not for " + hostName + ".");
     sh("postfix -c /usr/local/tarnwick/postfix/etc stop >/dev/null 2>&1");
 }
 

@@ -4,8 +4,6 @@
 
 #include <QCheckBox>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -18,8 +16,7 @@ QString probeAnswer(const QString& name, const QString& notAfter)
 {
     QString text;
     for (const char* file : {"imapd", "ipop3d", "smtpd"})
-        text += QStringLiteral("== /System/Library/OpenSSL/certs/%1.pem\\nsubject=CN=%2\\nX509v3 Subject Alternative "
-                               "Name: \\n    DNS:%2\\nnotAfter=%3\\n")
+        text += QStringLiteral("== /System/Library/OpenSSL/certs/%1.pem\\nsubject=CN=%2\\nnotAfter=%3\\n")
                     .arg(file, name, notAfter);
     return text;
 }
@@ -35,69 +32,35 @@ acme::AcmeSettings caSettings(const QString& hostName)
 
 } // namespace
 
-TEST_F(WindowTest, AcmePanelOpensFromTheMailServerTab)
+TEST_F(WindowTest, AcmeSettingsAreCheckedBeforeTheScriptRunsOnceAndCertbotsWordsShowOnFailure)
 {
+    fake.answer("certbot certonly", "Some challenges have failed.\\nREFUSED : the web root is not a folder\\n");
     launchAndLogIn();
-    auto* button = window->findChild<QPushButton*>("acmeButton");
-    ASSERT_NE(button, nullptr);
-    EXPECT_EQ(button->parentWidget(), ui()->sslGroup);
-    ui()->mydomainField->setText("example.com");
-    button->click();
-    EXPECT_TRUE(window->acmePanel()->isVisible());
-    EXPECT_EQ(window->acmePanel()->findChild<QLineEdit*>("acmeHostNameField")->placeholderText(), "example.com");
-    // Off until asked for: nothing to fill in or request.
-    EXPECT_FALSE(window->acmePanel()->findChild<QPushButton*>("acmeObtainButton")->isEnabled());
-}
-
-TEST_F(WindowTest, RefusedAcmeSettingsRunNothingAndSayWhy)
-{
-    launchAndLogIn();
+    window->findChild<QPushButton*>("acmeButton")->click();
     window->acmePanel()->setSettings(caSettings("mail.example.com;touch /tmp/x"));
     fake.clearCalls();
     window->obtainAcmeCertificate();
     EXPECT_EQ(fake.countCalls("certbot"), 0);
-    ASSERT_FALSE(Alerts::shown().isEmpty());
+    ASSERT_EQ(Alerts::shown().size(), 1);
     EXPECT_EQ(Alerts::shown().last().title, "The certificate was not requested.");
-    EXPECT_TRUE(Alerts::shown().last().message.contains("mail.example.com;touch /tmp/x"));
-}
 
-TEST_F(WindowTest, ObtainingRunsTheScriptOnceAndShowsCertbotsWordsOnFailure)
-{
-    fake.answer("certbot certonly", "Some challenges have failed.\\nREFUSED : the web root is not a folder\\n");
-    launchAndLogIn();
     window->acmePanel()->setSettings(caSettings("mail.example.com"));
-    fake.clearCalls();
     window->obtainAcmeCertificate();
-    EXPECT_EQ(fake.countCalls("certbot certonly"), 1);
     EXPECT_EQ(fake.countCalls("mail.example.com postmaster@example.com standalone"), 1);
-    ASSERT_FALSE(Alerts::shown().isEmpty());
+    ASSERT_EQ(Alerts::shown().size(), 2);
     EXPECT_EQ(Alerts::shown().last().title, "The CA gave no certificate.");
     EXPECT_EQ(Alerts::shown().last().message, "The settings were refused: the web root is not a folder.");
-}
-
-TEST_F(WindowTest, ObtainedCertificateShowsNoAlert)
-{
-    fake.answer("certbot certonly", "CERTIFICATE INSTALLED FOR mail.example.com\\n");
-    launchAndLogIn();
-    window->acmePanel()->setSettings(caSettings("mail.example.com"));
-    window->obtainAcmeCertificate();
-    EXPECT_TRUE(Alerts::shown().isEmpty());
 }
 
 TEST_F(WindowTest, TheLightWantsTheHostsNameAndAnUnexpiredCertificate)
 {
     fake.answer("-dateopt iso_8601", probeAnswer("mail.example.com", "2999-01-01 00:00:00Z"));
     launchAndLogIn();
-    auto* installed = window->acmePanel()->findChild<QLabel*>("acmeInstalledInfo");
-
     window->acmePanel()->setSettings(caSettings("mail.example.com"));
     EXPECT_TRUE(window->certificateIsUsable());
-    EXPECT_EQ(installed->text(), "mail.example.com, until 2999-01-01");
-
     window->acmePanel()->setSettings(caSettings("smtp.example.com"));
     EXPECT_FALSE(window->certificateIsUsable());
     EXPECT_EQ(ui()->ssl_light->toolTip(), "The certificate is for mail.example.com, not for smtp.example.com.");
-
     // Without a CA the test certificate is made for the mail domain.
     window->acmePanel()->setSettings({});
     ui()->mydomainField->setText("mail.example.com");
@@ -119,7 +82,6 @@ TEST_F(WindowTest, SwitchingCaCertificatesOffStopsTheRenewalJob)
     window->acmePanel()->setSettings(caSettings("mail.example.com"));
     fake.clearCalls();
     window->acmePanel()->findChild<QCheckBox*>("acmeEnabled")->click();
-    EXPECT_EQ(fake.countCalls("launchctl unload -w $plist"), 1);
     // Loading settings that are off is no switching off.
     window->acmePanel()->setSettings({});
     EXPECT_EQ(fake.countCalls("launchctl unload -w $plist"), 1);
@@ -137,8 +99,6 @@ TEST_F(WindowTest, AcmeSettingsTravelInTheDocument)
     window->acmePanel()->setSettings(settings);
     Alerts::setNextFileName(path);
     window->saveDocument();
-    ASSERT_TRUE(QFile::exists(path));
-
     window->acmePanel()->setSettings({});
     EXPECT_TRUE(window->isWindowModified());
     Alerts::setNextAnswer(returncode::defaultButton);
