@@ -10,5 +10,10 @@ while test -d "$acme/config"; do
 	/usr/bin/certbot renew --non-interactive --no-random-sleep-on-renew \
 		--config-dir "$acme/config" --work-dir "$acme/work" --logs-dir "$acme/logs" \
 		--deploy-hook "/bin/sh $acme/install-certificate.sh"
-	sleep 43200
+	# Twelve hours in steps, so that the loop ends soon after de-installation.
+	step=0
+	while test $step -lt 72 && test -d "$acme/config"; do
+		sleep 600
+		step=$((step + 1))
+	done
 done
