@@ -2,7 +2,6 @@
 // sandbox's loopback, certbot as root, real Postfix and the launchd job.
 #include "certificates/AcmeSettings.h"
 #include "certificates/CertificateCheck.h"
-#include "postfix/Certificates.h"
 #include "postfix/ServiceRules.h"
 #include "shell/CommandRunner.h"
 
@@ -104,27 +103,7 @@ protected:
         sh(QStringLiteral("bash " BREVANE_SOURCE_DIR "/platform/install.sh " BREVANE_BUILD_DIR " >/dev/null"));
         // Written before Pebble starts: Go re-reads the file only every few seconds.
         sh(QStringLiteral("echo '127.0.0.1 %1 www.brevane.test' >> /etc/hosts").arg(hostName));
-        // Pebble's own TLS certificate, trusted through this sandbox's system
-        // store: certbot gets no option or variable for it.
-        sh(QStringLiteral(
-            "set -e; mkdir -p /tmp/pebble; cd /tmp/pebble;"
-            "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj /CN=pebble-root "
-            "  -keyout ca.key -out ca.pem 2>/dev/null;"
-            "openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=localhost "
-            "  -addext subjectAltName=DNS:localhost,IP:127.0.0.1 -keyout key.pem -out req.csr 2>/dev/null;"
-            "openssl x509 -req -in req.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -copy_extensions copy "
-            "  -out cert.pem 2>/dev/null;"
-            "cp ca.pem /usr/local/share/ca-certificates/brevane-pebble.crt; update-ca-certificates >/dev/null 2>&1;"
-            "printf '%s' '{\"pebble\": {\"listenAddress\": \"127.0.0.1:14000\", \"managementListenAddress\": "
-            "\"127.0.0.1:15000\", \"certificate\": \"/tmp/pebble/cert.pem\", \"privateKey\": \"/tmp/pebble/key.pem\", "
-            "\"httpPort\": 80, \"tlsPort\": 5001, \"ocspResponderURL\": \"\", "
-            "\"externalAccountBindingRequired\": false}}' > config.json"));
-        pebble = new QProcess;
-        pebble->setProcessChannelMode(QProcess::ForwardedChannels);
-        pebble->setEnvironment(QProcess::systemEnvironment()
-                               + QStringList{QStringLiteral("PEBBLE_VA_NOSLEEP=1"), QStringLiteral("PEBBLE_WFE_NONCEREJECT=0")});
-        pebble->start(QStringLiteral("pebble"), {QStringLiteral("-config"), QStringLiteral("/tmp/pebble/config.json")});
-        waitFor([] { return services::isPortOpen(14000); }, 20);
+        sh(QStringLiteral("bash " BREVANE_SOURCE_DIR "/tests/certificates/start-pebble.sh >/dev/null"));
 
         // Postfix offering STARTTLS with the three files' SMTP certificate.
         sh(QStringLiteral(
@@ -135,16 +114,6 @@ protected:
             "awk '/^[^#[:space:]]/ && NF >= 8 { $5 = \"n\" } { print }' $d/master.cf > $d/master.cf.new;"
             "mv $d/master.cf.new $d/master.cf")
                .arg(hostName));
-    }
-
-    static void TearDownTestSuite()
-    {
-        if (pebble) {
-            pebble->kill();
-            pebble->waitForFinished();
-            delete pebble;
-            pebble = nullptr;
-        }
     }
 
     void SetUp() override
@@ -177,7 +146,6 @@ protected:
                                    QDateTime::currentDateTimeUtc());
     }
 
-    static inline QProcess* pebble = nullptr;
     QTemporaryDir m_resources;
 };
 
@@ -336,18 +304,6 @@ TEST_F(AcmeSystem, TheWebRootMethodServesTheChallengeFromTheWebServersFolder)
     ASSERT_TRUE(acme::certificateObtained(output)) << output.toStdString();
     EXPECT_TRUE(presentedCertificate().contains("DNS:" + webHost));
     EXPECT_TRUE(installedVerdict(webHost).usable);
-}
-
-// The self-signed test certificate stays as it was, and still counts for the mail domain.
-TEST_F(AcmeSystem, TheTestCertificateStillLightsGreenForTheMailDomain)
-{
-    ASSERT_TRUE(QFile::copy(BREVANE_SOURCE_DIR "/app/resources/BrevaneStuff/openssl.cnf",
-                            m_resources.path() + "/BrevaneStuff/openssl.cnf"));
-    const QString output = runAsHelper(createCertsArguments({"DE", "", "", "", "", "example.com", ""}), m_resources.path());
-    ASSERT_TRUE(certificatesInstalled(output)) << output.toStdString();
-    EXPECT_TRUE(installedVerdict("example.com").usable);
-    EXPECT_EQ(installedVerdict().reason, "The certificate is for example.com, not for " + hostName + ".");
-    sh("postfix -c /usr/local/tarnwick/postfix/etc stop >/dev/null 2>&1");
 }
 
 } // namespace

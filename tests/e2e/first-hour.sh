@@ -58,25 +58,8 @@ chmod 0755 "$probe"
 echo "admin1 ALL=(root) NOPASSWD: $probe" >/etc/sudoers.d/brevane-e2e
 chmod 0440 /etc/sudoers.d/brevane-e2e
 
-# A Pebble test CA on this sandbox's loopback for the certificate step, its
-# own TLS certificate trusted here only; it checks the mail domain on port 80.
-pebble=/tmp/pebble
-mkdir -p "$pebble"
-openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj /CN=pebble-root \
-  -keyout "$pebble/ca.key" -out "$pebble/ca.pem" 2>/dev/null
-openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=localhost \
-  -addext subjectAltName=DNS:localhost,IP:127.0.0.1 -keyout "$pebble/key.pem" -out "$pebble/req.csr" 2>/dev/null
-openssl x509 -req -in "$pebble/req.csr" -CA "$pebble/ca.pem" -CAkey "$pebble/ca.key" -CAcreateserial -days 2 \
-  -copy_extensions copy -out "$pebble/cert.pem" 2>/dev/null
-cp "$pebble/ca.pem" /usr/local/share/ca-certificates/brevane-pebble.crt
-update-ca-certificates >/dev/null 2>&1
-cat >"$pebble/config.json" <<JSON
-{"pebble": {"listenAddress": "127.0.0.1:14000", "managementListenAddress": "127.0.0.1:15000",
- "certificate": "$pebble/cert.pem", "privateKey": "$pebble/key.pem", "httpPort": 80, "tlsPort": 5001,
- "ocspResponderURL": "", "externalAccountBindingRequired": false}}
-JSON
-PEBBLE_VA_NOSLEEP=1 PEBBLE_WFE_NONCEREJECT=0 pebble -config "$pebble/config.json" >/dev/null 2>&1 &
-acme_directory=https://localhost:14000/dir
+# A Pebble test CA on this sandbox's loopback for the certificate step.
+acme_directory=$(bash "$repo/tests/certificates/start-pebble.sh")
 
 # The program and a private home for the administrator's settings and documents.
 install -d -m 0755 /opt/brevane-e2e

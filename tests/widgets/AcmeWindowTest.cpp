@@ -2,7 +2,6 @@
 #include "certificates/AcmePanel.h"
 #include "shell/StatusLight.h"
 
-#include <QCheckBox>
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -74,17 +73,6 @@ TEST_F(WindowTest, AnExpiredCertificateKeepsTheLightRed)
     window->acmePanel()->setSettings(caSettings("mail.example.com"));
     EXPECT_FALSE(window->certificateIsUsable());
     EXPECT_EQ(ui()->ssl_light->toolTip(), "The certificate expired on 2001-01-01.");
-}
-
-TEST_F(WindowTest, SwitchingCaCertificatesOffStopsTheRenewalJob)
-{
-    launchAndLogIn();
-    window->acmePanel()->setSettings(caSettings("mail.example.com"));
-    fake.clearCalls();
-    window->acmePanel()->findChild<QCheckBox*>("acmeEnabled")->click();
-    // Loading settings that are off is no switching off.
-    window->acmePanel()->setSettings({});
-    EXPECT_EQ(fake.countCalls("launchctl unload -w $plist"), 1);
 }
 
 TEST_F(WindowTest, AcmeSettingsTravelInTheDocument)
