@@ -38,6 +38,8 @@ AcmePanel::AcmePanel(QWidget* parent)
     m_obtain->setToolTip(tr("Ask the CA for a certificate for the host name and install it for Postfix, IMAP "
                             "and POP3. certbot renews it twice a day when due."));
     m_installed->setWordWrap(true);
+    // Names come from whatever certificate is installed: never markup.
+    m_installed->setTextFormat(Qt::PlainText);
     m_installed->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* intro = new QLabel(tr("The CA checks that this machine answers for the host name on port 80, then "
