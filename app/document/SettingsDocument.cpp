@@ -1,6 +1,7 @@
 #include "document/SettingsDocument.h"
 
 #include "deliverability/DkimSigning.h"
+#include "certificates/AcmeSettings.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -33,6 +34,9 @@ const QList<Entry>& entries()
         text("timeOutIntervalField", "45"), table("fetchmailController"), table("smartHostController"),
         // Later additions: older documents lack them and get these values.
         integer("dkimSigning"), text("dkimSelector", dkim::defaultSelector),
+        // Certificates from an ACME CA; older documents give the defaults.
+        integer("acmeEnabled"), text("acmeDirectoryField", acme::letsEncryptDirectory), text("acmeHostNameField"),
+        text("acmeEmailField"), integer("acmeMethod"), text("acmeWebrootField"),
     };
     return list;
 }

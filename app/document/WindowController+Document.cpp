@@ -1,5 +1,6 @@
 // Settings documents: a snapshot of the forms, saved and opened.
 #include "deliverability/DeliverabilityTab.h"
+#include "certificates/AcmePanel.h"
 #include "document/SettingsDocument.h"
 #include "shell/Alerts.h"
 #include "shell/Controls.h"
@@ -122,6 +123,7 @@ QVariantMap WindowController::documentValues() const
     number("dkimSigning", m_deliverability->dkimSigning() ? 1 : 0);
     text("dkimSelector", m_deliverability->selector());
     values.insert(QStringLiteral("smartHostController"), QVariant::fromValue(smartHostController.arrangedObjects()));
+    acme::putDocumentValues(m_acmePanel->settings(), values);
     return values;
 }
 
@@ -245,6 +247,7 @@ bool WindowController::openFile(const QString& path)
     smartHostController.setRows(values->value(QStringLiteral("smartHostController")).value<Rows>());
     m_deliverability->setDkimSigning(number("dkimSigning") != 0);
     m_deliverability->setSelector(text("dkimSelector"));
+    m_acmePanel->setSettings(acme::fromDocumentValues(*values));
     document::noteRecentDocument(path);
     checkStatusLights();
     markFormsClean(path);

@@ -87,8 +87,7 @@ void WindowController::UW(QAction* sender)
 void WindowController::checkStatusLights()
 {
     const QStringList& paths = services::certificatePaths();
-    const bool certificates = std::all_of(paths.cbegin(), paths.cend(), checkIfUnixPathExists)
-        && runShell(services::certificateProbe()) == QLatin1String("YES");
+    const bool certificates = std::all_of(paths.cbegin(), paths.cend(), checkIfUnixPathExists) && certificateIsUsable();
     m_ui->ssl_light->setImageNamed(certificates ? green : red);
     m_ui->ssl_light_info->setText(certificates ? QStringLiteral("SSL cert is available")
                                                : QStringLiteral("SSL cert not available"));

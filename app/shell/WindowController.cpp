@@ -38,6 +38,7 @@ WindowController::WindowController(QWidget* parent)
     connectServiceActions();
     connectSmartHostActions();
     connectFetchmailActions();
+    connectAcmeActions();
     connectDocumentActions();
     connectMaintenanceActions();
     awakeFromNib();

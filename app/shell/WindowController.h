@@ -25,6 +25,7 @@ class QToolButton;
 class DeliverabilityTab;
 class StatusLight;
 namespace brevane {
+class AcmePanel;
 class TaskWrapper;
 namespace services {
 struct ServiceHealth;
@@ -102,6 +103,14 @@ public:
     void createSSLCerts();
     void createSSLCertsSheetDidEnd(int returnCode);
 
+    // Certificates from an ACME CA.
+    void showAcmePanel();
+    void obtainAcmeCertificate();
+    /// Probes the installed certificates: readable, naming the host, not
+    /// expired. Tells the ACME panel what it found.
+    bool certificateIsUsable();
+    brevane::AcmePanel* acmePanel() const { return m_acmePanel; }
+
     // Fetchmail.
     void fetchmail();
     void addFetchmailRecord();
@@ -176,6 +185,7 @@ private:
     /// Whether an emptied fetchmail cell is being edited and may not end (beeps).
     bool fetchmailCellRefusesToEnd();
     void connectDocumentActions();
+    void connectAcmeActions();
     void connectMaintenanceActions();
     void setUpQueueTab();
     void setUpDeliverabilityTab();
@@ -212,4 +222,6 @@ private:
     struct QueueTab; // the queue tab's own widgets and timer, a child object
     QueueTab* m_queueTab = nullptr;
     DeliverabilityTab* m_deliverability = nullptr;
+    brevane::AcmePanel* m_acmePanel = nullptr;
+    QDialog* m_acmeDialog = nullptr;
 };

@@ -9,6 +9,7 @@
 // The steps share one window and build on each other, so they run in order.
 
 #include "SystemProbes.h"
+#include "certificates/AcmePanel.h"
 #include "deliverability/DeliverabilityTab.h"
 #include "shell/Alerts.h"
 #include "shell/Controls.h"
@@ -24,6 +25,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -590,6 +592,39 @@ TEST_F(FirstHour, Step12_TheUpdateCheckAsksTheMakersSite)
     EXPECT_EQ(Alerts::shown().at(1).title, "An update for Brevane is available.");
     const QString message = Alerts::shown().at(1).message;
     EXPECT_TRUE(message.contains("(version 1.7.2)")) << message.toStdString();
+}
+
+// A certificate from a CA (a Pebble test CA on the sandbox's loopback, which
+// first-hour.sh starts) replaces the test certificate; IMAPs presents it.
+TEST_F(FirstHour, Step12b_ACertificateFromACaReplacesTheTestCertificate)
+{
+    const QString directory = qEnvironmentVariable("E2E_ACME_DIRECTORY");
+    if (directory.isEmpty())
+        GTEST_SKIP() << "no test CA in this sandbox";
+    window->showAcmePanel();
+    brevane::acme::AcmeSettings settings;
+    settings.enabled = true;
+    settings.directoryUrl = directory;
+    settings.email = QStringLiteral("postmaster@") + Setting::domain(); // the host name: the mail domain
+    window->acmePanel()->setSettings(settings);
+    window->obtainAcmeCertificate();
+    EXPECT_TRUE(Alerts::shown().isEmpty()) << Alerts::shown().value(0).message.toStdString();
+    EXPECT_EQ(ui()->ssl_light->imageName(), "green");
+    const QString installed = window->acmePanel()->findChild<QLabel*>("acmeInstalledInfo")->text();
+    EXPECT_TRUE(installed.startsWith(Setting::domain() + ", until ")) << installed.toStdString();
+    EXPECT_FALSE(certificateSubject().contains("Brevane Test")) << certificateSubject().toStdString();
+    EXPECT_EQ(jobCount(QStringLiteral("com.dadarozudedarid.certbot")), 1) << launchctlList().toStdString();
+
+    window->UW(ui()->imapsItem);
+    ASSERT_TRUE(waitForPort(993, true, 10'000));
+    EXPECT_TRUE(tlsGreeting(993, nullptr).startsWith("* OK"));
+    window->UW(ui()->imapsItem);
+    EXPECT_TRUE(waitForPort(993, false, 10'000));
+
+    // Switched off, the renewal job goes; the certificate stays.
+    window->acmePanel()->findChild<QCheckBox*>("acmeEnabled")->click();
+    EXPECT_EQ(jobCount(QStringLiteral("com.dadarozudedarid.certbot")), 0);
+    EXPECT_EQ(ui()->ssl_light->imageName(), "green");
 }
 
 TEST_F(FirstHour, Step13_DeInstallRemovesTheServerAndEmptiesTheWindow)

@@ -58,6 +58,9 @@ chmod 0755 "$probe"
 echo "admin1 ALL=(root) NOPASSWD: $probe" >/etc/sudoers.d/brevane-e2e
 chmod 0440 /etc/sudoers.d/brevane-e2e
 
+# A Pebble test CA on this sandbox's loopback for the certificate step.
+acme_directory=$(bash "$repo/tests/certificates/start-pebble.sh")
+
 # The program and a private home for the administrator's settings and documents.
 install -d -m 0755 /opt/brevane-e2e
 install -m 0755 "$build/tests/e2e/first_hour_tests" /opt/brevane-e2e/
@@ -71,5 +74,5 @@ exec setpriv --reuid=admin1 --regid=admin1 --init-groups \
   XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
   BREVANE_RESOURCES=/opt/brevane/Resources QT_QPA_PLATFORM=offscreen \
   E2E_DOMAIN="$domain" E2E_ADMIN_PASSWORD="$admin_password" E2E_USER_PASSWORD="$user_password" E2E_REMOTE_PASSWORD="$remote_password" \
-  E2E_WORK="$work" E2E_PROBE="$probe" \
+  E2E_WORK="$work" E2E_PROBE="$probe" E2E_ACME_DIRECTORY="$acme_directory" \
   /opt/brevane-e2e/first_hour_tests "$@"

@@ -9,22 +9,26 @@
 
 using namespace brevane;
 
-TEST(SettingsDocument, HasThe35EntriesInWritingOrder)
+TEST(SettingsDocument, HasThe41EntriesInWritingOrder)
 {
     const auto& entries = document::entries();
-    ASSERT_EQ(entries.size(), 35);
+    ASSERT_EQ(entries.size(), 41);
     EXPECT_EQ(entries.first().key, "myoriginField");
     EXPECT_EQ(entries.at(14).key, "luser_relay_popup");
     EXPECT_EQ(entries.at(18).key, "saslAuthMethod");
     EXPECT_EQ(entries.at(32).key, "smartHostController");
-    EXPECT_EQ(entries.last().key, "dkimSelector");
+    EXPECT_EQ(entries.last().key, "acmeWebrootField");
 }
 
 TEST(SettingsDocument, EmptyDocumentGivesEveryAbsentValue)
 {
     const auto values = document::decode(document::encode({}));
     ASSERT_TRUE(values.has_value());
-    EXPECT_EQ(values->size(), 35);
+    EXPECT_EQ(values->size(), 41);
+    // A document from before certificates came from a CA: off, Let's Encrypt's directory.
+    EXPECT_EQ(values->value("acmeEnabled").toInt(), 0);
+    EXPECT_EQ(values->value("acmeDirectoryField").toString(), "https://acme-v02.api.letsencrypt.org/directory");
+    EXPECT_EQ(values->value("acmeMethod").toInt(), 0);
     EXPECT_EQ(values->value("messagesizeField").toString(), "0");
     // Documents from before DKIM signing: off, under the usual selector.
     EXPECT_EQ(values->value("dkimSigning").toInt(), 0);

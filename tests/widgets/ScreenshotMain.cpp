@@ -1,6 +1,7 @@
 // Renders every tab and sheet of the real window over a fake system into
 // PNG files, so the pictures in docs/ can be made again by anyone.
 #include "FakeSystem.h"
+#include "certificates/AcmePanel.h"
 #include "maintenance/MailLogPanel.h"
 #include "shell/Controls.h"
 #include "shell/WindowController.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -154,5 +156,27 @@ int main(int argc, char** argv)
     }
     window.showReadMePanel();
     save(window.agreementPanel(), out, "read-me-panel");
+    window.agreementPanel()->hide();
+
+    // The certificate controls, with a CA's certificate installed for the host.
+    QString probe;
+    for (const char* file : {"imapd", "ipop3d", "smtpd"})
+        probe += QStringLiteral("== /System/Library/OpenSSL/certs/%1.pem\\nsubject=CN=mail.example.com\\n"
+                                "X509v3 Subject Alternative Name: \\n    DNS:mail.example.com\\n"
+                                "notAfter=2027-03-08 09:12:44Z\\n")
+                     .arg(file);
+    fake.answer("-dateopt iso_8601", probe);
+    brevane::acme::AcmeSettings settings;
+    settings.enabled = true;
+    settings.hostName = "mail.example.com";
+    settings.email = "postmaster@example.com";
+    window.acmePanel()->setSettings(settings);
+    window.certificateIsUsable();
+    window.ui()->outgoingItem->trigger();
+    window.ui()->mailServerItem->trigger();
+    window.ui()->mailServerSections->setCurrentIndex(0);
+    save(window.ui()->sslGroup, out, "ssl-certificate-controls");
+    window.showAcmePanel();
+    save(window.findChild<QDialog*>("acmeDialog"), out, "acme-certificate-panel");
     return 0;
 }
