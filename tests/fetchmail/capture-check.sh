@@ -7,7 +7,7 @@ build=$(realpath "${1:?usage: capture-check.sh BUILD_DIR OUTPUT_DIR}")
 out=$(realpath "${2:?usage: capture-check.sh BUILD_DIR OUTPUT_DIR}")
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/mail-servers-fixture.sh"
-start_mail_servers "$build"
+start_mail_servers "$build/Resources/BrevaneStuff/postfix.tar.gz"
 
 # check NAME LINE: the script's answer for one poll line, as the window runs it.
 check() {

@@ -1,12 +1,12 @@
 # Sourced inside the sandbox, as root: remote mailboxes served by plain POP3
 # and IMAP servers without STARTTLS (the archive's Dovecot configurations,
 # no certificates), and a local Postfix that fetchmail hands the mail to.
-#   start_mail_servers BUILD_DIR       remote1 ("Remote pw 3") and alice exist
+#   start_mail_servers ARCHIVE         postfix.tar.gz; remote1 ("Remote pw 3") and alice exist
 #   fill_mailbox N                     N messages wait for remote1
 source "$(dirname "${BASH_SOURCE[0]}")/../launcher/sandbox-common.sh"
 
 start_mail_servers() {
-  tar -xzpf "$1/Resources/BrevaneStuff/postfix.tar.gz" -C /
+  tar -xzpf "$1" -C /
   printf '@include common-auth\n@include common-account\n' >/etc/pam.d/pop
   cp /etc/pam.d/pop /etc/pam.d/imap
   id remote1 >/dev/null 2>&1 || make_user remote1 'Remote pw 3'
