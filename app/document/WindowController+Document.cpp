@@ -1,5 +1,6 @@
 // Settings documents: a snapshot of the forms, saved and opened.
 #include "document/SettingsDocument.h"
+#include "fetchmail/FetchmailAccounts.h"
 #include "shell/Alerts.h"
 #include "shell/Controls.h"
 #include "shell/UserDefaults.h"
@@ -117,7 +118,8 @@ QVariantMap WindowController::documentValues() const
     text("youremailaddressField", m_ui->youremailaddressField->text());
     text("pollingIntervalField", m_ui->pollingIntervalField->text());
     text("timeOutIntervalField", m_ui->timeOutIntervalField->text());
-    values.insert(QStringLiteral("fetchmailController"), QVariant::fromValue(fetchmailController.arrangedObjects()));
+    values.insert(QStringLiteral("fetchmailController"),
+                  QVariant::fromValue(fetchmailAccountRows(fetchmailController.arrangedObjects())));
     values.insert(QStringLiteral("smartHostController"), QVariant::fromValue(smartHostController.arrangedObjects()));
     return values;
 }

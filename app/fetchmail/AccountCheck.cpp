@@ -1,5 +1,7 @@
 #include "fetchmail/AccountCheck.h"
 
+#include "fetchmail/FetchmailAccounts.h"
+#include "fetchmail/RunControlCheck.h"
 #include "fetchmail/RunControlWriter.h"
 #include "shell/ResourcePaths.h"
 
@@ -99,6 +101,15 @@ QString withDetail(const QString& heading, const QString& detail)
 }
 
 } // namespace
+
+QString accountCheckRefusal(const Row& row)
+{
+    if (!isCompleteFetchmailRow(row))
+        return QStringLiteral("Not tested: fill in the server, remote user, password and local user");
+    if (const QString problem = fetchmailRowProblem(row); !problem.isEmpty())
+        return QStringLiteral("Not tested: ") + problem;
+    return {};
+}
 
 QStringList checkFetchmailAccountArguments(const Row& row, const QString& timeout)
 {

@@ -9,8 +9,12 @@
 // in a few words in the row.
 namespace brevane {
 
+/// Why the row cannot be tested ("Not tested: …"), or "" when it can: it
+/// must be complete, and safe to hand fetchmail as root.
+QString accountCheckRefusal(const Row& row);
+
 /// "/bin/sh", "-c", the check script, "", the row's poll line. The row must
-/// be complete and pass fetchmailRowsProblem.
+/// have passed accountCheckRefusal.
 QStringList checkFetchmailAccountArguments(const Row& row, const QString& timeout);
 
 /// What fetchmail's verbose check output (ended by the script's
