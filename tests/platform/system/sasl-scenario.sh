@@ -38,6 +38,8 @@ restart_postfix() {
   launchctl load -w "$plist"
   wait_until 15 port_open 25
 }
+# Warnings every Postfix command would print for the chosen row.
+warnings() { postconf -c /usr/local/tarnwick/postfix/etc -n 2>&1 >/dev/null | grep -E 'undefined|overriding'; }
 # login USER PASSWORD [MECHANISM]: the server's answer to AUTH.
 login() {
   swaks --server 127.0.0.1 --port 25 --quit-after AUTH --auth "${3:-PLAIN}" --auth-user "$1" \
@@ -46,6 +48,7 @@ login() {
 
 # "This machine's user accounts".
 check "Postfix starts with the accounts row" restart_postfix empty yes
+same "Postfix finds every parameter it is asked about" "" "$(warnings)"
 same "a local user logs in with the system password" 235 "$(login carla 'Sys pw 1')"
 same "and with LOGIN too" 235 "$(login carla 'Sys pw 1' LOGIN)"
 same "a wrong password is refused" 535 "$(login carla 'Sys pw 2')"
@@ -56,6 +59,7 @@ same "the job's log is root's alone" 600 "$(stat -c %a /var/log/launchd/$job.log
 
 # The SMTP user list: its users log in, the machine's accounts do not.
 check "Postfix restarts with the user list" restart_postfix 'roamer:roam pw' ""
+same "also with the user list" "" "$(warnings)"
 same "a listed user logs in" 235 "$(login roamer@$domain 'roam pw')"
 same "with a wrong password not" 535 "$(login roamer@$domain 'roam pw 2')"
 same "a local user's system password is not taken there" 535 "$(login carla 'Sys pw 1')"
