@@ -110,7 +110,7 @@ void WindowController::setUpTables()
     smartHostController.setSecretKeys({QStringLiteral("pword")});
     smartHostController.setCheckBoxKeys({QStringLiteral("authenticate"), QStringLiteral("requireSSL")});
     // Narrow columns for the choices, so the last test's answer is on screen.
-    const int fetchmailWidths[] = {150, 100, 80, 110, 110, 100, 90, 90, 60, 60};
+    const int fetchmailWidths[] = {150, 80, 70, 100, 100, 100, 80, 80, 50, 50};
     for (int column = 0; column < 10; ++column)
         m_ui->fetchmailTable->setColumnWidth(column, fetchmailWidths[column]);
     m_ui->smartHostTable->setColumnWidth(1, 220);
