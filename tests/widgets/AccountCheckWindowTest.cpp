@@ -60,15 +60,6 @@ TEST_F(AccountCheckTest, TheAnswerShowsInTheTestedRowOnly)
     EXPECT_EQ(resultOf(window.get(), 1).toString(), "");
 }
 
-TEST_F(AccountCheckTest, AFailureShowsWhatTheServerSaid)
-{
-    fake.answer("fetchmail --check", "fetchmail: POP3< -ERR [AUTH] Authentication failed.\\n"
-                                     "fetchmail: Authorization failure on remoteUserID@pop.example.com\\n"
-                                     "fetchmail status: 3\\n");
-    testRow(0);
-    EXPECT_EQ(resultOf(window.get(), 0).toString(), "Authentication failed: [AUTH] Authentication failed.");
-}
-
 TEST_F(AccountCheckTest, ARowThatCannotBeWrittenIsNotTested)
 {
     setCell(window.get(), 0, "password", "x\" mda \"/bin/touch /tmp/owned");
