@@ -7,7 +7,8 @@
 # launchctl (also as /bin/launchctl), dscl and gnutar in /usr/local/bin, BSD
 # `tail -r` in front of GNU tail, SystemVersion.plist, the Mac folders the
 # scripts write to, the accounts admin, wheel and _postfix, Debian's own mail
-# services out of the way, the unit that loads enabled jobs at boot; then every
+# services out of the way, the unit that loads enabled jobs at boot, the
+# saslauthd job behind SMTP logins with the machine's accounts; then every
 # platform/*/install-part.sh. Safe to run again. Whatever it creates or
 # replaces is noted in the record (install-lib.sh) so that uninstall.sh
 # removes exactly that and restores what was there.
@@ -113,13 +114,14 @@ install_accounts() {
 # Brevane's jobs run Postfix, Dovecot and fetchmail themselves, as the Mac's
 # start-up checks take the system's own jobs out of the way. Debian's services
 # would hold the same ports and the same Postfix queue (a job's "postfix
-# start" would then find Debian's master running and change nothing), so they
+# start" would then find Debian's master running and change nothing), and
+# Debian's saslauthd the socket of ours, so they
 # are stopped and disabled while the layer is installed, and given back by
 # uninstall.sh. Only where systemd runs: the sandbox has none.
 take_over_services() {
   [[ -d /run/systemd/system ]] || return 0
   local service
-  for service in postfix.service dovecot.service fetchmail.service; do
+  for service in postfix.service dovecot.service fetchmail.service saslauthd.service; do
     systemctl cat "$service" >/dev/null 2>&1 || continue
     if systemctl is-enabled --quiet "$service" || systemctl is-active --quiet "$service"; then
       # "disable --now" leaves a service from an init script (fetchmail)
@@ -144,12 +146,33 @@ install_boot_jobs() {
   remember "boot unit brevane-launchd.service"
 }
 
+# SMTP logins with the machine's accounts: smtpd asks saslauthd, which asks
+# PAM. The job runs from the install on and comes back at every boot; only
+# root and the group sasl reach its socket, so Postfix joins that group, as
+# Debian has it.
+install_sasl() {
+  if [[ ! -x /usr/sbin/saslauthd ]] || ! getent group sasl >/dev/null || ! getent passwd postfix >/dev/null; then
+    echo "install.sh: no saslauthd, group sasl or user postfix; SMTP logins with the machine's accounts will fail"
+    return 0
+  fi
+  place_file "$here/sasl/smtp.pam" /etc/pam.d/smtp 0644
+  make_folder /usr/local/libexec
+  place_file "$here/sasl/brevane-saslauthd" /usr/local/libexec/brevane-saslauthd 0755
+  place_file "$here/sasl/org.brevane.saslauthd.plist" /Library/LaunchDaemons/org.brevane.saslauthd.plist 0644
+  if ! id -nG postfix | tr ' ' '\n' | grep -qx sasl; then
+    usermod -aG sasl postfix
+    remember "member postfix sasl"
+  fi
+  /usr/local/bin/launchctl load /Library/LaunchDaemons/org.brevane.saslauthd.plist
+}
+
 install_tools
 install_tail
 install_system_files
 install_accounts
 take_over_services
 install_boot_jobs
+install_sasl
 
 if [[ -n $app ]]; then
   for part in "$here"/*/install-part.sh; do

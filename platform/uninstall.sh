@@ -2,7 +2,8 @@
 # Removes what install.sh added, as root: first every
 # platform/*/uninstall-part.sh, then the jobs still loaded; Debian's mail
 # services it disabled come back; then the tools, the tail divert, and the
-# files, folders (when empty) and accounts that the install record names;
+# files, folders (when empty), accounts and group memberships that the
+# install record names;
 # what the install moved aside, and the machine's own PAM services pop and
 # imap, come back.
 # Goes on past a step that fails.
@@ -64,6 +65,7 @@ if noted "file /usr/share/mime/packages/brevane.xml" && command -v update-mime-d
 fi
 [[ -d /run/systemd/system ]] && systemctl daemon-reload
 
+noted "member postfix sasl" && gpasswd --delete postfix sasl >/dev/null
 if noted "user _postfix"; then
   userdel _postfix 2>/dev/null || userdel --force _postfix
 fi

@@ -1,7 +1,8 @@
 // Settings documents: a snapshot of the forms, saved and opened.
-#include "deliverability/DeliverabilityTab.h"
 #include "certificates/AcmePanel.h"
+#include "deliverability/DeliverabilityTab.h"
 #include "document/SettingsDocument.h"
+#include "fetchmail/FetchmailAccounts.h"
 #include "shell/Alerts.h"
 #include "shell/Controls.h"
 #include "shell/UserDefaults.h"
@@ -119,7 +120,8 @@ QVariantMap WindowController::documentValues() const
     text("youremailaddressField", m_ui->youremailaddressField->text());
     text("pollingIntervalField", m_ui->pollingIntervalField->text());
     text("timeOutIntervalField", m_ui->timeOutIntervalField->text());
-    values.insert(QStringLiteral("fetchmailController"), QVariant::fromValue(fetchmailController.arrangedObjects()));
+    values.insert(QStringLiteral("fetchmailController"),
+                  QVariant::fromValue(fetchmailAccountRows(fetchmailController.arrangedObjects())));
     number("dkimSigning", m_deliverability->dkimSigning() ? 1 : 0);
     text("dkimSelector", m_deliverability->selector());
     values.insert(QStringLiteral("smartHostController"), QVariant::fromValue(smartHostController.arrangedObjects()));

@@ -25,6 +25,14 @@ const QStringList& fetchmailRowKeys()
     return keys;
 }
 
+Rows fetchmailAccountRows(const Rows& rows)
+{
+    Rows accounts = rows;
+    for (Row& row : accounts)
+        row.remove(QStringLiteral("checkResult"));
+    return accounts;
+}
+
 Row choiceEntry(const QString& value)
 {
     return Row{{QStringLiteral("value"), value}};

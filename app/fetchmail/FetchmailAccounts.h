@@ -15,6 +15,10 @@ inline constexpr char fetchmailRunControlPath[] = "/usr/local/tarnwick/postfix/L
 /// The ten keys of an account row, in the order rows are built.
 const QStringList& fetchmailRowKeys();
 
+/// The rows as documents keep them: without the answer of the last "Test
+/// Account" that the table also shows.
+Rows fetchmailAccountRows(const Rows& rows);
+
 /// A choice-list entry: a map with the one key "value".
 Row choiceEntry(const QString& value);
 /// The word an entry stands for. A plain string counts as its own word,

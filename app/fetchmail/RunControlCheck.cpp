@@ -153,4 +153,9 @@ QString fetchmailRowsProblem(const Rows& rows)
     return {};
 }
 
+QString fetchmailRowProblem(const Row& row)
+{
+    return rowProblem(row);
+}
+
 } // namespace brevane

@@ -15,6 +15,10 @@ namespace brevane {
 /// Incomplete rows are not written, so they are not examined.
 QString fetchmailRowsProblem(const Rows& rows);
 
+/// Why one complete row is refused ("the password holds a double quote"),
+/// or "" when it is safe.
+QString fetchmailRowProblem(const Row& row);
+
 /// Whether `text` is a list of host names separated by commas, spaces or
 /// tabs (letters, digits, "-" and "."; not a run-control keyword, not a
 /// bare number). On failure `offender` receives the first bad name, or ""

@@ -49,7 +49,9 @@ QString fetchmailPollLine(const Row& row, const QString& timeout)
         QStringLiteral("password \"") + text(row, "password") + u'"',
         QStringLiteral("is ") + (here == QLatin1String("*") ? here : u'"' + here + u'"'),
         QStringLiteral("here ") + (keep ? QStringLiteral("keep") : QStringLiteral("fetchall")),
-        ssl ? QStringLiteral("ssl") : QString(),
+        // fetchmail 6.4 tries STARTTLS on its own and gives up when the server
+        // has none: an account without SSL turns that off.
+        ssl ? QStringLiteral("ssl") : QStringLiteral("sslproto ''"),
     };
     return parts.join(u' ') + u'\n';
 }

@@ -11,6 +11,7 @@ namespace brevane {
 
 /// The poll line of one complete row, newline included. Empty parts keep
 /// the spaces around them, so the line has the same shape for every row.
+/// A row without SSL ends in "sslproto ''": no STARTTLS either.
 QString fetchmailPollLine(const Row& row, const QString& timeout);
 
 /// The whole run-control text: the "set daemon" and "set logfile" lines,

@@ -1,4 +1,5 @@
 // Fetchmail accounts and the run-control file.
+#include "fetchmail/AccountCheck.h"
 #include "fetchmail/EditingRule.h"
 #include "fetchmail/FetchmailAccounts.h"
 #include "fetchmail/PollingIntervals.h"
@@ -129,6 +130,8 @@ void WindowController::connectFetchmailActions()
     for (int column = 0; column < keys.size(); ++column) {
         const QString& key = keys.at(column);
         QAbstractItemDelegate* delegate = nullptr;
+        if (key == QLatin1String("checkResult"))
+            continue; // read only
         if (key == QLatin1String("protocol"))
             delegate = new ChoiceDelegate(protocolController, this);
         else if (key == QLatin1String("keep") || key == QLatin1String("ssl"))
@@ -144,6 +147,16 @@ void WindowController::connectFetchmailActions()
             fetchmailController.removeObjectAtArrangedIndex(*it);
     });
     connect(m_ui->fetchmailButton, &QPushButton::clicked, this, &WindowController::fetchmail);
+    connect(m_ui->testFetchmailButton, &QPushButton::clicked, this, &WindowController::testFetchmailAccount);
+    // A test's answer is about the row as it was tested: an edit clears it.
+    const int resultColumn = static_cast<int>(keys.indexOf(QStringLiteral("checkResult")));
+    connect(&fetchmailController, &QAbstractItemModel::dataChanged, this,
+            [this, resultColumn](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                if (topLeft.column() == resultColumn && bottomRight.column() == resultColumn)
+                    return;
+                for (int row = topLeft.row(); row <= bottomRight.row(); ++row)
+                    fetchmailController.setValueForKey(row, QStringLiteral("checkResult"), QString());
+            });
     // The button's Alt-click, from the Services menu: the title selects the action.
     connect(m_ui->stopFetchmailAction, &QAction::triggered, this, [this] {
         m_ui->fetchmailButton->setText(QStringLiteral("Stop Fetchmail"));
@@ -191,6 +204,28 @@ bool WindowController::fetchmailCellRefusesToEnd()
         return false;
     const QString column = fetchmailController.columnKeys().value(m_ui->fetchmailTable->currentIndex().column());
     return !controlTextShouldEndEditing(m_ui->fetchmailTable, column, editor->text());
+}
+
+void WindowController::testFetchmailAccount()
+{
+    if (fetchmailCellRefusesToEnd())
+        return;
+    const QList<int> selected = fetchmailController.selectionIndexes();
+    if (selected.isEmpty()) {
+        Alerts::beep();
+        return;
+    }
+    m_ui->fetchmailTable->setCurrentIndex({}); // hands over an edit in progress
+    const int row = selected.first();
+    const Row account = fetchmailController.arrangedObjects().at(row);
+    QString result = accountCheckRefusal(account);
+    if (result.isEmpty()) {
+        startProgress(QStringLiteral("Testing %1…").arg(trimSpacesAndTabs(account.value("server").toString())));
+        result = fetchmailCheckSummary(
+            run(checkFetchmailAccountArguments(account, timeoutText(m_ui->timeOutIntervalField->text()))));
+        stopProgress();
+    }
+    fetchmailController.setValueForKey(row, QStringLiteral("checkResult"), result);
 }
 
 void WindowController::addFetchmailRecord()

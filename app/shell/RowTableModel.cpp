@@ -55,7 +55,8 @@ QVariant RowTableModel::data(const QModelIndex& index, int role) const
 
 bool RowTableModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || !m_editable)
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || !m_editable
+        || m_readOnlyKeys.contains(m_columnKeys.at(index.column())))
         return false;
     Row& row = m_rows[index.row()];
     const QString& key = m_columnKeys.at(index.column());
@@ -80,7 +81,7 @@ bool RowTableModel::setData(const QModelIndex& index, const QVariant& value, int
 Qt::ItemFlags RowTableModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags result = QAbstractTableModel::flags(index);
-    if (!m_editable || !index.isValid())
+    if (!m_editable || !index.isValid() || m_readOnlyKeys.contains(m_columnKeys.value(index.column())))
         return result;
     if (m_checkBoxKeys.contains(m_columnKeys.value(index.column())))
         return result | Qt::ItemIsUserCheckable;
@@ -113,6 +114,11 @@ void RowTableModel::setCheckBoxKeys(const QStringList& keys)
 void RowTableModel::setSecretKeys(const QStringList& keys)
 {
     m_secretKeys = keys;
+}
+
+void RowTableModel::setReadOnlyKeys(const QStringList& keys)
+{
+    m_readOnlyKeys = keys;
 }
 
 void RowTableModel::setRows(const Rows& rows)

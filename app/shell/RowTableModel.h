@@ -32,6 +32,8 @@ public:
     void setCheckBoxKeys(const QStringList& keys);
     /// Columns shown masked (passwords); editing still shows the text.
     void setSecretKeys(const QStringList& keys);
+    /// Columns the program fills and the user only reads.
+    void setReadOnlyKeys(const QStringList& keys);
 
     /// Rows in their arranged (display) order.
     const Rows& arrangedObjects() const { return m_rows; }
@@ -54,6 +56,7 @@ private:
     bool m_editable = true;
     QStringList m_checkBoxKeys;
     QStringList m_secretKeys;
+    QStringList m_readOnlyKeys;
     QItemSelectionModel m_selection;
 };
 

@@ -104,15 +104,16 @@ void WindowController::setUpTables()
     };
     bind(m_ui->fetchmailTable, fetchmailController,
          {tr("Server"), tr("Via"), tr("Protocol"), tr("Also known as"), tr("Local domains"), tr("Remote user"),
-          tr("Password"), tr("Local user"), tr("Keep"), tr("SSL")});
+          tr("Password"), tr("Local user"), tr("Keep"), tr("SSL"), tr("Last test")});
     bind(m_ui->smartHostTable, smartHostController,
          {tr("Location"), tr("Relay host"), tr("User name"), tr("Password"), tr("Authenticate"), tr("TLS")});
     fetchmailController.setSecretKeys({QStringLiteral("password")});
+    fetchmailController.setReadOnlyKeys({QStringLiteral("checkResult")});
     smartHostController.setSecretKeys({QStringLiteral("pword")});
     smartHostController.setCheckBoxKeys({QStringLiteral("authenticate"), QStringLiteral("requireSSL")});
-    // Ten columns: narrow ones for the choices, so the last is on screen.
-    const int fetchmailWidths[] = {150, 100, 80, 110, 110, 100, 90, 90, 60};
-    for (int column = 0; column < 9; ++column)
+    // Narrow columns for the choices, so the last test's answer is on screen.
+    const int fetchmailWidths[] = {150, 80, 70, 100, 100, 100, 80, 80, 50, 50};
+    for (int column = 0; column < 10; ++column)
         m_ui->fetchmailTable->setColumnWidth(column, fetchmailWidths[column]);
     m_ui->smartHostTable->setColumnWidth(1, 220);
 }

@@ -114,6 +114,8 @@ public:
     // Fetchmail.
     void fetchmail();
     void addFetchmailRecord();
+    /// Polls the selected account with "fetchmail --check" and shows the answer in its row.
+    void testFetchmailAccount();
     bool controlTextShouldEndEditing(QObject* control, const QString& columnIdentifier, const QString& text);
     void loadFetchmailSettings();
 
@@ -159,8 +161,9 @@ public:
     bool openDataFileFromFinder() const { return m_openDataFileFromFinder; }
     QMenu* smartHostMenu() const { return m_smartHostMenu; }
 
+    // The ten keys of an account, and the answer of its last "Test Account".
     brevane::RowTableModel fetchmailController{{"server", "via", "protocol", "aka", "localdomains", "there",
-                                                "password", "here", "keep", "ssl"}};
+                                                "password", "here", "keep", "ssl", "checkResult"}};
     brevane::RowTableModel protocolController{{"value"}};
     brevane::RowTableModel yesnoController{{"value"}};
     brevane::RowTableModel smartHostController{{"location", "smartHostName", "uID", "pword", "authenticate",

@@ -191,6 +191,27 @@ TEST_F(FirstHour, Step02_StartPostfixAnswersOnPort25)
     EXPECT_FALSE(smtpLoginAccepted(QStringLiteral("roamer@") + Setting::domain(), QStringLiteral("wrong-pw")));
 }
 
+TEST_F(FirstHour, Step02b_ClientsLogInWithTheirSystemPassword)
+{
+    // "This machine's user accounts": saslauthd checks the system password,
+    // and the user list is gone.
+    brevane::controls::selectCellAtRow(ui()->saslAuthMethod, 1);
+    ASSERT_EQ(ui()->postfixItem->text(), "Restart Postfix");
+    window->Postfix(ui()->postfixItem);
+    ASSERT_TRUE(waitForPort(25, true, 15'000)) << launchctlList().toStdString();
+    EXPECT_EQ(brevane::controls::selectedRow(ui()->saslAuthMethod), 1);
+    EXPECT_TRUE(smtpLoginAccepted(QStringLiteral("alice"), Setting::userPassword()));
+    EXPECT_FALSE(smtpLoginAccepted(QStringLiteral("alice"), Setting::userPassword() + "x"));
+    EXPECT_FALSE(smtpLoginAccepted(QStringLiteral("roamer@") + Setting::domain(), QStringLiteral("roaming-pw")));
+
+    // Back to the user list for the steps after this one.
+    brevane::controls::selectCellAtRow(ui()->saslAuthMethod, 2);
+    ui()->sasldb_passwdField->setPlainText(QStringLiteral("roamer:roaming-pw"));
+    window->Postfix(ui()->postfixItem);
+    ASSERT_TRUE(waitForPort(25, true, 15'000)) << launchctlList().toStdString();
+    EXPECT_TRUE(smtpLoginAccepted(QStringLiteral("roamer@") + Setting::domain(), QStringLiteral("roaming-pw")));
+}
+
 TEST_F(FirstHour, Step03_MailForALocalUserLandsInHerMailbox)
 {
     const QString subject = QStringLiteral("Welcome, Alice");

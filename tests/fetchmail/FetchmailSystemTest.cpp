@@ -2,11 +2,13 @@
 // /usr/local and /var as root.
 #include "FetchmailRows.h"
 
+#include "fetchmail/AccountCheck.h"
 #include "fetchmail/PollingIntervals.h"
 #include "fetchmail/RunControlReader.h"
 #include "fetchmail/RunControlWriter.h"
 #include "postfix/Certificates.h"
 #include "postfix/ServiceRules.h"
+#include "shell/ResourcePaths.h"
 #include "shell/TextHelpers.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +18,7 @@
 #include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <sys/stat.h>
 
@@ -239,4 +242,106 @@ TEST_F(InstallFetchmailrc, UncheckedRowWouldGiveFetchmailACommand)
     QString error;
     EXPECT_FALSE(fetchmailRunControl({hostile}, "60", "45", &error).has_value());
     EXPECT_EQ(error, "Row 1 (mail.example.com): the password holds a double quote. Nothing was written.");
+}
+
+namespace {
+
+// Plain POP3 and IMAP servers without STARTTLS, and Postfix to deliver to
+// (mail-servers-fixture.sh); `messages` wait for remote1.
+class PlainMailServers : public Sandboxed
+{
+protected:
+    void SetUp() override
+    {
+        Sandboxed::SetUp();
+        if (IsSkipped())
+            return;
+        fixture(QStringLiteral("start_mail_servers '%1'").arg(QStringLiteral(BREVANE_BUILD_RESOURCES
+                                                                              "/BrevaneStuff/postfix.tar.gz")));
+    }
+
+    void fixture(const QString& command) const
+    {
+        const QString output = run({"bash", "-c", "source '" FETCHMAIL_FIXTURE "' && " + command});
+        ASSERT_EQ(m_lastExitCode, 0) << output.toStdString();
+    }
+
+    static Row account(const char* protocol, const char* password = "Remote pw 3")
+    {
+        Row row = fetchmailRow("127.0.0.1", protocol, "NO", "NO", "alice");
+        row.insert("there", "remote1");
+        row.insert("password", password);
+        return row;
+    }
+
+    QString check(const Row& row) const { return fetchmailCheckSummary(run(checkFetchmailAccountArguments(row, "20"))); }
+
+    // One poll of the installed run-control text, as the daemon makes it.
+    QString fetch(const Rows& rows) const
+    {
+        const QString file = m_home.path() + "/fetchmailrc";
+        QFile rc(file);
+        EXPECT_TRUE(rc.open(QIODevice::WriteOnly));
+        rc.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        rc.write(fetchmailRunControl(rows, "60", "20").value_or(QString()).toUtf8());
+        rc.close();
+        return run({"fetchmail", "-d0", "-f", file, "--pidfile", m_home.path() + "/pid"}, {"HOME=" + m_home.path()});
+    }
+
+    QTemporaryDir m_home;
+};
+
+QString mailboxOf(const char* user)
+{
+    return QString::fromUtf8(contents(QStringLiteral("/var/mail/") + user));
+}
+
+// Messages left for remote1 (Dovecot keeps its own bookkeeping in the mbox).
+qsizetype waiting()
+{
+    return mailboxOf("remote1").count(QStringLiteral("\nSubject: Waiting "));
+}
+
+} // namespace
+
+TEST_F(PlainMailServers, AnAccountWithoutSslFetchesFromAServerWithoutStartTls)
+{
+    for (const char* protocol : {"POP3", "IMAP"}) {
+        fixture("fill_mailbox 2");
+        QFile::remove("/var/mail/alice");
+        const QString output = fetch({account(protocol)});
+        EXPECT_EQ(m_lastExitCode, 0) << protocol << "\n" << output.toStdString();
+        EXPECT_EQ(waiting(), 0) << protocol << "\n" << mailboxOf("remote1").toStdString();
+        // Postfix delivers a moment later.
+        for (int i = 0; i < 100 && !mailboxOf("alice").contains("Subject: Waiting 2"); ++i)
+            QThread::msleep(100);
+        EXPECT_TRUE(mailboxOf("alice").contains("Subject: Waiting 1")) << protocol;
+        EXPECT_TRUE(mailboxOf("alice").contains("Subject: Waiting 2")) << protocol;
+    }
+    // The same line as before, without "sslproto ''": fetchmail tries STARTTLS and gives up.
+    fixture("fill_mailbox 1");
+    QString line = fetchmailPollLine(account("POP3"), "20");
+    ASSERT_TRUE(line.contains(" sslproto ''"));
+    line.replace(" sslproto ''", "");
+    EXPECT_EQ(fetchmailCheckSummary(run({"/bin/sh", "-c", scriptText("check-fetchmail-account.sh"), "", line})),
+              "TLS failed: TLS support isn't enabled.");
+}
+
+TEST_F(PlainMailServers, TestAccountTellsWhatWaitsAndTakesNothing)
+{
+    fixture("fill_mailbox 3");
+    QFile::remove("/var/mail/alice");
+    EXPECT_EQ(check(account("POP3")), "3 messages waiting");
+    EXPECT_EQ(check(account("IMAP")), "3 messages waiting");
+    EXPECT_EQ(waiting(), 3) << "a check fetched or deleted mail";
+    EXPECT_FALSE(QFile::exists("/var/mail/alice")) << "a check delivered mail";
+    EXPECT_EQ(check(account("POP3", "wrong")), "Authentication failed: [AUTH] Authentication failed.");
+    EXPECT_EQ(check(account("IMAP", "wrong")), "Authentication failed: [AUTHENTICATIONFAILED] Authentication failed.");
+    Row secure = account("POP3");
+    secure.insert("ssl", choiceEntry("YES")); // TLS from the first byte, where nothing listens
+    EXPECT_EQ(check(secure), "Server not reachable: Connection refused");
+    fixture("fill_mailbox 0");
+    EXPECT_EQ(check(account("IMAP")), "No mail waiting");
+    // No copy of the line, and so of the password, is left behind.
+    EXPECT_TRUE(run({"sh", "-c", "grep -rl 'Remote pw 3' /tmp /var/tmp 2>/dev/null"}).isEmpty());
 }

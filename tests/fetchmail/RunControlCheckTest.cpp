@@ -88,10 +88,10 @@ TEST(RunControlCheck, ChoicesMustComeFromTheirLists)
 TEST(RunControlCheck, WhatCannotAddADirectiveIsWritten)
 {
     for (const auto& [key, value, ending] : std::initializer_list<std::tuple<const char*, QVariant, const char*>>{
-             {"keep", choiceEntry("yes"), "here fetchall \n"},
-             {"keep", QVariant(), "here fetchall \n"},
-             {"ssl", choiceEntry("ON"), "here keep \n"},
-             {"password", QString("p") + QChar(0x1b) + "[0m" + QChar(0x7f), "here keep \n"}}) {
+             {"keep", choiceEntry("yes"), "here fetchall sslproto ''\n"},
+             {"keep", QVariant(), "here fetchall sslproto ''\n"},
+             {"ssl", choiceEntry("ON"), "here keep sslproto ''\n"},
+             {"password", QString("p") + QChar(0x1b) + "[0m" + QChar(0x7f), "here keep sslproto ''\n"}}) {
         QString error;
         const auto text = writeWithSecondRow(key, value, &error);
         ASSERT_TRUE(text.has_value()) << key << ": " << error.toStdString();
@@ -121,6 +121,6 @@ TEST(RunControlCheck, SafeValuesAreWrittenExactlyAsBefore)
     const auto text = fetchmailRunControl({row}, "60", "45", &error);
     ASSERT_TRUE(text.has_value()) << error.toStdString();
     EXPECT_EQ(*text, "set daemon 60\nset logfile /var/log/fetchmail.log\n" + fetchmailPollLine(row, "45"));
-    EXPECT_TRUE(text->contains("user \"o'brien %1 #x\" password \"p\tä#;=,:*%2$\" is \"local user\" here keep \n"));
+    EXPECT_TRUE(text->contains("user \"o'brien %1 #x\" password \"p\tä#;=,:*%2$\" is \"local user\" here keep sslproto ''\n"));
     EXPECT_EQ(fetchmailRowsProblem({row, newFetchmailRow()}), "");
 }

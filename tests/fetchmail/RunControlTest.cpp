@@ -30,7 +30,7 @@ TEST(RunControlWriter, PlainRowKeepsTheSpacesOfEmptyParts)
     const Row row = fetchmailRow("mail.example.com", "IMAP", "NO", "NO");
     EXPECT_EQ(written({row}), header
                                   + "poll \"mail.example.com\"  protocol IMAP timeout 45    user \"remote\" password "
-                                    "\"secret\" is \"joe\" here fetchall \n");
+                                    "\"secret\" is \"joe\" here fetchall sslproto ''\n");
 }
 
 TEST(RunControlWriter, FullRowFillsEveryPlace)
@@ -43,6 +43,22 @@ TEST(RunControlWriter, FullRowFillsEveryPlace)
                                   + "poll \"mail.example.com\" via \"10.0.0.7\" protocol POP3 timeout 45 uidl "
                                     "aka a.example b.example localdomains example.org user \"remote\" password "
                                     "\"secret\" is \"joe\" here keep ssl\n");
+}
+
+// fetchmail 6.4 would try STARTTLS on a server without it and give up.
+TEST(RunControlWriter, NoSslTurnsStartTlsOffAndStillReadsBackAsNo)
+{
+    for (const char* protocol : {"POP3", "IMAP"}) {
+        for (const char* ssl : {"YES", "NO"}) {
+            const QString text = written({fetchmailRow("h.example", protocol, "NO", ssl)});
+            const bool yes = QString(ssl) == "YES";
+            EXPECT_TRUE(text.endsWith(yes ? " fetchall ssl\n" : " fetchall sslproto ''\n")) << text.toStdString();
+            EXPECT_EQ(text.contains("sslproto"), !yes) << protocol << " " << ssl;
+            const Rows back = parseFetchmailRunControl(text);
+            ASSERT_EQ(back.size(), 1);
+            EXPECT_EQ(back.at(0).value("ssl").toMap(), yesNoChoices().at(yes ? 0 : 1)) << protocol << " " << ssl;
+        }
+    }
 }
 
 TEST(RunControlWriter, UidlOnlyForPop3AndAutoWithKeep)
@@ -61,7 +77,7 @@ TEST(RunControlWriter, UidlOnlyForPop3AndAutoWithKeep)
 TEST(RunControlWriter, MultiDropUserStaysBare)
 {
     const QString text = written({fetchmailRow("h.example", "POP3", "NO", "NO", "*")});
-    EXPECT_TRUE(text.contains("password \"secret\" is * here fetchall \n"));
+    EXPECT_TRUE(text.contains("password \"secret\" is * here fetchall sslproto ''\n"));
     const Rows back = parseFetchmailRunControl(text);
     ASSERT_EQ(back.size(), 1);
     EXPECT_EQ(back.at(0).value("here").toString(), "*");

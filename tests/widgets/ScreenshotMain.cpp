@@ -154,6 +154,13 @@ int main(int argc, char** argv)
         window.ui()->mailServerSections->setCurrentIndex(section);
         save(&window, out, QString("tab-mail-server-%1").arg(section + 1));
     }
+    // The answer of "Test Account" in its row.
+    fake.answer("fetchmail --check", "2 messages for joe.remote at pop.isp.example (5120 octets).\\n"
+                                     "fetchmail status: 0\\n");
+    window.ui()->fetchmailItem->trigger();
+    window.fetchmailController.setSelectionIndex(0);
+    window.testFetchmailAccount();
+    save(&window, out, "tab-fetchmail-test-account");
     window.showReadMePanel();
     save(window.agreementPanel(), out, "read-me-panel");
     window.agreementPanel()->hide();

@@ -29,11 +29,12 @@ same "nothing runs after the shutdown" "" "$(labels)"
 # /run is empty after a reboot; the overrides under /var/db are not.
 rm -rf /var/run/launchd-jobs
 check "boot succeeds" "$boot" start
-same "the started job and the one enabled by default come back" \
-  "com.example.enabled-by-default com.example.started " "$(labels)"
+# The platform's own saslauthd job is enabled by default too.
+same "the started job and the ones enabled by default come back" \
+  "com.example.enabled-by-default com.example.started org.brevane.saslauthd " "$(labels)"
 check "the boot jobs run" test -n "$(job_pid com.example.started)" -a "$(job_pid com.example.started)" != "-"
 check "a second boot run changes nothing" "$boot" start
-same "still the same jobs" "com.example.enabled-by-default com.example.started " "$(labels)"
+same "still the same jobs" "com.example.enabled-by-default com.example.started org.brevane.saslauthd " "$(labels)"
 "$boot" stop
 rm -f /Library/LaunchDaemons/com.example.*.plist
 
@@ -41,7 +42,7 @@ rm -f /Library/LaunchDaemons/com.example.*.plist
 gnutar -xzpf "$build/Resources/BrevaneStuff/postfix.tar.gz" -C /
 ln -fs /usr/local/tarnwick/postfix/LaunchDaemons/com.dadarozudedarid.*.plist /Library/LaunchDaemons/
 check "boot with Brevane's jobs never started" "$boot" start
-same "none of them runs" "" "$(labels)"
+same "none of them runs, only the platform's saslauthd" "org.brevane.saslauthd " "$(labels)"
 
 check "uninstall.sh succeeds" bash "$source/platform/uninstall.sh"
 check "the boot script is gone" test ! -e "$boot"
