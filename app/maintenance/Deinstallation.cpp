@@ -19,4 +19,9 @@ QStringList deinstallCommand()
     return shellCommand(scriptText(QStringLiteral("deinstall.sh")));
 }
 
+QStringList deinstallAdditionsCommand()
+{
+    return shellCommand(scriptText(QStringLiteral("deinstall-additions.sh")));
+}
+
 } // namespace brevane

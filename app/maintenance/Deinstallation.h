@@ -20,4 +20,8 @@ DeinstallWarning deinstallWarning();
 /// removes /usr/local/tarnwick/postfix. Its output is of no use.
 QStringList deinstallCommand();
 
+/// The DKIM signer's and the certificate renewal's jobs and files, which the
+/// script above does not know; run first.
+QStringList deinstallAdditionsCommand();
+
 } // namespace brevane

@@ -129,6 +129,7 @@ void WindowController::deInstallWarningSheetDidEnd(int returnCode)
 {
     if (returnCode != returncode::alternateButton)
         return;
+    run(deinstallAdditionsCommand());
     run(deinstallCommand());
     reloadData();
 }

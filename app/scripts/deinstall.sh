@@ -1,4 +1,4 @@
-for i in postfix fetchmail uw_imap uw_imaps uw_pop3 uw_pop3s opendkim
+for i in postfix fetchmail uw_imap uw_imaps uw_pop3 uw_pop3s
 
 do 
 
@@ -9,5 +9,3 @@ rm /Library/LaunchDaemons/com.dadarozudedarid.$i.plist
 done
 
 rm -r /usr/local/tarnwick/postfix
-
-rm -r /usr/local/tarnwick/opendkim

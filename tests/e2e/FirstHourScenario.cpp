@@ -660,6 +660,10 @@ TEST_F(FirstHour, Step13_DeInstallRemovesTheServerAndEmptiesTheWindow)
         EXPECT_EQ(jobCount(label(word)), 0) << word.toStdString();
     }
     EXPECT_FALSE(QFileInfo::exists(serverRoot));
+    // The signer's keys and job and the renewal job go too.
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/usr/local/tarnwick/opendkim")));
+    for (const QString& job : {QStringLiteral("opendkim"), QStringLiteral("certbot")})
+        EXPECT_FALSE(QFileInfo(plistLink(job)).isSymLink()) << job.toStdString();
     // The mail-access daemons left running went with their jobs.
     EXPECT_TRUE(waitForPort(110, false, 10'000));
     EXPECT_TRUE(waitForPort(995, false, 10'000));

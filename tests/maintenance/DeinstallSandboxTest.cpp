@@ -124,3 +124,23 @@ TEST_F(DeinstallSandbox, NothingLoadedStillRemovesTheFiles)
     EXPECT_FALSE(QFileInfo::exists("/Library/LaunchDaemons/com.dadarozudedarid.postfix.plist"));
     EXPECT_FALSE(QFileInfo::exists("/usr/local/tarnwick/postfix"));
 }
+
+TEST_F(DeinstallSandbox, TheSignerAndTheRenewalGoFirstAndLeaveOtherJobs)
+{
+    for (const QString& job : {QStringLiteral("opendkim"), QStringLiteral("certbot")}) {
+        const QString plist = "com.dadarozudedarid." + job + ".plist";
+        sandbox::writeFile("/usr/local/tarnwick/postfix/LaunchDaemons/" + plist, "<plist/>\n");
+        QFile::link("/usr/local/tarnwick/postfix/LaunchDaemons/" + plist, "/Library/LaunchDaemons/" + plist);
+    }
+    sandbox::writeFile("/usr/local/tarnwick/opendkim/keys/example.test/brevane.private", "key\n");
+    installLaunchctlStandIn({"opendkim", "certbot", "postfix"});
+
+    sandbox::run(deinstallAdditionsCommand());
+
+    EXPECT_EQ(unloads(), (QStringList {unloadOf("opendkim"), unloadOf("certbot")}));
+    EXPECT_FALSE(QFileInfo(QStringLiteral("/Library/LaunchDaemons/com.dadarozudedarid.opendkim.plist")).isSymLink());
+    EXPECT_FALSE(QFileInfo(QStringLiteral("/Library/LaunchDaemons/com.dadarozudedarid.certbot.plist")).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists("/usr/local/tarnwick/opendkim"));
+    EXPECT_TRUE(QFileInfo::exists("/Library/LaunchDaemons/com.dadarozudedarid.postfix.plist"));
+    EXPECT_TRUE(QFileInfo::exists("/Library/LaunchDaemons/org.other.job.plist"));
+}

@@ -165,6 +165,8 @@ TEST_F(DeliverabilityTest, TheSigningJobStartsAndStopsWithPostfix)
 {
     launchAndLogIn();
     const QString job = QStringLiteral("/Library/LaunchDaemons/com.dadarozudedarid.opendkim.plist");
+    // The checked apply reports Postfix up on the new files.
+    fake.answer("check-postfix: ", "check-postfix: result up\\n");
     for (const bool signing : {false, true}) {
         child<QCheckBox>("dkimSigningBox")->setChecked(signing);
         // What the configuration script then wrote, as the window reads it back.
