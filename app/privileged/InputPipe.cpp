@@ -1,5 +1,6 @@
 #include "privileged/InputPipe.h"
 
+#include <climits>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -7,10 +8,10 @@ namespace brevane {
 
 InputPipe::InputPipe(const QByteArray& bytes)
 {
+    // Written at once into an empty pipe: more than PIPE_BUF could block.
     int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0)
+    if (bytes.size() > PIPE_BUF || ::pipe2(ends, O_CLOEXEC) != 0)
         return;
-    // A pipe holds far more than the few bytes it is used for: this never blocks.
     const bool written = ::write(ends[1], bytes.constData(), size_t(bytes.size())) == bytes.size();
     ::close(ends[1]);
     if (written)

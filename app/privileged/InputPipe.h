@@ -8,6 +8,7 @@ namespace brevane {
 /// A child's standard input that holds all of `bytes` and then ends: filled
 /// and closed for writing before the child starts, so the child reads it at
 /// once instead of waiting for the parent's event loop to hand it over.
+/// Holds at most PIPE_BUF bytes; more make no input at all.
 class InputPipe {
 public:
     explicit InputPipe(const QByteArray& bytes);
