@@ -1,6 +1,7 @@
 #include "postfix/PostfixSettings.h"
 
 #include "postfix/PostfixSettingsParse.h"
+#include "shell/CommandBatch.h"
 
 namespace brevane {
 
@@ -21,11 +22,6 @@ const QStringList commandLines = {
     QStringLiteral("ls /usr/local/tarnwick/postfix/etc/virtual.db"),
     QStringLiteral("cat /usr/local/tarnwick/postfix/etc/virtual"),
 };
-
-QString runLine(const CommandRunner& run, CommandLine line)
-{
-    return run(shellCommand(commandLines.at(line)));
-}
 
 void applyDomains(PostfixSettings& s, const PostfixSettingsTable& table)
 {
@@ -68,19 +64,21 @@ QStringList postfixSettingsCommandLines()
 
 PostfixSettings loadPostfixSettings(const CommandRunner& run)
 {
+    // One privileged run for all of them: the window waits for each run.
+    const QStringList outputs = runShellLines(run, commandLines);
     PostfixSettings s;
-    applyTable(s, parseSettingsTable(runLine(run, ToolBlock)));
-    s.custom = runLine(run, CustomBlock);
-    s.portNos = portsFromServiceLines(runLine(run, PortBlock));
-    if (const auto account = relayAccountFromSaslPasswd(runLine(run, SaslPasswd))) {
+    applyTable(s, parseSettingsTable(outputs.at(ToolBlock)));
+    s.custom = outputs.at(CustomBlock);
+    s.portNos = portsFromServiceLines(outputs.at(PortBlock));
+    if (const auto account = relayAccountFromSaslPasswd(outputs.at(SaslPasswd))) {
         s.smartHostUserID = account->first;
         s.smartHostPassword = account->second;
     }
-    s.sasldbPasswd = runLine(run, SasldbPasswd);
-    s.access = runLine(run, Access);
-    s.aliases = runLine(run, Aliases);
-    if (!runLine(run, VirtualDb).isEmpty()) {
-        const VirtualMapFields fields = parseVirtualMap(runLine(run, Virtual));
+    s.sasldbPasswd = outputs.at(SasldbPasswd);
+    s.access = outputs.at(Access);
+    s.aliases = outputs.at(Aliases);
+    if (!outputs.at(VirtualDb).isEmpty()) {
+        const VirtualMapFields fields = parseVirtualMap(outputs.at(Virtual));
         s.virtualDomains = fields.domains;
         s.virtualText = fields.text;
     }

@@ -1,5 +1,6 @@
 #include "privileged/TaskWrapper.h"
 
+#include "privileged/InputPipe.h"
 #include "privileged/OutputPipe.h"
 #include "shell/ResourcePaths.h"
 
@@ -151,7 +152,13 @@ bool TaskWrapper::startProcessReadingOutput(const std::function<void(const QByte
     // printing when the helper exits, and QProcess stops reading then.
     task->setProcessChannelMode(QProcess::ForwardedChannels);
     OutputPipe output(reader);
-    task->setChildProcessModifier(output.childModifier());
+    // The form waits in the helper's input from its first instruction on.
+    task->setInputChannelMode(QProcess::ForwardedInputChannel);
+    InputPipe input(m_extAuth);
+    task->setChildProcessModifier([toInput = input.childModifier(), toOutput = output.childModifier()] {
+        toInput();
+        toOutput();
+    });
 
     // Output is drained as it comes, so the helper never blocks on a full pipe.
     bool exited = false;
@@ -174,10 +181,7 @@ bool TaskWrapper::startProcessReadingOutput(const std::function<void(const QByte
 
     task->start(helperPath(), m_arguments);
     output.closeWriteEnd();
-    if (!exited) {
-        task->write(m_extAuth);
-        task->closeWriteChannel();
-    }
+    input.closeReadEnd();
     if (!exited || !output.atEnd())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     m_task = nullptr;

@@ -38,6 +38,13 @@ dkimSigning=${24}
 
 cd "$currentDir"
 config_dir=/usr/local/tarnwick/postfix/etc
+
+# Postfix's programs pause while main.cf is younger than about two seconds
+# (to them a file still being written): a main.cf rewritten with the same
+# content would hold up every map build and the start after it for nothing.
+installIfChanged() {
+  cmp -s "$1" "$2" || cp "$1" "$2"
+}
 dovecot_dir=/usr/local/tarnwick/etc/dovecot
 
 # Custom lines are refused, before anything is written, when they could let
@@ -134,6 +141,8 @@ checkCustomLines() {
   cat $config_dir/main.cf.default "$customCheck/custom" > "$customCheck/main.cf"
   chmod 755 "$customCheck"
   chmod 644 "$customCheck/main.cf"
+  # Complete and private: postconf need not wait for it to settle.
+  touch -d '3 seconds ago' "$customCheck/main.cf"
   # Logical lines: a line starting with a blank continues the one before.
   entry= first=
   while IFS= read -r line || test -n "$line"; do
@@ -341,7 +350,7 @@ if test -n "$custom"; then
   echo $custom | tr \\r \\n >> main.cf.temp
   echo "###End Custom Config###" >> main.cf.temp
 fi
-cp main.cf.temp $config_dir/main.cf
+installIfChanged main.cf.temp $config_dir/main.cf
 rm main.cf.temp
 
 cp $config_dir/master.cf.default master.cf.temp
@@ -352,7 +361,7 @@ if test -n "$portNos"; then
   done
   echo "###End Brevane###" >> master.cf.temp
 fi
-cp master.cf.temp $config_dir/master.cf
+installIfChanged master.cf.temp $config_dir/master.cf
 rm master.cf.temp
 
 echo $access | tr \\r \\n > $config_dir/access

@@ -84,6 +84,14 @@ QString localUsersCommand()
         "dscl . list ./users uid | grep \"5[0123456789][0123456789]\" | awk '{print $1}'");
 }
 
+QStringList startUpReadLines()
+{
+    QStringList lines;
+    for (const SystemDaemon& daemon : systemDaemons())
+        lines << daemon.test;
+    return lines << localUsersCommand();
+}
+
 QStringList parseLocalUsers(const QString& listing)
 {
     QStringList users;

@@ -35,6 +35,9 @@ struct SystemDaemon {
 const QList<SystemDaemon>& systemDaemons();
 
 QString localUsersCommand();
+/// What the start-up checks read: the test of each of systemDaemons, in
+/// order, then localUsersCommand.
+QStringList startUpReadLines();
 /// Non-empty lines of the user listing, in order.
 QStringList parseLocalUsers(const QString& listing);
 

@@ -3,6 +3,7 @@
 #include "postfix/SmartHosts.h"
 #include "privileged/TaskWrapper.h"
 #include "shell/Alerts.h"
+#include "shell/CommandBatch.h"
 #include "shell/ResourcePaths.h"
 #include "shell/StartupRules.h"
 #include "shell/TextHelpers.h"
@@ -133,11 +134,15 @@ void WindowController::doStartUpChecks()
 {
     m_loggedIn = true;
     doSanityCheck();
-    for (const startup::SystemDaemon& daemon : startup::systemDaemons()) {
-        if (!runShell(daemon.test).isEmpty())
-            runShell(daemon.unload);
+    // The daemons' tests and the user listing read only: one run for all.
+    const QList<startup::SystemDaemon>& daemons = startup::systemDaemons();
+    const QStringList outputs
+        = runShellLines([this](const QStringList& arguments) { return run(arguments); }, startup::startUpReadLines());
+    for (int i = 0; i < daemons.size(); ++i) {
+        if (!outputs.at(i).isEmpty())
+            runShell(daemons.at(i).unload);
     }
-    for (const QString& user : startup::parseLocalUsers(runShell(startup::localUsersCommand())))
+    for (const QString& user : startup::parseLocalUsers(outputs.last()))
         m_ui->luser_relay_popup->addItem(user);
     if (!m_openDataFileFromFinder)
         reloadData();

@@ -35,10 +35,14 @@ bool formAccepted(const ExternalForm& form)
     return recordAdmits(*record, helperRight, getuid(), parentProcess, requester);
 }
 
+/// Root's group alone, the caller's groups dropped. Set directly rather than
+/// looked up (initgroups): no name service is consulted on every run.
 bool becomeRoot()
 {
-    return setresgid(0, 0, 0) == 0 && initgroups("root", 0) == 0 && setresuid(0, 0, 0) == 0 && getuid() == 0
-        && geteuid() == 0 && getgid() == 0 && getegid() == 0;
+    const gid_t rootGroup = 0;
+    gid_t groups[2] = {};
+    return setresgid(0, 0, 0) == 0 && setgroups(1, &rootGroup) == 0 && setresuid(0, 0, 0) == 0 && getuid() == 0
+        && geteuid() == 0 && getgid() == 0 && getegid() == 0 && getgroups(2, groups) == 1 && groups[0] == 0;
 }
 
 /// The form is consumed; the program gets an empty standard input.

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -313,6 +314,36 @@ TEST_F(PostfixConfigSystem, FullFormReadsBackAndASecondRunChangesNothing)
     EXPECT_EQ(readFile(configDir + "/main.cf"), firstMainCf);
     EXPECT_EQ(readFile(configDir + "/aliases"), "postmaster: root\nroot: alice\ndevnull: /dev/null\n");
     EXPECT_EQ(readBack(), expected);
+}
+
+// Postfix waits for a main.cf younger than two seconds to settle: a run that
+// changes nothing must leave the files, and so their age, alone.
+TEST_F(PostfixConfigSystem, UnchangedFilesKeepTheirAge)
+{
+    const QStringList files = {configDir + "/main.cf", configDir + "/master.cf"};
+    const auto age = [](const QString& path) { return QFileInfo(path).lastModified().toSecsSinceEpoch(); };
+    const auto backdate = [&files] {
+        for (const QString& path : files)
+            sh("touch -d '2020-01-01 00:00:00 UTC' " + path);
+    };
+    const qint64 old = QDateTime::fromString("2020-01-01T00:00:00Z", Qt::ISODate).toSecsSinceEpoch();
+    configure(fullForm());
+    backdate();
+    configure(fullForm());
+    for (const QString& path : files)
+        EXPECT_EQ(age(path), old) << path.toStdString();
+
+    PostfixForm changed = fullForm();
+    changed.mydomain = QStringLiteral("changed.example");
+    configure(changed);
+    EXPECT_TRUE(readFile(files[0]).contains("\nmydomain=changed.example\n"));
+    EXPECT_GT(age(files[0]), old);
+    EXPECT_EQ(age(files[1]), old);
+
+    changed.portNos = QStringLiteral("2626");
+    configure(changed);
+    EXPECT_TRUE(readFile(files[1]).contains("\n2626      inet  n"));
+    EXPECT_GT(age(files[1]), old);
 }
 
 TEST_F(PostfixConfigSystem, BareFormWritesOnlyTheFixedLinesAndRemovesWhatIsNotInUse)

@@ -3,14 +3,18 @@
 
 #include "FakeResources.h"
 
+#include "privileged/InputPipe.h"
 #include "privileged/TaskWrapper.h"
 #include "shell/CommandRunner.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <climits>
 
 using brevane::shellCommand;
 using brevane::TaskWrapper;
@@ -208,4 +212,31 @@ TEST(TaskWrapperLogin, AMissingAuthorityRefuses)
     runner.setAdminPassword("good", "alice");
     EXPECT_FALSE(runner.checkIfSudoer());
     EXPECT_EQ(runner.extAuth(), QByteArray(32, '\0'));
+}
+
+TEST(InputPipe, TheChildReadsExactlyTheBytesThenTheEnd)
+{
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        bool runs;
+    };
+    const QList<Case> cases = {
+        {"the form", QByteArray(32, '\x7f'), true},
+        {"nothing", QByteArray(), true},
+        {"one pipe buffer", QByteArray(PIPE_BUF, 'a'), true},
+        {"more than one pipe buffer", QByteArray(PIPE_BUF + 1, 'a'), false},
+    };
+    for (const Case& c : cases) {
+        brevane::InputPipe input(c.bytes);
+        QProcess child;
+        child.setInputChannelMode(QProcess::ForwardedInputChannel);
+        child.setChildProcessModifier(input.childModifier());
+        // cat ends only at the end of its input: no writer may be left.
+        child.start("/bin/sh", {"-c", "cat; echo ran"});
+        input.closeReadEnd();
+        ASSERT_TRUE(child.waitForFinished(10000)) << c.name;
+        const QByteArray output = child.readAllStandardOutput();
+        EXPECT_EQ(output, c.runs ? c.bytes + "ran\n" : QByteArray()) << c.name;
+    }
 }

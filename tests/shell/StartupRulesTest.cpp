@@ -117,3 +117,12 @@ TEST(ToolbarWords, BusyTextsAndNames)
     EXPECT_EQ(toolbar::customizationName("Mail Queue"), "Mail Queue");
     EXPECT_EQ(toolbar::possibleLabels("UW_POP3", "Start POP3"), (QStringList{"Start POP3", "Stop POP3"}));
 }
+
+TEST(StartupRules, StartUpReadsTheFourDaemonTestsThenTheUserListing)
+{
+    const QStringList lines = startup::startUpReadLines();
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_EQ(lines.first(), "(test `launchctl list | grep org.postfix.master* | awk '{print $3}'`) && echo YES");
+    EXPECT_EQ(lines.at(3), "(test `launchctl list | grep org.catb.fetchmail* | awk '{print $3}'`) && echo YES");
+    EXPECT_EQ(lines.last(), startup::localUsersCommand());
+}

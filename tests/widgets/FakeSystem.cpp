@@ -18,12 +18,26 @@ const char fakeHelper[] = R"SH(#!/bin/bash
 dir=$(cd "$(dirname "$0")" && pwd)
 form=$(head -c 32 | od -An -v -tx1 | tr -d ' \n')
 [ "$form" = "$(printf '41%.0s' {1..32})" ] || exit 1
-line="$*"
-printf '%s\n' "$line" | tr '\n' ' ' >> "$dir/calls.log"; echo >> "$dir/calls.log"
-while IFS=$'\t' read -r pattern output; do
-  [ -n "$pattern" ] || continue
-  case "$line" in *"$pattern"*) printf '%b' "$output"; exit 0 ;; esac
-done < "$dir/rules.tsv"
+answerLine() {
+  local line="$*" pattern output
+  printf '%s\n' "$line" | tr '\n' ' ' >> "$dir/calls.log"; echo >> "$dir/calls.log"
+  while IFS=$'\t' read -r pattern output; do
+    [ -n "$pattern" ] || continue
+    case "$line" in *"$pattern"*) printf '%b' "$output"; return ;; esac
+  done < "$dir/rules.tsv"
+}
+# Several command lines in one run (runShellLines): each answered and
+# logged as a run of its own, then the boundary.
+if [ "$1 $2" = "/bin/sh -c" ] && [ "${3%%;*}" = 'boundary=$1' ]; then
+  boundary=$5
+  shift 5
+  for line in "$@"; do
+    answerLine /bin/sh -c "$line"
+    printf '\n%s\n' "$boundary"
+  done
+  exit 0
+fi
+answerLine "$@"
 exit 0
 )SH";
 

@@ -9,6 +9,7 @@
 /// that grants "admin" with the password "good", and private settings.
 /// The fake helper logs every vector it receives (calls.log) and answers
 /// with the output of the first rule whose pattern the joined vector holds.
+/// A batch of command lines (runShellLines) counts as one run per line.
 class FakeSystem
 {
 public:
