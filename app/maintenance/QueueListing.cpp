@@ -225,6 +225,9 @@ void QueueListingReader::readLine(QByteArrayView line)
         m_classic = line.toByteArray() + '\n';
         return;
     }
+    // The retry times follow the listing: one table the size of the queue, grown once.
+    if (m_retry.isEmpty())
+        m_retry.reserve(m_listing.messages.size());
     m_retry.insert(id, seconds);
 }
 
