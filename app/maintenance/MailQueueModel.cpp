@@ -1,6 +1,6 @@
 #include "maintenance/MailQueueModel.h"
 
-#include <QSet>
+#include <QHash>
 
 #include <algorithm>
 #include <numeric>
@@ -47,11 +47,6 @@ int compareRows(const QueueListing& listing, qint32 a, qint32 b, int column)
     default:
         return 0;
     }
-}
-
-QString rowKey(const QueueListing& listing, const QueuedRecipient& recipient)
-{
-    return listing.messages.at(recipient.message).queueID + u'\n' + recipient.address;
 }
 
 } // namespace
@@ -203,24 +198,42 @@ void MailQueueModel::rearrange()
 
 QueueListing MailQueueModel::setListing(QueueListing listing, QList<qint32> arranged)
 {
-    QSet<QString> selected;
+    // Selected recipients by queue ID: the new rows are looked up by the
+    // strings they already hold, no key built for each of them.
+    QHash<QString, QStringList> selected;
     for (int row : selectionIndexes())
-        selected.insert(rowKey(m_listing, recipientAt(row)));
+        selected[messageAt(row).queueID].append(recipientAt(row).address);
 
     beginResetModel();
     std::swap(m_listing, listing);
     m_arranged.swap(arranged);
     endResetModel();
 
-    if (!selected.isEmpty()) {
-        QItemSelection selection;
-        for (int row = 0; row < m_arranged.size(); ++row) {
-            if (selected.contains(rowKey(m_listing, recipientAt(row))))
-                selection.select(index(row, 0), index(row, ColumnCount - 1));
-        }
-        m_selection.select(selection, QItemSelectionModel::ClearAndSelect);
-    }
+    if (!selected.isEmpty())
+        m_selection.select(rowsSelectedIn(selected), QItemSelectionModel::ClearAndSelect);
     return listing;
+}
+
+// Runs of neighbouring rows become one range: selecting all of a large
+// queue stays one range, not one per row.
+QItemSelection MailQueueModel::rowsSelectedIn(const QHash<QString, QStringList>& selected) const
+{
+    QItemSelection selection;
+    const auto isSelected = [&](int row) {
+        const QueuedRecipient& recipient = recipientAt(row);
+        const auto found = selected.constFind(m_listing.messages.at(recipient.message).queueID);
+        return found != selected.cend() && found->contains(recipient.address);
+    };
+    const int rows = int(m_arranged.size());
+    for (int row = 0; row < rows; ++row) {
+        if (!isSelected(row))
+            continue;
+        const int first = row;
+        while (row + 1 < rows && isSelected(row + 1))
+            ++row;
+        selection.append(QItemSelectionRange(index(first, 0), index(row, ColumnCount - 1)));
+    }
+    return selection;
 }
 
 void MailQueueModel::setListing(QueueListing listing)

@@ -77,6 +77,7 @@ public:
 private:
     QVariant displayValue(const QueuedMessage& message, const QueuedRecipient& recipient, int column) const;
     void rearrange();
+    QItemSelection rowsSelectedIn(const QHash<QString, QStringList>& selected) const;
 
     QueueListing m_listing;
     QList<qint32> m_arranged;

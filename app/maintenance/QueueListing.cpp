@@ -1,27 +1,29 @@
 #include "maintenance/QueueListing.h"
 
 #include "maintenance/MailQueue.h"
+#include "maintenance/QueueJson.h"
 
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
 #include <ctime>
 
 namespace brevane {
 
 namespace {
 
-QueueName queueNamed(QStringView name)
+QueueName queueNamed(QByteArrayView name)
 {
-    if (name == u"active")
+    if (name == "active")
         return QueueName::Active;
-    if (name == u"deferred")
+    if (name == "deferred")
         return QueueName::Deferred;
-    if (name == u"hold")
+    if (name == "hold")
         return QueueName::Hold;
-    if (name == u"incoming")
+    if (name == "incoming")
         return QueueName::Incoming;
     return QueueName::Unknown;
 }
@@ -52,25 +54,6 @@ bool readRetryLine(QByteArrayView line, QString* id, qint64* seconds)
     *seconds = time.toLongLong(&ok);
     return ok && isQueueID(*id);
 }
-
-// The remark `postqueue -p` shows before each recipient: a reason line is
-// printed whenever the reason changes, and the last one printed applies.
-class RemarkTrail
-{
-public:
-    QString next(const QString& reason)
-    {
-        if (reason != m_lastReason) {
-            m_shown = reason.isEmpty() ? QStringLiteral("(reason unavailable)") : u'(' + reason + u')';
-            m_lastReason = reason;
-        }
-        return m_shown;
-    }
-
-private:
-    QString m_lastReason;
-    QString m_shown;
-};
 
 QueueName queueFromMarks(QStringView printedID)
 {
@@ -242,42 +225,99 @@ void QueueListingReader::readLine(QByteArrayView line)
         m_classic = line.toByteArray() + '\n';
         return;
     }
+    // The retry times follow the listing: one table the size of the queue, grown once.
+    if (m_retry.isEmpty())
+        m_retry.reserve(m_listing.messages.size());
     m_retry.insert(id, seconds);
 }
 
 void QueueListingReader::readJsonLine(QByteArrayView line)
 {
-    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromRawData(line.data(), line.size()));
-    const QJsonObject object = document.object();
-    const QJsonArray recipients = object.value(QLatin1String("recipients")).toArray();
-    QueuedMessage message;
-    message.queueID = object.value(QLatin1String("queue_id")).toString();
-    if (!isQueueID(message.queueID) || recipients.isEmpty())
+    if (!scanQueueJson(line, &m_scanned)) {
+        readJsonDocument(line);
         return;
-    message.queue = queueNamed(object.value(QLatin1String("queue_name")).toString());
-    message.sender = shared(object.value(QLatin1String("sender")).toString());
-    message.arrival = qint64(object.value(QLatin1String("arrival_time")).toDouble());
-    message.size = qint64(object.value(QLatin1String("message_size")).toDouble());
-    message.forcedExpire = object.value(QLatin1String("forced_expire")).toBool();
+    }
     const qint32 index = qint32(m_listing.messages.size());
-    m_listing.messages.append(message);
-    RemarkTrail remarks;
-    for (const QJsonValue& value : recipients) {
-        const QJsonObject recipient = value.toObject();
-        const QString reason = recipient.value(QLatin1String("delay_reason")).toString();
-        m_listing.recipients.append(
-            {index, recipient.value(QLatin1String("address")).toString(), shared(remarks.next(reason))});
+    if (!addMessage(m_scanned.queueID, m_scanned.queueName, m_scanned.sender, m_scanned.arrival, m_scanned.size,
+                    m_scanned.forcedExpire, m_scanned.recipients.size()))
+        return;
+    // `postqueue -p` prints a reason whenever it changes; the last one printed applies.
+    QByteArrayView lastReason;
+    QString shown;
+    for (const ScannedRecipient& recipient : std::as_const(m_scanned.recipients)) {
+        if (recipient.reason != lastReason) {
+            shown = remarkFor(recipient.reason);
+            lastReason = recipient.reason;
+        }
+        m_listing.recipients.append({index, QString::fromUtf8(recipient.address), shown});
     }
 }
 
-// Thousands of messages share one sender or one deferral reason: keep one copy.
-QString QueueListingReader::shared(const QString& text)
+// Anything the scan leaves to the general reader: odd but valid JSON reads
+// the same, damaged lines are skipped.
+void QueueListingReader::readJsonDocument(QByteArrayView line)
 {
-    if (text.isEmpty())
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromRawData(line.data(), line.size()));
+    const QJsonObject object = document.object();
+    const QJsonArray recipients = object.value(QLatin1String("recipients")).toArray();
+    const auto bytes = [&object](const char* key) { return object.value(QLatin1String(key)).toString().toUtf8(); };
+    const auto number = [&object](const char* key) {
+        const double value = object.value(QLatin1String(key)).toDouble();
+        return std::abs(value) < 9e18 ? qint64(value) : 0;
+    };
+    const qint32 index = qint32(m_listing.messages.size());
+    if (!addMessage(bytes("queue_id"), bytes("queue_name"), bytes("sender"), number("arrival_time"),
+                    number("message_size"), object.value(QLatin1String("forced_expire")).toBool(),
+                    recipients.size()))
+        return;
+    QByteArray lastReason;
+    QString shown;
+    for (const QJsonValue& value : recipients) {
+        const QJsonObject recipient = value.toObject();
+        const QByteArray reason = recipient.value(QLatin1String("delay_reason")).toString().toUtf8();
+        if (reason != lastReason) {
+            shown = remarkFor(reason);
+            lastReason = reason;
+        }
+        m_listing.recipients.append({index, recipient.value(QLatin1String("address")).toString(), shown});
+    }
+}
+
+bool QueueListingReader::addMessage(QByteArrayView queueID, QByteArrayView queueName, QByteArrayView sender,
+                                    qint64 arrival, qint64 size, bool forcedExpire, qsizetype recipients)
+{
+    QueuedMessage message;
+    message.queueID = QString::fromUtf8(queueID);
+    if (!isQueueID(message.queueID) || recipients == 0)
+        return false;
+    message.queue = queueNamed(queueName);
+    message.sender = shared(sender, &m_senders, [](QByteArrayView text) { return QString::fromUtf8(text); });
+    message.arrival = arrival;
+    message.size = size;
+    message.forcedExpire = forcedExpire;
+    m_listing.messages.append(message);
+    return true;
+}
+
+// What the classic listing shows for a reason: "(reason)", or
+// "(reason unavailable)" once a recipient without one follows one with.
+QString QueueListingReader::remarkFor(QByteArrayView reason)
+{
+    if (reason.isEmpty())
+        return QStringLiteral("(reason unavailable)");
+    return shared(reason, &m_remarks, [](QByteArrayView text) { return u'(' + QString::fromUtf8(text) + u')'; });
+}
+
+// Thousands of messages share one sender or one deferral reason: one copy
+// each, found by the bytes as they lie in the line.
+QString QueueListingReader::shared(QByteArrayView utf8, QHash<QByteArray, QString>* copies,
+                                   QString (*make)(QByteArrayView))
+{
+    if (utf8.isEmpty())
         return {};
-    auto found = m_strings.constFind(text);
-    if (found == m_strings.cend())
-        found = m_strings.insert(text, text);
+    auto found = copies->constFind(QByteArray::fromRawData(utf8.data(), utf8.size()));
+    if (found == copies->cend())
+        found = copies->insert(utf8.toByteArray(), make(utf8));
     return *found;
 }
 
@@ -298,7 +338,8 @@ QueueListing QueueListingReader::finish()
         if (message.queue == QueueName::Deferred)
             message.nextRetry = m_retry.value(message.queueID, 0);
     }
-    m_strings.clear();
+    m_senders.clear();
+    m_remarks.clear();
     return std::move(m_listing);
 }
 

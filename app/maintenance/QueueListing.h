@@ -1,5 +1,6 @@
 #pragma once
 
+#include "maintenance/QueueJson.h"
 #include "shell/Archive.h"
 
 #include <QByteArray>
@@ -78,13 +79,19 @@ private:
     enum class Mode { Start, Json, Classic };
     void readLine(QByteArrayView line);
     void readJsonLine(QByteArrayView line);
-    QString shared(const QString& text);
+    void readJsonDocument(QByteArrayView line);
+    bool addMessage(QByteArrayView queueID, QByteArrayView queueName, QByteArrayView sender, qint64 arrival,
+                    qint64 size, bool forcedExpire, qsizetype recipients);
+    QString remarkFor(QByteArrayView reason);
+    static QString shared(QByteArrayView utf8, QHash<QByteArray, QString>* copies, QString (*make)(QByteArrayView));
 
     Mode m_mode = Mode::Start;
     QByteArray m_partial;
     QByteArray m_classic;
     QHash<QString, qint64> m_retry;
-    QHash<QString, QString> m_strings;
+    QHash<QByteArray, QString> m_senders;
+    QHash<QByteArray, QString> m_remarks;
+    ScannedMessage m_scanned;
     QueueListing m_listing;
 };
 

@@ -1,12 +1,11 @@
 // The mail-queue view.
 #include "maintenance/MailQueue.h"
-#include "maintenance/QueueListingWorker.h"
+#include "maintenance/QueueRefresh.h"
 #include "privileged/TaskWrapper.h"
 #include "shell/Alerts.h"
 #include "shell/WindowController.h"
 #include "ui_MainWindow.h"
 
-#include <QEventLoop>
 #include <QFontDatabase>
 #include <QHeaderView>
 #include <QLabel>
@@ -129,21 +128,9 @@ void WindowController::showMailq()
         return;
     m_queueTab->listing = true;
     startProgress(tr("Listing the mail queue\u2026"));
-    // The rows shown stay until the new ones are read, on another thread,
-    // while the output still arrives.
-    QueueListingWorker worker(mailqController.filterText(), mailqController.sortColumn(),
-                              mailqController.sortOrder());
-    m_unixTask->setArgs(mailqListingCommand());
-    const bool ran = m_unixTask->startProcessReadingOutput([&worker](const QByteArray& piece) { worker.feed(piece); });
-    QEventLoop wait;
-    worker.finish([&wait] { QMetaObject::invokeMethod(&wait, [&wait] { wait.quit(); }, Qt::QueuedConnection); });
-    if (!worker.isDone())
-        wait.exec(QEventLoop::ExcludeUserInputEvents);
     // A runner busy with another command lists nothing: keep what is shown.
-    if (ran) {
-        QueueListingWorker::discard(mailqController.setListing(worker.takeListing(), worker.takeArranged()));
+    if (refreshQueue(*m_unixTask, mailqController))
         showMailqSummary();
-    }
     stopProgress();
     m_queueTab->listing = false;
 }

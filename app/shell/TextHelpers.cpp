@@ -61,14 +61,21 @@ QString subString(const QString& text, const QString& fromToken, const QString& 
     return trimQuotesAndSpaces(text.mid(valueStart, to - valueStart));
 }
 
+// One pass: a queue listing pads every recipient line with forty spaces,
+// which halving "  " again and again walks and copies six times over.
 QString contractSpaces(const QString& text)
 {
-    QString result = text;
-    qsizetype before = -1;
-    while (before != result.size()) {
-        before = result.size();
-        result.replace(QLatin1String("  "), QLatin1String(" "));
+    if (!text.contains(QLatin1String("  ")))
+        return text;
+    QString result(text.size(), Qt::Uninitialized);
+    QChar* out = result.data();
+    QChar previous;
+    for (const QChar c : text) {
+        if (c != u' ' || previous != u' ')
+            *out++ = c;
+        previous = c;
     }
+    result.truncate(out - result.constData());
     return result;
 }
 

@@ -231,3 +231,36 @@ TEST(MailQueueModelTest, ANewListingIsOneResetAndKeepsTheSelectedRows)
     EXPECT_EQ(model.data(model.index(1, MailQueueModel::Remarks), Qt::ToolTipRole), "(Connection refused)");
     EXPECT_EQ(model.data(model.index(1, MailQueueModel::Size), MailQueueModel::SortRole), 9);
 }
+
+TEST(MailQueueModelTest, SelectedRecipientsStaySelectedByMessageAndAddressInRuns)
+{
+    MailQueueModel model;
+    model.setListing(threeMessages());
+    const struct {
+        QList<int> selectedBefore;
+        QList<int> selectedAfter; // after the first and last recipient swap places
+        qsizetype ranges;
+    } cases[] {
+        {{0, 1, 2, 3}, {0, 1, 2, 3}, 1},
+        {{1, 2}, {1, 2}, 1},
+        {{0, 2}, {2, 3}, 1},
+        {{0, 1}, {1, 3}, 2},
+        {{}, {}, 0},
+    };
+    for (const auto& c : cases) {
+        model.setListing(threeMessages());
+        model.selectionModel()->clearSelection();
+        for (int row : c.selectedBefore)
+            model.selectionModel()->select(model.index(row, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QueueListing next = threeMessages();
+        std::swap(next.recipients[0], next.recipients[3]);
+        // A recipient of the same address under another message is not the one selected.
+        next.recipients[2].address = next.recipients[1].address;
+        if (c.selectedBefore.contains(2))
+            next.recipients[2].address = "c@far.example";
+        model.setListing(next);
+        EXPECT_EQ(model.selectionIndexes(), c.selectedAfter) << c.selectedBefore.size();
+        EXPECT_EQ(model.selectionModel()->selection().size(), c.ranges) << c.selectedBefore.size();
+    }
+}

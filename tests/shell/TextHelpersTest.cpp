@@ -40,6 +40,8 @@ TEST(ContractSpaces, CollapsesEveryRunButKeepsEnds)
     EXPECT_EQ(contractSpaces("  a  b  "), " a b ");
     EXPECT_EQ(contractSpaces("     "), " ");
     EXPECT_EQ(contractSpaces("a\t\tb"), "a\t\tb");
+    EXPECT_EQ(contractSpaces(" \t  x \u00e9   "), " \t x \u00e9 ");
+    EXPECT_EQ(contractSpaces(""), "");
 }
 
 TEST(ConvertLineFeeds, TurnsEachLineFeedIntoACarriageReturn)
