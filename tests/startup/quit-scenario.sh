@@ -45,7 +45,7 @@ fail() {
 for way in menu alert sigterm; do
   rm -f "$smart_hosts" "$settings"
   setpriv --reuid=quitter --regid=quitter --init-groups \
-    env -i HOME=/home/quitter PATH=/usr/bin:/bin:/usr/local/bin DISPLAY=:57 /opt/brevane/brevane 2>/dev/null &
+    env -i HOME=/home/quitter PATH=/usr/bin:/bin:/usr/local/bin DISPLAY=:57 /opt/brevane/brevane 2>>"$build/quit-scenario-stderr.log" &
   pid=$!
   within 20 sheet_is_up || fail "$way: no login sheet"
   poke focus "Log In"
