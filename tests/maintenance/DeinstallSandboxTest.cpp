@@ -133,6 +133,7 @@ TEST_F(DeinstallSandbox, TheSignerAndTheRenewalGoFirstAndLeaveOtherJobs)
         QFile::link("/usr/local/tarnwick/postfix/LaunchDaemons/" + plist, "/Library/LaunchDaemons/" + plist);
     }
     sandbox::writeFile("/usr/local/tarnwick/opendkim/keys/example.test/brevane.private", "key\n");
+    sandbox::writeFile("/var/lib/brevane/last-good/main.cf", "myhostname = probe.local\n");
     installLaunchctlStandIn({"opendkim", "certbot", "postfix"});
 
     sandbox::run(deinstallAdditionsCommand());
@@ -141,6 +142,7 @@ TEST_F(DeinstallSandbox, TheSignerAndTheRenewalGoFirstAndLeaveOtherJobs)
     EXPECT_FALSE(QFileInfo(QStringLiteral("/Library/LaunchDaemons/com.dadarozudedarid.opendkim.plist")).isSymLink());
     EXPECT_FALSE(QFileInfo(QStringLiteral("/Library/LaunchDaemons/com.dadarozudedarid.certbot.plist")).isSymLink());
     EXPECT_FALSE(QFileInfo::exists("/usr/local/tarnwick/opendkim"));
+    EXPECT_FALSE(QFileInfo::exists("/var/lib/brevane"));
     EXPECT_TRUE(QFileInfo::exists("/Library/LaunchDaemons/com.dadarozudedarid.postfix.plist"));
     EXPECT_TRUE(QFileInfo::exists("/Library/LaunchDaemons/org.other.job.plist"));
 }
