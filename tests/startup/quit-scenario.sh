@@ -15,7 +15,9 @@ bash "$here/../../tools/install-app.sh" "$build" /opt/brevane >/dev/null
 # No full name, so the sheet offers the account name.
 useradd -m -u 601 -G admin -c "" quitter
 echo 'quitter:quit2pass' | chpasswd
-Xvfb :57 -screen 0 1280x900x24 -nolisten tcp -ac >/dev/null 2>&1 &
+# -noreset: otherwise the probe below, the last client to leave, makes the
+# server reset just as the window connects.
+Xvfb :57 -screen 0 1280x900x24 -nolisten tcp -ac -noreset >/dev/null 2>&1 &
 # A busy machine can take seconds to bring the display up; the program
 # aborts on a display that does not answer yet.
 # Asked as the user the program runs as, for that is whose connection counts.
