@@ -28,9 +28,9 @@ label=com.dadarozudedarid.postfix
 maillog=/var/log/mail.log
 joblog=/var/log/launchd/$label.log
 managed="main.cf master.cf access access.db aliases aliases.db virtual virtual.db sasl_passwd sasl_passwd.db sasldb_passwd"
-# Bounds the wait for the launcher's "postfix start" (in twentieths of a
+# Bounds the wait for the launcher's "postfix start" (in hundredths of a
 # second), which returns once the master has bound its sockets or given up.
-startTicks=300
+startTicks=1500
 wordLines=6
 
 say() { printf 'check-postfix: %s\n' "$*"; }
@@ -79,6 +79,18 @@ masterRunning() {
   read -r comm < /proc/$pid/comm 2>/dev/null && test "$comm" = master
 }
 
+# Whether process $1 has a child: the kernel's list of them costs no
+# program, so the wait below can look often.
+hasChild() {
+  if test -r /proc/$1/task/$1/children; then
+    children=
+    read -r children < /proc/$1/task/$1/children
+    test -n "$children"
+  else
+    pgrep -P "$1" >/dev/null
+  fi
+}
+
 # Loads the job and answers whether the master runs once the launcher's
 # start command has ended. A start seen running and gone without a master
 # has failed; one never seen may still be on its way, until the bound.
@@ -93,13 +105,13 @@ loadAndWait() {
   n=0 seen=
   while test $n -lt $startTicks; do
     kill -0 "$launcher" 2>/dev/null || { masterRunning; return; }   # the launcher itself has gone
-    if pgrep -P "$launcher" >/dev/null; then
+    if hasChild "$launcher"; then
       seen=yes
     else
       masterRunning && return 0
       test -n "$seen" && return 1
     fi
-    sleep 0.05
+    sleep 0.01
     n=$((n + 1))
   done
   masterRunning
@@ -154,14 +166,16 @@ validate() {
   grep -E '^(postmap|postalias): ' "$work/err" | head -n $wordLines | classify strict > "$work/said" || ok=1
   postconf -c $config_dir -n >/dev/null 2> "$work/postconf" || echo "postconf: fatal: exit status $?" >> "$work/postconf"
   head -n $wordLines "$work/postconf" | classify strict >> "$work/said" || ok=1
-  # Postfix tells why only on a terminal; its check then also stands in
-  # for the one "postfix start" would run again (quick-start).
+  # The part of "postfix check" that can refuse the files; it also stands
+  # in for the one "postfix start" would run again (quick-start). Its
+  # warnings-only part runs once Postfix is up (integrityWarnings).
   checkRc=0
-  SHELL=/bin/sh script -qec "/usr/sbin/postfix -c $config_dir check" /dev/null > "$work/check" 2>&1 || checkRc=1
-  # No terminal to be had: the check without Postfix's words beats none.
-  if grep -q '^script: ' "$work/check"; then
-    checkRc=0
-    /usr/sbin/postfix -c $config_dir check > "$work/check" 2>&1 || checkRc=1
+  /usr/sbin/postfix -c $config_dir check-fatal > "$work/check" 2>&1 || checkRc=1
+  # Postfix tells why only on a terminal: a refusal is asked again on one.
+  if test $checkRc = 1; then
+    SHELL=/bin/sh script -qec "/usr/sbin/postfix -c $config_dir check-fatal" /dev/null > "$work/tty" 2>&1
+    # No terminal to be had: the check without Postfix's words beats none.
+    grep -q '^script: ' "$work/tty" || mv -f -- "$work/tty" "$work/check"
   fi
   test $checkRc = 0 || ok=1
   head -n $wordLines "$work/check" | classify lenient >> "$work/said" || ok=1
@@ -179,6 +193,12 @@ customWords() {
   setpriv --reuid=nobody --regid=nogroup --clear-groups postconf -c "$dir" -nx 2>&1 >/dev/null \
     | grep -v 'master.cf' | head -n $wordLines | classify strict
   rm -rf -- "$dir"
+}
+
+# What "postfix start" would have warned of (links, owners, modes) goes to
+# Postfix's log as before; only warnings, so nobody waits for them.
+integrityWarnings() {
+  (/usr/sbin/postfix -c $config_dir check-warn >/dev/null 2>&1 </dev/null &)
 }
 
 saveLastGood() {
@@ -221,6 +241,7 @@ apply() {
   # Spent by a start that ran; a stale one would skip the next start's checks.
   rm -f /var/spool/postfix/quick-start
   if test $up = 0; then
+    integrityWarnings
     saveLastGood
     say "result up"
     return
