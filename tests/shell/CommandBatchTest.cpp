@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -85,4 +86,43 @@ TEST(CommandBatch, ARefusedOrForeignResultGivesEmptyOutputs)
     for (const Case& c : cases)
         EXPECT_EQ(splitBatchResult(c.result, "--b", 3), QStringList(3, QString())) << c.name;
     EXPECT_EQ(splitBatchResult("1\n\n--b\n\n--b\nabc\n--b", "--b", 3), QStringList({"1", "", "ab"}));
+}
+
+TEST(CommandBatch, AReadOfAMissingFileStartsNoProgram)
+{
+    QTemporaryDir dir;
+    const QString present = dir.filePath("access");
+    QFile file(present);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("a OK\n");
+    file.close();
+    const QString link = dir.filePath("dangling");
+    ASSERT_TRUE(QFile::link(dir.filePath("nowhere"), link));
+    // Stand-ins that log each start, ahead of the real programs on the path.
+    const QString bin = dir.filePath("bin");
+    const QString log = dir.filePath("started");
+    ASSERT_TRUE(QDir().mkpath(bin));
+    for (const char* name : {"cat", "ls"}) {
+        QFile standIn(bin + u'/' + QLatin1String(name));
+        ASSERT_TRUE(standIn.open(QIODevice::WriteOnly));
+        standIn.write(QStringLiteral("#!/bin/sh\necho \"%1 $*\" >> '%2'\nexec /bin/%1 \"$@\"\n")
+                          .arg(QLatin1String(name), log).toUtf8());
+        standIn.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    const QString missing = dir.filePath("sasl_passwd");
+    const QStringList lines = {"cat " + missing, "ls " + missing + ".db", "cat " + present,
+                               "ls " + link, "cat " + missing + " || echo absent"};
+    const auto runWithStandIns = [&bin](const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("PATH", bin + ":/usr/bin:/bin");
+        process.setProcessEnvironment(environment);
+        process.start(arguments.first(), arguments.mid(1));
+        process.waitForFinished();
+        return helperResult(process.readAllStandardOutput());
+    };
+    EXPECT_EQ(runShellLines(runWithStandIns, lines), QStringList({"", "", "a OK", link, "absent"}));
+    QFile started(log);
+    ASSERT_TRUE(started.open(QIODevice::ReadOnly));
+    EXPECT_EQ(started.readAll(), ("cat " + present + "\nls " + link + "\ncat " + missing + "\n").toUtf8());
 }
