@@ -84,7 +84,7 @@ masterRunning() {
 hasChild() {
   if test -r /proc/$1/task/$1/children; then
     children=
-    read -r children < /proc/$1/task/$1/children
+    { read -r children < /proc/$1/task/$1/children; } 2>/dev/null
     test -n "$children"
   else
     pgrep -P "$1" >/dev/null
