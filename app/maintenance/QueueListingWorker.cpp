@@ -24,11 +24,17 @@ QueueListingWorker::~QueueListingWorker()
 
 void QueueListingWorker::feed(const QByteArray& piece)
 {
+    bool wake = false;
     {
         std::lock_guard guard(m_lock);
         m_pieces.push_back(piece);
+        m_waiting += piece.size();
+        wake = m_waiting >= wakeBytes;
+        if (wake)
+            m_waiting = 0;
     }
-    m_wake.notify_one();
+    if (wake)
+        m_wake.notify_one();
 }
 
 void QueueListingWorker::finish(std::function<void()> done)

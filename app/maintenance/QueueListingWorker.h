@@ -49,6 +49,10 @@ private:
     std::mutex m_lock;
     std::condition_variable m_wake;
     std::deque<QByteArray> m_pieces;
+    qsizetype m_waiting = 0;
+    // postqueue writes 4 kB at a time: waking the parse for each would cost
+    // a switch per piece on a machine already busy listing the queue.
+    static constexpr qsizetype wakeBytes = 64 * 1024;
     bool m_finished = false;
     std::function<void()> m_onDone;
     std::atomic<bool> m_done {false};
