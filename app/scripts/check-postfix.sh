@@ -196,15 +196,27 @@ customWords() {
 }
 
 # What "postfix start" would have warned of (links, owners, modes) goes to
-# Postfix's log as before; only warnings, so nobody waits for them.
+# Postfix's log as before; only warnings, so nobody waits for them, and
+# they yield to the window's read-back, which runs meanwhile.
 integrityWarnings() {
-  (/usr/sbin/postfix -c $config_dir check-warn >/dev/null 2>&1 </dev/null &)
+  (nice -n 19 /usr/sbin/postfix -c $config_dir check-warn >/dev/null 2>&1 </dev/null &)
+}
+
+# The checked files are copied while Postfix starts on them (they no longer
+# change), ready to become the last good configuration once it is up.
+copyCandidate() {
+  candidate=$state_dir/last-good.new
+  { copyOut $config_dir "$candidate" && date -u '+%Y-%m-%d %H:%M:%S UTC' > "$candidate/saved-at"; } &
+  copier=$!
 }
 
 saveLastGood() {
-  copyOut $config_dir "$state_dir/last-good.new" \
-    && date -u '+%Y-%m-%d %H:%M:%S UTC' > "$state_dir/last-good.new/saved-at" \
-    && rm -rf -- "$state_dir/last-good" && mv -- "$state_dir/last-good.new" "$state_dir/last-good"
+  wait $copier && rm -rf -- "$state_dir/last-good" && mv -- "$candidate" "$state_dir/last-good"
+}
+
+dropCandidate() {
+  wait $copier
+  rm -rf -- "$candidate"
 }
 
 # Back to the snapshot $1 and a fresh start on it.
@@ -236,6 +248,7 @@ apply() {
   fi
   grep '^check-postfix: note ' "$work/said"
   touch /var/spool/postfix/quick-start
+  copyCandidate
   loadAndWait
   up=$?
   # Spent by a start that ran; a stale one would skip the next start's checks.
@@ -246,6 +259,7 @@ apply() {
     say "result up"
     return
   fi
+  dropCandidate
   loggedSinceLoad | classify lenient
   busyPorts
   say "result down"
