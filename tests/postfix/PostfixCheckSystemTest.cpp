@@ -175,6 +175,9 @@ TEST_F(PostfixCheckSystem, APortAlreadyInUseLeavesThePreviousConfigurationRunnin
     PostfixForm bad = goodForm();
     bad.portNos = QStringLiteral("2525");
     expectKeptPrevious(bad, CheckResult::Down, "extra ports field", "2525");
+    // Files Postfix did not come up on never become the last working ones.
+    EXPECT_EQ(shell("cmp /var/lib/brevane/last-good/main.cf " + configDir + "/main.cf && echo SAME"), "SAME");
+    EXPECT_EQ(shell("test -e /var/lib/brevane/last-good.new || echo GONE"), "GONE");
 }
 
 TEST_F(PostfixCheckSystem, AGoodChangeGoesLiveAndBecomesTheLastWorkingOne)
