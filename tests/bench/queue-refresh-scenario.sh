@@ -6,8 +6,10 @@
 # One size a sandbox (Postfix takes a queue of copies only once); the sizes
 # run one after another:
 #   for n in 1000 10000 50000; do tests/system/sandbox.sh tests/bench/queue-refresh-scenario.sh build $n; done
-# Prints the size's line: rows, both times, their ratio, the longest stall
-# of the window's thread and the heap a row holds.
+# Prints the size's line: rows, both times, their ratio, the listing
+# command's run alone (the refresh's floor before any parse) and its ratio,
+# the table's paint after a reset, the longest stall of the window's thread
+# and the heap a row holds.
 set -euo pipefail
 build=$(realpath "${1:?usage: queue-refresh-scenario.sh BUILD_DIR SIZE [BENCHMARK_ARGS...]}")
 size=${2:?usage: queue-refresh-scenario.sh BUILD_DIR SIZE [BENCHMARK_ARGS...]}
@@ -41,12 +43,13 @@ grep -v 'warning: Mail system is down' "$results/log"
 python3 - "$results" "$size" <<'PY'
 import json, sys
 folder, sizes = sys.argv[1], sys.argv[2:]
-print("cores  size    rows   postqueue -p ms  refresh ms  ratio  stall ms  bytes/row  peak/row")
+print("cores  size    rows   postqueue -p ms  refresh ms  ratio  listing run ms  ratio  paint ms  stall ms  bytes/row  peak/row")
 for size in sizes:
     report = json.load(open(f"{folder}/{size}.json"))
     median = {b["run_name"].split("/")[0]: b for b in report["benchmarks"] if b.get("aggregate_name") == "median"}
-    p, r = median["postqueueP"], median["refresh"]
+    p, r, l = median["postqueueP"], median["refresh"], median["listingRun"]
     print(f'{report["context"]["num_cpus"]:>5}  {size:>5}  {r["rows"]:>6.0f}  {p["real_time"]:>15.1f}  '
-          f'{r["real_time"]:>10.1f}  {r["real_time"] / p["real_time"]:>5.2f}  {r["stall_ms"]:>8.1f}  '
-          f'{r["bytes_per_row"]:>9.0f}  {r["peak_per_row"]:>8.0f}')
+          f'{r["real_time"]:>10.1f}  {r["real_time"] / p["real_time"]:>5.2f}  {l["real_time"]:>14.1f}  '
+          f'{l["real_time"] / p["real_time"]:>5.2f}  {median["paintAfterReset"]["real_time"]:>8.1f}  '
+          f'{r["stall_ms"]:>8.1f}  {r["bytes_per_row"]:>9.0f}  {r["peak_per_row"]:>8.0f}')
 PY
