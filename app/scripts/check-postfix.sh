@@ -23,6 +23,7 @@ export PATH
 
 config_dir=/usr/local/tarnwick/postfix/etc
 state_dir=/var/lib/brevane
+candidate=$state_dir/last-good.new
 job=/Library/LaunchDaemons/com.dadarozudedarid.postfix.plist
 label=com.dadarozudedarid.postfix
 maillog=/var/log/mail.log
@@ -205,7 +206,6 @@ integrityWarnings() {
 # The checked files are copied while Postfix starts on them (they no longer
 # change), ready to become the last good configuration once it is up.
 copyCandidate() {
-  candidate=$state_dir/last-good.new
   { copyOut $config_dir "$candidate" && date -u '+%Y-%m-%d %H:%M:%S UTC' > "$candidate/saved-at"; } &
   copier=$!
 }
