@@ -6,6 +6,7 @@
 // once as the window used to return (at the load) and once until Postfix
 // answers on port 25. Checked: the job unloaded, then the check's apply,
 // which returns once the master is up.
+#include "SandboxRun.h"
 #include "postfix/PostfixCheck.h"
 #include "postfix/PostfixConfig.h"
 #include "postfix/ServiceRules.h"
@@ -14,10 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <QThread>
-
-#include <unistd.h>
 
 using namespace brevane;
 
@@ -25,11 +23,7 @@ namespace {
 
 QString runAsRoot(const QStringList& arguments)
 {
-    QProcess process;
-    process.setWorkingDirectory(QStringLiteral("/opt/brevane/Resources"));
-    process.start(arguments.first(), arguments.mid(1));
-    process.waitForFinished(120000);
-    return QString::fromUtf8(process.readAllStandardOutput());
+    return sandbox::run(arguments, nullptr, QStringLiteral("/opt/brevane/Resources"));
 }
 
 QString shell(const QString& line)
@@ -49,13 +43,6 @@ QStringList configureArguments()
     return collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh"))).arguments;
 }
 
-bool ready()
-{
-    if (::geteuid() == 0 && qEnvironmentVariable("BREVANE_IN_SANDBOX") == QLatin1String("1"))
-        return true;
-    return false;
-}
-
 void waitForSmtp()
 {
     for (int i = 0; i < 300 && !services::isPortOpen(25); ++i)
@@ -66,7 +53,7 @@ void waitForSmtp()
 /// or until port 25 answers.
 void UncheckedRestart(benchmark::State& state, bool untilAnswering)
 {
-    if (!ready())
+    if (!sandbox::active())
         return state.SkipWithError("needs root inside the sandbox (check-system.sh)");
     const QStringList arguments = configureArguments();
     for (auto _ : state) {
@@ -83,7 +70,7 @@ void UncheckedRestart(benchmark::State& state, bool untilAnswering)
 
 void CheckedRestart(benchmark::State& state)
 {
-    if (!ready())
+    if (!sandbox::active())
         return state.SkipWithError("needs root inside the sandbox (check-system.sh)");
     const QStringList arguments
         = applyPostfixArguments(configureArguments(), scriptText(QStringLiteral("check-postfix.sh")));

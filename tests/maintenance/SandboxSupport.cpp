@@ -1,30 +1,6 @@
 #include "SandboxSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace sandbox {
-
-bool active()
-{
-    return qEnvironmentVariable("BREVANE_IN_SANDBOX") == QLatin1String("1") && ::geteuid() == 0;
-}
-
-QString run(const QStringList& arguments, int* status)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(arguments.first(), arguments.mid(1));
-    process.waitForFinished(-1);
-    if (status)
-        *status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
 
 QString shell(const QString& line, int* status)
 {
@@ -32,17 +8,6 @@ QString shell(const QString& line, int* status)
     return run({QStringLiteral("/bin/bash"), QStringLiteral("-c"),
                 QStringLiteral("set -e; source '%1'; %2").arg(fixture, line)},
                status);
-}
-
-void writeFile(const QString& path, const QByteArray& contents, int mode)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(contents);
-    file.close();
-    if (mode)
-        ::chmod(QFile::encodeName(path).constData(), mode);
 }
 
 } // namespace sandbox

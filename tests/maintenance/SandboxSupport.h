@@ -1,24 +1,13 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
+#include "SandboxRun.h"
 
-// Helpers of the scenarios that run as root inside tests/system/sandbox.sh.
+// The queue fixture's side of the scenarios that run as root inside
+// tests/system/sandbox.sh.
 namespace sandbox {
-
-/// True inside the disposable sandbox; the scenarios refuse to touch the
-/// host anywhere else.
-bool active();
-
-/// Runs an argument vector; answers its standard output (standard error
-/// passes through) and stores the exit status in `status` when given.
-QString run(const QStringList& arguments, int* status = nullptr);
 
 /// Runs a bash line with the queue fixture's functions loaded.
 QString shell(const QString& line, int* status = nullptr);
-
-/// Writes a file, creating its folders; `mode` as for chmod when not 0.
-void writeFile(const QString& path, const QByteArray& contents, int mode = 0);
 
 } // namespace sandbox
 

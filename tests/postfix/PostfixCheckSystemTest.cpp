@@ -5,6 +5,7 @@
 #include "postfix/PostfixConfig.h"
 #include "postfix/ServiceHealth.h"
 #include "postfix/ServiceRules.h"
+#include "SandboxRun.h"
 #include "shell/ResourcePaths.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -27,16 +27,9 @@ const QString configDir = QStringLiteral("/usr/local/tarnwick/postfix/etc");
 const QString resources = QStringLiteral("/opt/brevane/Resources");
 const QStringList managed{"main.cf", "master.cf", "access", "access.db", "aliases", "aliases.db"};
 
-// The helper tool's view of a run: output minus its last character.
 QString runAsHelper(const QStringList& arguments)
 {
-    QProcess process;
-    process.setWorkingDirectory(resources);
-    process.start(arguments.first(), arguments.mid(1));
-    process.waitForFinished(120000);
-    QString output = QString::fromUtf8(process.readAllStandardOutput());
-    output.chop(1);
-    return output;
+    return sandbox::runAsHelper(arguments, resources);
 }
 
 QString shell(const QString& line)
@@ -93,7 +86,7 @@ class PostfixCheckSystem : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (::geteuid() != 0 || qEnvironmentVariable("BREVANE_IN_SANDBOX") != QLatin1String("1"))
+        if (!sandbox::active())
             GTEST_SKIP() << "needs root inside tests/system/sandbox.sh (check-system.sh)";
         // Every scenario starts from Postfix up on a good configuration.
         const PostfixCheckOutcome first = restart(goodForm());
@@ -128,8 +121,9 @@ protected:
         ASSERT_TRUE(alert);
         EXPECT_TRUE(alert->message.startsWith("Postfix said:\n")) << alert->message.toStdString();
         EXPECT_TRUE(alert->message.contains(words)) << alert->message.toStdString();
-        if (!field.isEmpty())
+        if (!field.isEmpty()) {
             EXPECT_TRUE(alert->message.contains("Look at the " + field + ". ")) << alert->message.toStdString();
+        }
         EXPECT_TRUE(alert->message.endsWith("Brevane put the previous configuration back, and Postfix runs on it."))
             << alert->message.toStdString();
     }

@@ -4,6 +4,7 @@
 #include "postfix/PostfixConfig.h"
 #include "postfix/PostfixSettings.h"
 #include "postfix/SmartHosts.h"
+#include "SandboxRun.h"
 #include "shell/ResourcePaths.h"
 
 #include <gtest/gtest.h>
@@ -52,19 +53,6 @@ int modeOf(const QString& path)
 bool exists(const QString& path)
 {
     return QFileInfo::exists(path);
-}
-
-// The helper tool's view of a run: output minus its last character.
-QString runAsHelper(const QStringList& arguments, const QString& workingDirectory = QString())
-{
-    QProcess process;
-    if (!workingDirectory.isEmpty())
-        process.setWorkingDirectory(workingDirectory);
-    process.start(arguments.first(), arguments.mid(1));
-    process.waitForFinished(120000);
-    QString output = QString::fromUtf8(process.readAllStandardOutput());
-    output.chop(1);
-    return output;
 }
 
 QString configurationScript()
@@ -138,7 +126,7 @@ class PostfixConfigSystem : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        if (!inSandbox())
+        if (!sandbox::active())
             return;
         // What the server installation provides; the installer is not under test here.
         sh("getent group wheel >/dev/null || groupadd -r wheel;"
@@ -158,14 +146,9 @@ protected:
            + certDir + "/smtpd.pem " + certDir + "/imapd.pem");
     }
 
-    static bool inSandbox()
-    {
-        return ::geteuid() == 0 && qEnvironmentVariable("BREVANE_IN_SANDBOX") == QLatin1String("1");
-    }
-
     void SetUp() override
     {
-        if (!inSandbox())
+        if (!sandbox::active())
             GTEST_SKIP() << "needs root inside tests/system/sandbox.sh";
         ASSERT_TRUE(m_resources.isValid());
         QDir(m_resources.path()).mkpath(QString::fromLatin1(workingFolderName));
@@ -179,12 +162,12 @@ protected:
     {
         const PostfixConfigResult result = collectPostfixConfig(form, configurationScript());
         EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
-        return result.arguments.isEmpty() ? QString() : runAsHelper(result.arguments, m_resources.path());
+        return result.arguments.isEmpty() ? QString() : sandbox::runAsHelper(result.arguments, m_resources.path());
     }
 
     static PostfixSettings readBack()
     {
-        return loadPostfixSettings([](const QStringList& arguments) { return runAsHelper(arguments); });
+        return loadPostfixSettings([](const QStringList& arguments) { return sandbox::runAsHelper(arguments); });
     }
 
     static QString blockOf(const QString& mainCf)
