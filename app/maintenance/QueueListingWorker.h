@@ -50,8 +50,9 @@ private:
     std::condition_variable m_wake;
     std::deque<QByteArray> m_pieces;
     qsizetype m_waiting = 0;
-    // postqueue writes 4 kB at a time: waking the parse for each would cost
-    // a switch per piece on a machine already busy listing the queue.
+    // postqueue writes each message as it gets it, a few hundred bytes at a
+    // time: waking the parse for each would cost a switch per message on a
+    // machine already busy listing the queue.
     static constexpr qsizetype wakeBytes = 64 * 1024;
     bool m_finished = false;
     std::function<void()> m_onDone;
