@@ -134,6 +134,9 @@ checkCustomLine() {
   valuePathsAreRootOnly "$raw" && valuePathsAreRootOnly "$expanded"
 }
 
+# The custom text is expanded once, here, into a file only root can change:
+# the lines checked are the very bytes main.cf receives, whatever appears on
+# the machine in between.
 checkCustomLines() {
   test -n "$custom" || return 0
   customCheck=$(mktemp -d) || refuseCustomLine "(no private folder to check the custom lines in)"
@@ -157,7 +160,6 @@ checkCustomLines() {
     first=$line entry=$line
   done < "$customCheck/custom"
   test -z "$first" || checkCustomLine "${entry%%=*}" "${entry#*=}" || refuseCustomLine "$first"
-  rm -rf "$customCheck"
 }
 
 checkCustomLines
@@ -347,8 +349,9 @@ echo "###End Brevane###" >> main.cf.temp
 if test -n "$custom"; then
   echo "" >> main.cf.temp
   echo "###Start Custom Config###" >> main.cf.temp
-  echo $custom | tr \\r \\n >> main.cf.temp
+  cat "$customCheck/custom" >> main.cf.temp
   echo "###End Custom Config###" >> main.cf.temp
+  rm -rf "$customCheck"
 fi
 installIfChanged main.cf.temp $config_dir/main.cf
 rm main.cf.temp

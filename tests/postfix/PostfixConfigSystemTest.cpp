@@ -559,6 +559,37 @@ TEST_F(AttackerOnTheMachine, CustomLinesNamingAnotherUsersFilesAreRefusedAndNoth
     EXPECT_FALSE(exists("/root/pwned"));
 }
 
+// A pattern names nothing while the lines are checked; the attacker makes a
+// folder it matches before main.cf is written (a cp stand-in first on PATH
+// lets them in as the script starts the new main.cf, right after the check).
+TEST_F(AttackerOnTheMachine, APathMadeAfterTheCheckNeverReachesMainCf)
+{
+    const QString stubs = m_resources.path() + "/stubs";
+    QDir().mkpath(stubs);
+    QFile stub(stubs + "/cp");
+    ASSERT_TRUE(stub.open(QIODevice::WriteOnly));
+    stub.write("#!/bin/sh\ncase $* in *main.cf.temp) setpriv --reuid=attacker --regid=attacker --clear-groups "
+               "mkdir -p /home/attacker/late ;; esac\nexec /bin/cp \"$@\"\n");
+    stub.close();
+    stub.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    sh("rm -rf /home/attacker/late");
+
+    PostfixForm form;
+    form.custom = QStringLiteral("daemon_directory = /home/*/late\nshlib_directory = /usr/lib/postfix\n /home/?ttacker/late");
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(stubs) + ':' + path);
+    const QString output = configure(form);
+    qputenv("PATH", path);
+
+    ASSERT_TRUE(exists("/home/attacker/late")) << "the attacker's folder came too late for this run";
+    EXPECT_EQ(refusedCustomLine(output), "");
+    const QString mainCf = readFile(configDir + "/main.cf");
+    EXPECT_TRUE(mainCf.endsWith("###Start Custom Config###\ndaemon_directory = /home/*/late\n"
+                                "shlib_directory = /usr/lib/postfix\n /home/?ttacker/late\n###End Custom Config###\n"))
+        << mainCf.toStdString();
+    EXPECT_FALSE(mainCf.contains("/home/attacker"));
+}
+
 TEST_F(AttackerOnTheMachine, CustomLinesNamingRootsOwnFilesStillWork)
 {
     PostfixForm form;
