@@ -295,7 +295,9 @@ if test -n "$sasldb_passwd" && test -e $config_dir/sasldb_passwd; then
     trimBlanks "${line%%:*}"; user=$trimmed
     trimBlanks "$password"; password=$trimmed
     test -n "$user" || continue
-    echo "$password" | /usr/sbin/saslpasswd2 -p -c -a smtpd -u "$domainName" "$user"
+    # No domain, no realm: the user name then follows -u, so saslpasswd2
+    # refuses the line and no account falls into this machine's own realm.
+    echo "$password" | /usr/sbin/saslpasswd2 -p -c -a smtpd -u ${domainName:+"$domainName"} "$user"
   done < $config_dir/sasldb_passwd
   chmod 600 /etc/sasldb2.db
   chown _postfix:wheel /etc/sasldb2.db

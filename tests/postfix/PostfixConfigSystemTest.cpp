@@ -412,16 +412,20 @@ TEST_F(PostfixConfigSystem, MissingCertificateLeavesOutTheTlsLinesButNotAuthOnly
     EXPECT_TRUE(block.contains("\nsmtpd_tls_auth_only=yes\n"));
 }
 
-TEST_F(PostfixConfigSystem, SaslListWithoutADomainStillBuildsTheDatabase)
+TEST_F(PostfixConfigSystem, SaslListWithoutADomainCreatesNoAccount)
 {
+    configure(fullForm());
+    ASSERT_TRUE(sh("sasldblistusers2 -f /etc/sasldb2.db").contains("alice@example.com: userPassword"));
     PostfixForm form;
     form.saslAuthMethodRow = 2;
     form.sasldbPasswd = QStringLiteral("  carol  :  pass word\n\n");
     configure(form);
     // Blanks collapse on the way; blank lines are no accounts.
     EXPECT_EQ(readFile(configDir + "/sasldb_passwd"), "carol : pass word\n\n\n");
-    // Empty realm: saslpasswd2 files the user under the host's own realm.
-    EXPECT_TRUE(sh("sasldblistusers2 -f /etc/sasldb2.db").contains(QRegularExpression("^carol@[^:]+: userPassword\n$")));
+    // No realm to give: neither carol under this machine's name nor the old accounts.
+    const QString users = sh("sasldblistusers2 -f /etc/sasldb2.db");
+    EXPECT_FALSE(users.contains("userPassword")) << users.toStdString();
+    EXPECT_FALSE(exists("/etc/sasldb2.db"));
 }
 
 // Wildcards in values must not pick up names of files in the working folder.
