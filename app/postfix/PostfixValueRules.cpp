@@ -11,6 +11,11 @@ namespace {
 const QString host = QStringLiteral(R"([A-Za-z0-9_-]+(?:\.[A-Za-z0-9_-]+)*\.?)");
 // A domain that may hold parameter references: localhost.$mydomain.
 const QString hostWithReferences = QStringLiteral(R"((?:[A-Za-z0-9_.-]|\$[A-Za-z0-9_]+|\$\{[A-Za-z0-9_]+\})+)");
+// Postfix takes a destination domain in UTF-8 as typed, whatever its
+// letters (SMTPUTF8 is on from compatibility level 3.0): local mail for
+// bücher.example arrives.
+const QString destination = QStringLiteral(
+    R"((?:[A-Za-z0-9_.-]|[^\x00-\x7F]|\$[A-Za-z0-9_]+|\$\{[A-Za-z0-9_]+\})+)");
 const QString port = QStringLiteral("(?:[0-9]{1,5}|[A-Za-z][A-Za-z0-9-]*)");
 
 bool matchesWhole(const QString& pattern, const QString& text)
@@ -34,7 +39,7 @@ bool wordFits(PostfixValueKind kind, const QString& word)
                             word)
                && portNumberInRange(word);
     case PostfixValueKind::Destinations:
-        return matchesWhole(hostWithReferences, word) || matchesWhole(QStringLiteral("[a-z0-9_]+:/[^,\\s]+"), word);
+        return matchesWhole(destination, word) || matchesWhole(QStringLiteral("[a-z0-9_]+:/[^,\\s]+"), word);
     case PostfixValueKind::RblSites:
         return matchesWhole(host + QStringLiteral(R"((?:=[0-9.\[\];]+)?)"), word);
     case PostfixValueKind::Ports:

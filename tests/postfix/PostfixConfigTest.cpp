@@ -248,6 +248,7 @@ TEST(CollectPostfixConfig, ValuesPostfixCannotTakeAreRefusedNamingTheField)
         {&PostfixForm::relayhost, "relayhostField", "relay host field", "[relay.example]:99999"},
         {&PostfixForm::relayhost, "relayhostField", "relay host field", "relay.example;rm"},
         {&PostfixForm::mydestination, "mydestinationField", "destination domains field", "a.example, b=c"},
+        {&PostfixForm::mydestination, "mydestinationField", "destination domains field", "b\u00fccher.example, b;c"},
         {&PostfixForm::rblSites, "rblSitesField", "blacklist sites field", "zen.spamhaus.org, $(x)"},
         {&PostfixForm::portNos, "portNosField", "extra ports field", "2525, 0"},
         {&PostfixForm::portNos, "portNosField", "extra ports field", "2*"},
@@ -275,7 +276,8 @@ TEST(CollectPostfixConfig, EveryDocumentedFormOfTheFieldsIsAccepted)
         EXPECT_TRUE(collect(form).error.isEmpty()) << relay;
     }
     form.mydomain = "mail.example.com";
-    form.mydestination = "$mydomain, localhost.$mydomain, ${myhostname}, other.example, hash:/etc/postfix/dest";
+    form.mydestination = "$mydomain, localhost.$mydomain, ${myhostname}, other.example, hash:/etc/postfix/dest, "
+                        "b\u00fccher.example, \u043f\u043e\u0447\u0442\u0430.example";
     form.rblSites = "zen.spamhaus.org, bl.example=127.0.0.[2..11], b.example=127.0.0.2;127.0.0.4";
     form.portNos = "2525, 587,smtps, 127.0.0.1:2526, [::1]:2527";
     form.virtualDomains = "v.example, w.example";
