@@ -67,3 +67,45 @@ TEST_F(WindowTest, AnEmptiedFetchmailCellStaysInEditing)
     EXPECT_TRUE(waitFor([&] { return !editor; }));
     EXPECT_EQ(cell.data().toString(), "joe");
 }
+
+// Return, keypad Enter and Tab leave a cell like a click elsewhere does: an
+// emptied required cell beeps, keeps its old value and stays in editing
+// until it holds a value or Escape gives the edit up.
+TEST_F(WindowTest, EveryKeyThatEndsAnEditKeepsAnEmptiedRequiredCellInEditing)
+{
+    launchAndLogIn();
+    window->selectTabViewItem(ui()->fetchmailItem);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->addFetchmailRecord();
+    QTableView* table = ui()->fetchmailTable;
+    const auto cellOf = [&](const char* key) {
+        return table->model()->index(0, window->fetchmailController.columnKeys().indexOf(key));
+    };
+    table->model()->setData(cellOf("localdomains"), QStringLiteral("local.example"));
+    const struct { Qt::Key key; Qt::KeyboardModifiers modifiers; } endings[] = {
+        {Qt::Key_Return, {}}, {Qt::Key_Enter, Qt::KeypadModifier}, {Qt::Key_Tab, {}}};
+    for (const char* column : {"server", "there", "password", "here", "localdomains"}) {
+        const QModelIndex cell = cellOf(column);
+        const QString old = cell.data(Qt::EditRole).toString();
+        for (const auto& ending : endings) {
+            const auto what = [&] { return std::string(column) + " key " + std::to_string(ending.key); };
+            table->setCurrentIndex(cell);
+            table->edit(cell);
+            QPointer<QLineEdit> editor = table->viewport()->findChild<QLineEdit*>();
+            ASSERT_TRUE(editor) << what();
+            editor->setFocus();
+            editor->clear();
+            const int beeps = Alerts::beepCount();
+            QTest::keyClick(editor, ending.key, ending.modifiers);
+            QTest::qWait(20);
+            ASSERT_TRUE(editor && editor->isVisible()) << what();
+            EXPECT_TRUE(editor->hasFocus()) << what();
+            EXPECT_EQ(Alerts::beepCount(), beeps + 1) << what();
+            EXPECT_EQ(cell.data(Qt::EditRole).toString(), old) << what();
+            QTest::keyClick(editor, Qt::Key_Escape);
+            ASSERT_TRUE(waitFor([&] { return !editor; })) << what();
+            EXPECT_EQ(cell.data(Qt::EditRole).toString(), old) << what();
+        }
+    }
+}
