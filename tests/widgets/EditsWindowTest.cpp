@@ -34,13 +34,23 @@ TEST_F(WindowTest, TheSmtpUserListReachesTheScriptAsTyped)
     EXPECT_EQ(fake.countCalls("alice:" + password + "\rbob:x"), 1) << fake.calls().join('\n').toStdString();
 }
 
-TEST_F(WindowTest, AnEmptiedFetchmailCellStaysInEditing)
+// One new account in the fetchmail table of an active window.
+class FetchmailCellTest : public WindowTest
 {
-    launchAndLogIn();
-    window->selectTabViewItem(ui()->fetchmailItem);
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    window->addFetchmailRecord();
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        launchAndLogIn();
+        window->selectTabViewItem(ui()->fetchmailItem);
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        window->addFetchmailRecord();
+    }
+};
+
+TEST_F(FetchmailCellTest, AnEmptiedCellStaysInEditing)
+{
     QTableView* table = ui()->fetchmailTable;
     const QModelIndex cell = table->model()->index(0, window->fetchmailController.columnKeys().indexOf("there"));
     table->setCurrentIndex(cell);
@@ -71,13 +81,8 @@ TEST_F(WindowTest, AnEmptiedFetchmailCellStaysInEditing)
 // Return, keypad Enter and Tab leave a cell like a click elsewhere does: an
 // emptied required cell beeps, keeps its old value and stays in editing
 // until it holds a value or Escape gives the edit up.
-TEST_F(WindowTest, EveryKeyThatEndsAnEditKeepsAnEmptiedRequiredCellInEditing)
+TEST_F(FetchmailCellTest, EveryKeyThatEndsAnEditKeepsAnEmptiedRequiredCellInEditing)
 {
-    launchAndLogIn();
-    window->selectTabViewItem(ui()->fetchmailItem);
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    window->addFetchmailRecord();
     QTableView* table = ui()->fetchmailTable;
     const auto cellOf = [&](const char* key) {
         return table->model()->index(0, window->fetchmailController.columnKeys().indexOf(key));
