@@ -61,7 +61,7 @@ void TrafficChart::paintEvent(QPaintEvent*)
         if (i % 3 == 0) {
             painter.setPen(palette().text().color());
             painter.drawText(QRect(left, plot.bottom() + 2, int(slot * 3), labelHeight), Qt::AlignLeft,
-                             QString::number((m_summary.firstHour + i) % 24));
+                             QString::number(int(((m_summary.end / 3600 - 23 + i) % 24 + 24) % 24)));
         }
     }
     painter.setPen(palette().mid().color());
