@@ -16,20 +16,26 @@ namespace {
 // Lines of real Postfix 3.7 traffic, captured in the sandbox by
 // capture-maillog.sh: one delivery, one bounce, one deferral, three
 // refusals and a failed SASL login.
-QByteArray capturedLog()
+QByteArray capturedLog(const char* name = "mail.log-captured.txt")
 {
-    QFile file(QStringLiteral(MAINTENANCE_TEST_DATA "/mail.log-captured.txt"));
+    QFile file(QStringLiteral(MAINTENANCE_TEST_DATA "/") + QLatin1String(name));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-std::string capturedLine(std::string_view holding)
+std::string capturedLine(std::string_view holding, const char* name = "mail.log-captured.txt")
 {
-    for (const QByteArray& line : capturedLog().split('\n')) {
+    for (const QByteArray& line : capturedLog(name).split('\n')) {
         if (std::string_view(line.constData(), std::size_t(line.size())).find(holding) != std::string_view::npos)
             return line.toStdString();
     }
-    ADD_FAILURE() << "no captured line holds " << holding;
+    ADD_FAILURE() << "no line of " << name << " holds " << holding;
     return {};
+}
+
+// Lines captured by capture-maillog-hostile.sh.
+std::string hostileLine(std::string_view holding)
+{
+    return capturedLine(holding, "mail.log-hostile.txt");
 }
 
 // The capture ran on Dec 8 between 11:31:56 and 11:32:00.
@@ -197,22 +203,6 @@ TEST(LogLines, AMessagesLifeFromArrivalToRemoval)
     EXPECT_FALSE(looksLikeQueueId("DEE7060;"));
 }
 
-namespace {
-
-std::string hostileLine(std::string_view holding)
-{
-    QFile file(QStringLiteral(MAINTENANCE_TEST_DATA "/mail.log-hostile.txt"));
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            if (std::string_view(line.constData(), std::size_t(line.size())).find(holding) != std::string_view::npos)
-                return line.toStdString();
-        }
-    }
-    ADD_FAILURE() << "no line of mail.log-hostile.txt holds " << holding;
-    return {};
-}
-
-} // namespace
 
 // Lines Postfix 3.7 wrote in the sandbox (capture-maillog-hostile.sh) for
 // remote text that imitates its own fields, and a few it writes elsewhere.
