@@ -258,98 +258,14 @@ TEST(MailLogLine, FieldsAreReadAsPostfixWritesThem)
     EXPECT_EQ(domainOf("\"x@trusted.example>\"@Evil.Example"), "evil.example");
 }
 
-// A day counted by hand, up to New Year's morning. Every count below was
-// worked out from the lines, not from the code.
+// A day counted by hand, up to New Year's morning: retries, a requeue, an
+// expiry, three recipients of one message, postscreen, the window's edges.
+// Every count below was worked out from the lines, not from the code.
 TEST(TrafficSummary, AHandCountedDay)
 {
     const std::int64_t now = civilSeconds(2027, 1, 1, 10, 0, 0);
-    const char* day =
-        // Before the 24 hours, and at their very start: not counted.
-        "Dec 31 09:59:59 mx postfix/cleanup[1]: 1AAAA01: message-id=<a1@x>\n"
-        "Dec 31 10:00:00 mx postfix/cleanup[1]: 1AAAA02: message-id=<a2@x>\n"
-        // Inside, in the first hour (within an hour of the window's start).
-        "Dec 31 10:00:01 mx postfix/cleanup[1]: 1BBBB01: message-id=<b1@x>\n"
-        "Dec 31 10:30:00 mx postfix/cleanup[1]: 1BBBB02: message-id=<b2@x>\n"
-        // Deferred four times, then delivered: one deferred message.
-        "Dec 31 12:00:00 mx postfix/smtpd[2]: 1CCCC01: client=unknown[192.0.2.1]\n"
-        "Dec 31 12:00:00 mx postfix/cleanup[1]: 1CCCC01: message-id=<c1@x>\n"
-        "Dec 31 12:00:00 mx postfix/qmgr[3]: 1CCCC01: from=<carol@sender.example>, size=9, nrcpt=1 (queue active)\n"
-        "Dec 31 12:00:01 mx postfix/smtp[4]: 1CCCC01: to=<dave@far.example>, relay=none, delay=1, dsn=4.4.1, "
-        "status=deferred (connect to far.example: Connection timed out)\n"
-        "Dec 31 12:30:00 mx postfix/qmgr[3]: 1CCCC01: from=<carol@sender.example>, size=9, nrcpt=1 (queue active)\n"
-        "Dec 31 12:30:01 mx postfix/smtp[4]: 1CCCC01: to=<dave@far.example>, relay=none, delay=1, dsn=4.4.1, "
-        "status=deferred (connect to far.example: Connection timed out)\n"
-        "Dec 31 13:30:01 mx postfix/smtp[4]: 1CCCC01: to=<dave@far.example>, relay=none, delay=1, dsn=4.4.1, "
-        "status=deferred (connect to far.example: Connection timed out)\n"
-        "Dec 31 15:30:01 mx postfix/smtp[4]: 1CCCC01: to=<dave@far.example>, relay=none, delay=1, dsn=4.4.1, "
-        "status=deferred (connect to far.example: Connection timed out)\n"
-        "Dec 31 19:30:00 mx postfix/smtp[4]: 1CCCC01: to=<dave@far.example>, relay=far.example[192.0.2.2]:25, "
-        "delay=1, dsn=2.0.0, status=sent (250 2.0.0 Ok: queued as 4C0FFEE)\n"
-        // A blocklisted client.
-        "Dec 31 20:00:00 mx postfix/smtpd[2]: NOQUEUE: reject: RCPT from unknown[192.0.2.3]: 554 5.7.1 Service "
-        "unavailable; Client host [192.0.2.3] blocked using rbl.test; Listed; from=<s@spam.example> "
-        "to=<alice@probe.local> proto=ESMTP helo=<x>\n"
-        // Three recipients over New Year: two delivered, one bounced.
-        "Dec 31 23:59:00 mx postfix/cleanup[1]: 1DDDD01: message-id=<d1@x>\n"
-        "Dec 31 23:59:00 mx postfix/qmgr[3]: 1DDDD01: from=<bob@sender.example>, size=9, nrcpt=3 (queue active)\n"
-        "Dec 31 23:59:01 mx postfix/local[5]: 1DDDD01: to=<alice@probe.local>, relay=local, dsn=2.0.0, "
-        "status=sent (delivered to mailbox)\n"
-        "Dec 31 23:59:01 mx postfix/local[5]: 1DDDD01: to=<root@probe.local>, relay=local, dsn=2.0.0, "
-        "status=sent (delivered to mailbox)\n"
-        "Jan  1 00:00:01 mx postfix/local[5]: 1DDDD01: to=<\"x, status=sent\"@probe.local>, relay=local, "
-        "dsn=5.1.1, status=bounced (unknown user: \"x, status=sent\")\n"
-        // Expired after one deferral; its bounce notice is delivered.
-        "Jan  1 01:00:00 mx postfix/cleanup[1]: 1EEEE01: message-id=<e1@x>\n"
-        "Jan  1 01:00:00 mx postfix/qmgr[3]: 1EEEE01: from=<eve@sender.example>, size=9, nrcpt=1 (queue active)\n"
-        "Jan  1 01:00:01 mx postfix/smtp[4]: 1EEEE01: to=<joe@closed.example>, relay=none, dsn=4.4.1, "
-        "status=deferred (connect to closed.example: Connection refused)\n"
-        "Jan  1 05:00:00 mx postfix/qmgr[3]: 1EEEE01: from=<eve@sender.example>, status=expired, returned to sender\n"
-        "Jan  1 05:00:01 mx postfix/cleanup[1]: 1FFFF01: message-id=<f1@x>\n"
-        "Jan  1 05:00:01 mx postfix/bounce[6]: 1EEEE01: sender non-delivery notification: 1FFFF01\n"
-        "Jan  1 05:00:01 mx postfix/qmgr[3]: 1FFFF01: from=<>, size=9, nrcpt=1 (queue active)\n"
-        "Jan  1 05:00:02 mx postfix/smtp[4]: 1FFFF01: to=<eve@sender.example>, relay=sender.example[192.0.2.4]:25, "
-        "dsn=2.0.0, status=sent (250 2.0.0 Ok)\n"
-        // Postscreen turns three new clients away with one reason.
-        "Jan  1 02:00:00 mx postfix/postscreen[7]: NOQUEUE: reject: RCPT from [192.0.2.5]:4001: 450 4.3.2 Service "
-        "currently unavailable; from=<a@b.example>, to=<alice@probe.local>, proto=ESMTP, helo=<x>\n"
-        "Jan  1 02:10:00 mx postfix/postscreen[7]: NOQUEUE: reject: RCPT from [192.0.2.6]:4002: 450 4.3.2 Service "
-        "currently unavailable; from=<a@b.example>, to=<alice@probe.local>, proto=ESMTP, helo=<x>\n"
-        "Jan  1 02:20:00 mx postfix/postscreen[7]: NOQUEUE: reject: RCPT from [192.0.2.7]:4003: 450 4.3.2 Service "
-        "currently unavailable; from=<a@b.example>, to=<alice@probe.local>, proto=ESMTP, helo=<x>\n"
-        // Two clients without a name; a relay attempt whose sender imitates a reason.
-        "Jan  1 02:30:00 mx postfix/smtpd[2]: NOQUEUE: reject: RCPT from unknown[192.0.2.8]: 450 4.7.25 Client host "
-        "rejected: cannot find your hostname, [192.0.2.8]; from=<a@b.example> to=<alice@probe.local> proto=ESMTP "
-        "helo=<x>\n"
-        "Jan  1 02:40:00 mx postfix/smtpd[2]: NOQUEUE: reject: RCPT from unknown[192.0.2.9]: 450 4.7.25 Client host "
-        "rejected: cannot find your hostname, [192.0.2.9]; from=<a@b.example> to=<alice@probe.local> proto=ESMTP "
-        "helo=<x>\n"
-        "Jan  1 03:00:00 mx postfix/smtpd[2]: NOQUEUE: reject: RCPT from unknown[192.0.2.10]: 554 5.7.1 "
-        "<someone@elsewhere.example>: Relay access denied; from=<\"a>: Listed as spam\"@nx.example> "
-        "to=<someone@elsewhere.example> proto=ESMTP helo=<x>\n"
-        // A remote client's words quoting a failed login: no failed login.
-        "Jan  1 04:00:00 mx postfix/smtpd[2]: warning: non-SMTP command from unknown[192.0.2.11]: GET SASL LOGIN "
-        "authentication failed: x\n"
-        // Deferred, requeued under a new ID, deferred again: one message.
-        "Jan  1 06:00:00 mx postfix/cleanup[1]: 2AAAA01: message-id=<g1@x>\n"
-        "Jan  1 06:00:00 mx postfix/qmgr[3]: 2AAAA01: from=<bob@sender.example>, size=9, nrcpt=1 (queue active)\n"
-        "Jan  1 06:00:01 mx postfix/smtp[4]: 2AAAA01: to=<joe@closed.example>, relay=none, dsn=4.4.1, "
-        "status=deferred (connect to closed.example: Connection refused)\n"
-        "Jan  1 07:00:00 mx postfix/pickup[8]: 2AAAA02: uid=0 from=<bob@sender.example> orig_id=2AAAA01\n"
-        "Jan  1 07:00:00 mx postfix/cleanup[1]: 2AAAA02: message-id=<g1@x>\n"
-        "Jan  1 07:00:00 mx postfix/qmgr[3]: 2AAAA02: from=<bob@sender.example>, size=9, nrcpt=1 (queue active)\n"
-        "Jan  1 07:00:01 mx postfix/smtp[4]: 2AAAA02: to=<joe@closed.example>, relay=none, dsn=4.4.1, "
-        "status=deferred (connect to closed.example: Connection refused)\n"
-        // A quoted local part naming another domain; the last hour.
-        "Jan  1 09:30:00 mx postfix/cleanup[1]: 2BBBB01: message-id=<h1@x>\n"
-        "Jan  1 09:30:00 mx postfix/qmgr[3]: 2BBBB01: from=<\"x@trusted.example>\"@evil.example>, size=9, nrcpt=1 "
-        "(queue active)\n"
-        "Jan  1 09:30:01 mx postfix/local[5]: 2BBBB01: to=<alice@probe.local>, relay=local, dsn=2.0.0, "
-        "status=sent (delivered to mailbox)\n"
-        // At now exactly, and a second after.
-        "Jan  1 10:00:00 mx postfix/smtpd[2]: warning: unknown[192.0.2.12]: SASL LOGIN authentication failed: x\n"
-        "Jan  1 10:00:01 mx postfix/cleanup[1]: 2CCCC01: message-id=<i1@x>\n";
     TrafficSummarizer summarizer(now);
-    summarizer.feed(day);
+    summarizer.feed(capturedLog("mail.log-hand-counted.txt").toStdString());
     const TrafficSummary summary = summarizer.summary(now);
 
     // received 1BBBB01 1BBBB02 1CCCC01 1DDDD01 1EEEE01 1FFFF01 2AAAA01 2BBBB01;
