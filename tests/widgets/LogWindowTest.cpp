@@ -64,13 +64,18 @@ protected:
 
 TEST_F(LogWindowTest, TheTabOpensWithTheLogNewestFirstAndItsSummary)
 {
+    // A blocklist's own text is the remote side's: it shows as it is written.
+    const QByteArray stamp = QLocale::c().toString(QDateTime::currentDateTime(), "MMM dd HH:mm:ss").toLatin1();
+    write(stamp + " probe postfix/smtpd[9]: NOQUEUE: reject: RCPT from unknown[192.0.2.1]: 554 5.7.1 "
+                  "<b><font size=7>URGENT</font></b>; from=<a@b.example> to=<c@probe.local> proto=ESMTP helo=<x>\n",
+          QIODevice::Append);
     launchAndLogIn();
     openTab();
     const QString text = shown();
     EXPECT_TRUE(text.startsWith("This is the contents of the Mail Log at /var/log/mail.log, latest entries listed "
                                 "first.\n\nThe current Postfix version is "));
     const qsizetype firstLine = text.indexOf("probe postfix/");
-    EXPECT_TRUE(text.mid(firstLine).startsWith("probe postfix/postfix-script[207]: stopping the Postfix mail system"));
+    EXPECT_TRUE(text.mid(firstLine).startsWith("probe postfix/smtpd[9]: NOQUEUE: reject: RCPT from unknown[192.0.2.1]"));
     const QString dovecot = brevane::doShellCommand("/usr/sbin/dovecot --version").trimmed();
     EXPECT_TRUE(text.contains("\nThe current Dovecot version is " + (dovecot.isEmpty() ? "not installed" : dovecot)
                               + "\n\n"));
@@ -78,11 +83,13 @@ TEST_F(LogWindowTest, TheTabOpensWithTheLogNewestFirstAndItsSummary)
     const QString summary = panel->summaryLabel()->text();
     EXPECT_TRUE(summary.startsWith("Last 24 hours, since ")) << summary.toStdString();
     EXPECT_TRUE(summary.contains("\nMessages: 4 received, 2 delivered, 1 deferred, 1 bounced or expired\n"
-                                 "Deferred delivery attempts: 1, refusals: 3, failed SMTP logins: 1\n"
+                                 "Deferred delivery attempts: 1, refusals: 4, failed SMTP logins: 1\n"
                                  "Top reject reasons: "))
         << summary.toStdString();
+    EXPECT_TRUE(summary.contains("<b><font size=7>URGENT</font></b> (1)"));
+    EXPECT_EQ(panel->summaryLabel()->textFormat(), Qt::PlainText);
     EXPECT_EQ(TrafficChart::legend(), (QStringList{"messages delivered", "deferred or bounced", "refusals"}));
-    EXPECT_EQ(panel->chart()->scaleTop(), 7); // 2 delivered + 1 deferred + 1 bounced + 3 refused, in one hour
+    EXPECT_EQ(panel->chart()->scaleTop(), 8); // 2 delivered + 1 deferred + 1 bounced + 4 refused, in one hour
     EXPECT_EQ(ui()->logField->lineWrapMode(), QPlainTextEdit::WidgetWidth);
 }
 
