@@ -271,8 +271,9 @@ MailLogEvent rejectEvent(std::string_view afterReject, MailLogEvent event)
             return event;
         }
     }
+    // The header and the HELO name are the client's words; the reply is last.
     if (const std::size_t helo = afterReject.find(" helo=<"); helo != npos) {
-        if (const std::size_t end = afterReject.find(">: ", helo); end != npos)
+        if (const std::size_t end = afterReject.rfind(">: "); end != npos && end > helo)
             event.reason = replyReason(afterReject.substr(end + 3));
     }
     return event;

@@ -242,6 +242,9 @@ TEST(MailLogLine, FieldsAreReadAsPostfixWritesThem)
         {prefix + "cleanup[9]: 4AF737A: reject: header Subject: win from unknown[192.0.2.7]; from=<a@b.example> "
                   "to=<c@probe.local> proto=ESMTP helo=<x>: 5.7.1 Spam is not welcome",
          Kind::Rejected, "", "Spam is not welcome"},
+        {prefix + "cleanup[9]: 4AF737A: reject: body x helo=<y>: Fake from unknown[192.0.2.7]; from=<a@b.example> "
+                  "to=<c@probe.local> proto=ESMTP helo=<y>: 5.7.1 Spam is not welcome",
+         Kind::Rejected, "", "Spam is not welcome"},
         {prefix + "smtpd[9]: warning: unknown[192.0.2.7]: SASL PLAIN authentication failed: UGFzc3dvcmQ6",
          Kind::AuthFailed, "", ""},
         {prefix + "smtpd[9]: warning: hostname x.example does not resolve: SASL LOGIN authentication failed",
