@@ -92,18 +92,34 @@ std::int64_t localNow()
 
 TrafficSummarizer::TrafficSummarizer(std::int64_t now)
     : m_start(now - daySeconds)
+    , m_newest(now)
     , m_year(dateOf(now).year())
-    , m_month(dateOf(now).month())
 {
 }
 
-// Syslog's time stamps carry no year: a month after the current one is last
-// year's (a log that spans New Year).
+// Syslog's time stamps carry no year. A line's is the year that puts it
+// latest but not after the newest time known (a day's grace for clocks):
+// "Dec 31" read on New Year's Day is last year's, "Jan  1" followed past
+// midnight on New Year's Eve next year's.
 int TrafficSummarizer::yearFor(std::string_view line) const
 {
-    static constexpr std::string_view months = "JanFebMarAprMayJunJulAugSepOctNovDec";
-    const std::size_t at = line.size() >= 3 ? months.find(line.substr(0, 3)) : std::string_view::npos;
-    return at != std::string_view::npos && at % 3 == 0 && int(at / 3) + 1 > m_month ? m_year - 1 : m_year;
+    const std::int64_t time = logLineTime(line, m_year);
+    if (time < 0)
+        return m_year;
+    if (time > m_newest + daySeconds)
+        return m_year - 1;
+    if (time < m_newest - 300 * daySeconds && logLineTime(line, m_year + 1) <= m_newest + daySeconds)
+        return m_year + 1;
+    return m_year;
+}
+
+void TrafficSummarizer::noteNewest(std::int64_t time)
+{
+    if (time <= m_newest)
+        return;
+    m_newest = time;
+    while (m_newest >= civilSeconds(m_year + 1, 1, 1, 0, 0, 0))
+        ++m_year;
 }
 
 void TrafficSummarizer::feed(std::string_view bytes)
@@ -158,6 +174,7 @@ void TrafficSummarizer::feedLine(std::string_view line)
     if (logLineTime(line, year) <= m_start)
         return;
     const MailLogEvent event = parseMailLogLine(line, year);
+    noteNewest(event.time);
     if (event.kind == Kind::Other)
         return;
     std::uint32_t message = noName;

@@ -85,12 +85,13 @@ private:
 
     void feedLine(std::string_view line);
     int yearFor(std::string_view line) const;
+    void noteNewest(std::int64_t time);
     std::uint32_t messageIndex(std::string_view queueId);
     std::uint32_t nameIndex(std::string_view name);
 
     std::int64_t m_start;
-    int m_year;
-    int m_month;
+    std::int64_t m_newest; // the latest of now and the lines' times
+    int m_year;            // m_newest's
     std::string m_partial;
     std::deque<Record> m_records;
     Index m_messages;

@@ -156,6 +156,16 @@ TEST(TrafficSummary, OnlyTheLast24HoursCount)
     EXPECT_EQ(summary.hours[22].received, 1);
 }
 
+// Followed past midnight on New Year's Eve, January's lines are the new year's.
+TEST(TrafficSummary, AFollowedLogCrossesNewYear)
+{
+    const std::int64_t start = civilSeconds(2026, 12, 31, 23, 59, 0);
+    TrafficSummarizer summarizer(start);
+    summarizer.feed("Dec 31 23:59:30 h postfix/cleanup[1]: AAAAA1: message-id=<a>\n"
+                    "Jan  1 00:00:30 h postfix/cleanup[1]: AAAAA2: message-id=<b>\n");
+    EXPECT_EQ(summarizer.summary(start + 120).total.received, 2);
+}
+
 TEST(TrafficSummary, RetriedMessagesNameTheirSenderOnce)
 {
     const std::int64_t now = civilSeconds(2026, 12, 8, 12, 0, 0);
