@@ -1,6 +1,7 @@
 #include "maintenance/LogLines.h"
 
 #include "maintenance/MailLogLine.h"
+#include "maintenance/QueueId.h"
 
 #include <algorithm>
 #include <cstring>
@@ -109,14 +110,12 @@ std::vector<qsizetype> linesOfMessage(const LogLines& lines, QByteArrayView id)
 {
     std::vector<qsizetype> found;
     const std::string_view wanted = viewOf(id);
-    const std::string queuedAs = "queued as " + std::string(wanted);
-    const std::string notice = ": " + std::string(wanted);
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const std::string_view line = viewOf(lines.line(i));
         if (line.find(wanted) == std::string_view::npos)
             continue;
-        if (queueIdOfLine(line) == wanted || line.find(queuedAs) != std::string_view::npos
-            || line.ends_with(notice))
+        const std::vector<std::string_view> named = queueIdsOfLine(line);
+        if (std::find(named.begin(), named.end(), wanted) != named.end())
             found.push_back(i);
     }
     return found;
@@ -134,11 +133,7 @@ QString inOrder(const LogLines& lines, const std::vector<qsizetype>& picked, qsi
 
 bool looksLikeQueueId(QByteArrayView text)
 {
-    if (text.size() < 5 || text.size() > 20)
-        return false;
-    return std::all_of(text.begin(), text.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    });
+    return isQueueId(viewOf(text));
 }
 
 } // namespace brevane

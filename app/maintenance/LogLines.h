@@ -46,7 +46,8 @@ std::vector<qsizetype> linesContaining(const LogLines& lines, QByteArrayView tex
 
 /// Indexes of the lines of one message's life: those about queue ID `id`
 /// (received, queued, delivered or deferred, removed) and those that name it
-/// as the bounce notice or the relayed copy of another message.
+/// as the bounce notice, the relayed copy or the requeued form of another
+/// message (queueIdsOfLine).
 std::vector<qsizetype> linesOfMessage(const LogLines& lines, QByteArrayView id);
 
 /// The picked lines as the view shows them: newest first, at most `limit`.
@@ -54,7 +55,7 @@ QString newestFirst(const LogLines& lines, const std::vector<qsizetype>& picked,
 /// The picked lines in their own order (a message's life reads forwards).
 QString inOrder(const LogLines& lines, const std::vector<qsizetype>& picked, qsizetype limit);
 
-/// A queue ID as someone may type or click it: 5 to 20 letters and digits.
+/// A queue ID as someone may type or click it (isQueueId).
 bool looksLikeQueueId(QByteArrayView text);
 
 } // namespace brevane

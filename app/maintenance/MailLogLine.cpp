@@ -1,10 +1,15 @@
 #include "maintenance/MailLogLine.h"
 
+#include "maintenance/QueueId.h"
+
 #include <array>
 
 namespace brevane {
 
 namespace {
+
+using Kind = MailLogEvent::Kind;
+constexpr std::size_t npos = std::string_view::npos;
 
 bool isDigit(char c)
 {
@@ -57,101 +62,248 @@ struct Parts {
 Parts partsOf(std::string_view line)
 {
     const std::size_t timeEnd = line.find(' ', line.size() > 15 && line[3] == ' ' ? 15 : 0);
-    if (timeEnd == std::string_view::npos)
+    if (timeEnd == npos)
         return {};
     const std::size_t hostEnd = line.find(' ', timeEnd + 1);
-    if (hostEnd == std::string_view::npos)
+    if (hostEnd == npos)
         return {};
     const std::size_t colon = line.find(": ", hostEnd + 1);
-    if (colon == std::string_view::npos)
+    if (colon == npos)
         return {};
     std::string_view program = line.substr(hostEnd + 1, colon - hostEnd - 1);
-    if (const std::size_t bracket = program.find('['); bracket != std::string_view::npos)
+    if (const std::size_t bracket = program.find('['); bracket != npos)
         program = program.substr(0, bracket);
     if (program.substr(0, 7) != "postfix")
         return {};
-    if (const std::size_t slash = program.rfind('/'); slash != std::string_view::npos)
+    if (const std::size_t slash = program.rfind('/'); slash != npos)
         program = program.substr(slash + 1);
     return {program, line.substr(colon + 2)};
 }
 
-bool isQueueIdChar(char c)
+// The queue ID at the start of `text`, ended by `end` or by the text's end
+// when `end` is empty.
+std::string_view idAtStart(std::string_view text, std::string_view end)
 {
-    return isDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    std::size_t length = 0;
+    while (length < text.size() && isQueueIdCharacter(text[length]))
+        ++length;
+    const std::string_view id = text.substr(0, length);
+    const bool ended = end.empty() ? length == text.size() : text.substr(length).starts_with(end);
+    return ended && isQueueId(id) ? id : std::string_view{};
 }
 
 // "QUEUEID: rest" → QUEUEID; empty for "NOQUEUE", "warning", "connect from ...".
 std::string_view leadingQueueId(std::string_view message)
 {
-    std::size_t end = 0;
-    while (end < message.size() && isQueueIdChar(message[end]))
-        ++end;
-    if (end < 5 || end > 20 || message.substr(end, 2) != ": ")
-        return {};
-    const std::string_view id = message.substr(0, end);
-    if (id == "NOQUEUE" || id == "warning" || id == "error" || id == "fatal" || id == "panic" || id == "statistics")
-        return {};
-    for (char c : id) {
-        if (c >= 'a' && c <= 'z' && id.find('z') == std::string_view::npos)
-            return {}; // short IDs are upper-case hex; long ones hold a 'z'
-    }
-    return id;
+    return idAtStart(message, ": ");
 }
 
-// The address in "KEY=<address>" within `text`.
-std::string_view bracketed(std::string_view text, std::string_view key)
+// Where the address that starts at `text[start]` (just after its "<") ends:
+// at the first ">" outside the quoted local part Postfix writes for one
+// such as <"x@trusted.example>"@evil.example>. npos when it never closes.
+std::size_t addressEnd(std::string_view text, std::size_t start)
 {
-    const std::size_t at = text.find(key);
-    if (at == std::string_view::npos)
-        return {};
-    const std::size_t start = at + key.size();
-    const std::size_t end = text.find('>', start);
-    return end == std::string_view::npos ? std::string_view{} : text.substr(start, end - start);
+    bool quoted = false;
+    for (std::size_t i = start; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted && c == '\\')
+            ++i;
+        else if (c == '"')
+            quoted = !quoted;
+        else if (c == '>' && !quoted)
+            return i;
+    }
+    return npos;
 }
 
-// "RCPT from host[1.2.3.4]: 554 5.7.1 <a@b>: Relay access denied; from=<...> ..."
-// → "Relay access denied".
-std::string_view rejectReason(std::string_view afterReject)
+// Reads "KEY=<address>" at the start of `text`; on success `address` is the
+// address and `rest` what follows the closing ">".
+bool readAddressField(std::string_view text, std::string_view key, std::string_view& address, std::string_view& rest)
 {
-    std::size_t start = afterReject.find("]: ");
-    start = start == std::string_view::npos ? 0 : start + 3;
-    std::string_view reason = afterReject.substr(start);
-    if (const std::size_t envelope = reason.find("; from=<"); envelope != std::string_view::npos)
-        reason = reason.substr(0, envelope);
-    if (const std::size_t rbl = reason.find("blocked using "); rbl != std::string_view::npos) {
-        reason = reason.substr(rbl);
-        return reason.substr(0, reason.find(';'));
+    if (!text.starts_with(key) || text.substr(key.size(), 2) != "=<")
+        return false;
+    const std::size_t start = key.size() + 2;
+    const std::size_t end = addressEnd(text, start);
+    if (end == npos)
+        return false;
+    address = text.substr(start, end - start);
+    rest = text.substr(end + 1);
+    return true;
+}
+
+// "to=<a@b>, orig_to=<c@d>, relay=..., dsn=5.1.1, status=bounced (...)": the
+// fields after the recipient one by one, up to status=. Its first word only.
+std::string_view deliveryStatus(std::string_view fields)
+{
+    while (fields.starts_with(", ")) {
+        fields.remove_prefix(2);
+        if (fields.starts_with("status="))
+            return fields.substr(7, fields.substr(7).find_first_of(" ,"));
+        std::string_view address;
+        const std::size_t equals = fields.find('=');
+        if (equals == npos)
+            return {};
+        if (fields.substr(equals, 2) == "=<") {
+            if (!readAddressField(fields, fields.substr(0, equals), address, fields))
+                return {};
+        } else {
+            fields.remove_prefix(std::min(fields.find(", "), fields.size()));
+        }
     }
-    // The SMTP code and the enhanced status code.
-    if (reason.size() > 4 && isDigit(reason[0]) && reason[3] == ' ') {
-        reason.remove_prefix(4);
-        if (!reason.empty() && isDigit(reason[0]))
-            reason.remove_prefix(std::min(reason.find(' ') + 1, reason.size()));
-    }
-    // The address or client the refusal names: "<someone@example>: ".
-    if (!reason.empty() && reason[0] == '<') {
-        if (const std::size_t end = reason.find(">: "); end != std::string_view::npos)
-            reason.remove_prefix(end + 3);
-    }
-    return reason;
+    return {};
 }
 
 MailLogEvent deliveryEvent(std::string_view rest, MailLogEvent event)
 {
-    const std::size_t status = rest.find(", status=");
-    if (status == std::string_view::npos)
+    std::string_view fields;
+    if (!readAddressField(rest, "to", event.address, fields))
         return event;
-    const std::string_view word = rest.substr(status + 9, 8);
-    if (word.substr(0, 4) == "sent")
-        event.kind = MailLogEvent::Kind::Delivered;
-    else if (word == "deferred")
-        event.kind = MailLogEvent::Kind::Deferred;
-    else if (word.substr(0, 7) == "bounced" || word.substr(0, 7) == "expired")
-        event.kind = MailLogEvent::Kind::Bounced;
+    const std::string_view status = deliveryStatus(fields);
+    if (status == "sent")
+        event.kind = Kind::Delivered;
+    else if (status == "deferred")
+        event.kind = Kind::Deferred;
+    else if (status == "bounced" || status == "expired")
+        event.kind = Kind::Bounced;
     else
-        return event;
-    event.address = bracketed(rest, "to=<");
+        event.address = {};
     return event;
+}
+
+// "from=<sender>, size=446, nrcpt=1 (queue active)" or "from=<sender>,
+// status=expired, returned to sender".
+MailLogEvent queueManagerEvent(std::string_view rest, MailLogEvent event)
+{
+    std::string_view after;
+    if (event.queueId.empty() || !readAddressField(rest, "from", event.address, after))
+        return event;
+    if (after.starts_with(", size=") && after.find(", nrcpt=") != npos)
+        event.kind = Kind::SenderSeen;
+    else if (after == ", status=expired, returned to sender")
+        event.kind = Kind::Expired;
+    else
+        event.address = {};
+    return event;
+}
+
+// "uid=103 from=<bob@sender.example> orig_id=5F9B96A": a requeued message
+// coming back under a new ID.
+MailLogEvent pickupEvent(std::string_view rest, MailLogEvent event)
+{
+    const std::size_t from = rest.find(" from=<");
+    std::string_view after;
+    if (event.queueId.empty() || !rest.starts_with("uid=") || from == npos
+        || !readAddressField(rest.substr(from + 1), "from", event.address, after))
+        return event;
+    event.address = {};
+    if (after.starts_with(" orig_id=")) {
+        event.originalId = idAtStart(after.substr(9), {});
+        if (!event.originalId.empty())
+            event.kind = Kind::Requeued;
+    }
+    return event;
+}
+
+// Drops a refusal's own words for who was refused, so that one reason from
+// many clients counts as one: the leading "<name>: " and a trailing
+// ", [address]" ("cannot find your hostname, [192.0.2.1]").
+std::string_view withoutClient(std::string_view reason)
+{
+    if (reason.starts_with('<')) {
+        const std::size_t end = addressEnd(reason, 1);
+        if (end != npos && reason.substr(end + 1, 2) == ": ")
+            reason.remove_prefix(end + 3);
+    }
+    if (reason.ends_with(']')) {
+        if (const std::size_t client = reason.rfind(", ["); client != npos)
+            reason = reason.substr(0, client);
+    }
+    return reason;
+}
+
+// The reply text of "554 5.7.1 <a@b>: Relay access denied; from=<...> ...":
+// "Relay access denied". Blocklists name the client and their own text:
+// only "blocked using LIST" is kept.
+std::string_view replyReason(std::string_view reply)
+{
+    if (reply.size() > 4 && isDigit(reply[0]) && isDigit(reply[1]) && isDigit(reply[2]) && reply[3] == ' ')
+        reply.remove_prefix(4);
+    if (!reply.empty() && isDigit(reply[0]) && reply.size() > 1 && reply[1] == '.')
+        reply.remove_prefix(std::min(reply.find(' ') + 1, reply.size()));
+    if (const std::size_t envelope = reply.find("; from=<"); envelope != npos)
+        reply = reply.substr(0, envelope);
+    if (const std::size_t rbl = reply.find("blocked using "); rbl != npos) {
+        reply = reply.substr(rbl);
+        return reply.substr(0, reply.find(';'));
+    }
+    return withoutClient(reply);
+}
+
+// The recipient of a refusal's envelope "; from=<s> to=<r> proto=..."
+// (postscreen separates the fields with commas).
+std::string_view refusedRecipient(std::string_view reply)
+{
+    const std::size_t envelope = reply.find("; from=<");
+    std::string_view sender, after, recipient;
+    if (envelope == npos || !readAddressField(reply.substr(envelope + 2), "from", sender, after))
+        return {};
+    if (after.starts_with(","))
+        after.remove_prefix(1);
+    if (after.starts_with(" ") && readAddressField(after.substr(1), "to", recipient, after))
+        return recipient;
+    return {};
+}
+
+// smtpd and postscreen: "reject: STAGE from CLIENT: REPLY; from=<...> ...",
+// the client a name and address without blanks. cleanup's header and body
+// checks: "reject: header ... from CLIENT; from=<...> ... helo=<...>: REPLY".
+MailLogEvent rejectEvent(std::string_view afterReject, MailLogEvent event)
+{
+    event.kind = Kind::Rejected;
+    const std::size_t stageEnd = afterReject.find(' ');
+    if (stageEnd != npos && afterReject.substr(stageEnd, 6) == " from ") {
+        const std::string_view client = afterReject.substr(stageEnd + 6);
+        const std::size_t clientEnd = client.find(": ");
+        if (clientEnd != npos && client.substr(0, clientEnd).find(' ') == npos) {
+            const std::string_view reply = client.substr(clientEnd + 2);
+            event.reason = replyReason(reply);
+            event.address = refusedRecipient(reply);
+            return event;
+        }
+    }
+    // The header and the HELO name are the client's words; the reply is last.
+    if (const std::size_t helo = afterReject.find(" helo=<"); helo != npos) {
+        if (const std::size_t end = afterReject.rfind(">: "); end != npos && end > helo)
+            event.reason = replyReason(afterReject.substr(end + 3));
+    }
+    return event;
+}
+
+// "warning: CLIENT: SASL MECHANISM authentication failed: ...", the client
+// a name and address without blanks. A remote party's own words, such as a
+// non-SMTP command quoting this text, sit elsewhere in the line.
+bool isFailedLogin(std::string_view rest)
+{
+    if (!rest.starts_with("warning: "))
+        return false;
+    rest.remove_prefix(9);
+    const std::size_t clientEnd = rest.find(": ");
+    if (clientEnd == npos || clientEnd == 0 || rest[clientEnd - 1] != ']'
+        || rest.substr(0, clientEnd).find(' ') != npos)
+        return false;
+    rest.remove_prefix(clientEnd + 2);
+    if (!rest.starts_with("SASL "))
+        return false;
+    rest.remove_prefix(5);
+    const std::size_t mechanismEnd = rest.find(' ');
+    return mechanismEnd != npos && mechanismEnd > 0 && rest.substr(mechanismEnd).starts_with(" authentication failed");
+}
+
+// The ID that ends `line` after `marker` ("... notification: 237F06C").
+std::string_view idAfter(std::string_view line, std::string_view marker)
+{
+    const std::size_t at = line.rfind(marker);
+    return at == npos ? std::string_view{} : idAtStart(line.substr(at + marker.size()), {});
 }
 
 } // namespace
@@ -192,6 +344,42 @@ std::string_view queueIdOfLine(std::string_view line)
     return leadingQueueId(partsOf(line).message);
 }
 
+std::vector<std::string_view> queueIdsOfLine(std::string_view line)
+{
+    std::vector<std::string_view> ids;
+    const std::string_view message = partsOf(line).message;
+    const std::string_view own = leadingQueueId(message);
+    if (own.empty())
+        return ids;
+    ids.push_back(own);
+    for (std::string_view marker : {" orig_id=", "notification: ", "queued as "}) {
+        std::string_view tail = message;
+        if (marker == std::string_view("queued as ") && tail.ends_with(')'))
+            tail.remove_suffix(1);
+        if (const std::string_view other = idAfter(tail, marker); !other.empty() && other != own)
+            ids.push_back(other);
+    }
+    return ids;
+}
+
+std::string_view queueIdAt(std::string_view line, std::size_t offset)
+{
+    if (offset > line.size())
+        return {};
+    std::size_t start = offset, end = offset;
+    while (start > 0 && isQueueIdCharacter(line[start - 1]))
+        --start;
+    while (end < line.size() && isQueueIdCharacter(line[end]))
+        ++end;
+    const std::string_view word = line.substr(start, end - start);
+    for (const std::string_view id : queueIdsOfLine(line)) {
+        // The very place the line names it, not the same letters elsewhere.
+        if (id == word && id.data() == line.data() + start)
+            return id;
+    }
+    return {};
+}
+
 MailLogEvent parseMailLogLine(std::string_view line, int year)
 {
     MailLogEvent event;
@@ -206,22 +394,19 @@ MailLogEvent parseMailLogLine(std::string_view line, int year)
         = event.queueId.empty() ? parts.message : parts.message.substr(event.queueId.size() + 2);
     const std::string_view program = parts.program;
 
-    if (const std::size_t reject = rest.find("reject: "); reject != std::string_view::npos
-        && (reject == 0 || rest.substr(0, reject) == "NOQUEUE: " || rest.substr(0, reject) == "milter-")) {
-        event.kind = MailLogEvent::Kind::Rejected;
-        event.reason = rejectReason(rest.substr(reject + 8));
-        event.address = bracketed(rest, "to=<");
-    } else if (program == "cleanup") {
-        if (!event.queueId.empty() && rest.substr(0, 11) == "message-id=")
-            event.kind = MailLogEvent::Kind::Received;
+    if (const std::string_view refusal = rest.starts_with("NOQUEUE: ") ? rest.substr(9) : rest;
+        refusal.starts_with("reject: ") || refusal.starts_with("milter-reject: "))
+        return rejectEvent(refusal.substr(refusal.find(' ') + 1), event);
+    if (program == "cleanup") {
+        if (!event.queueId.empty() && rest.starts_with("message-id="))
+            event.kind = Kind::Received;
     } else if (program == "qmgr") {
-        if (!event.queueId.empty() && rest.substr(0, 6) == "from=<" && rest.find(", nrcpt=") != std::string_view::npos) {
-            event.kind = MailLogEvent::Kind::SenderSeen;
-            event.address = bracketed(rest, "from=<");
-        }
-    } else if (program == "smtpd" || program == "submission") {
-        if (rest.substr(0, 9) == "warning: " && rest.find(" authentication failed") != std::string_view::npos)
-            event.kind = MailLogEvent::Kind::AuthFailed;
+        return queueManagerEvent(rest, event);
+    } else if (program == "pickup") {
+        return pickupEvent(rest, event);
+    } else if (program == "smtpd") {
+        if (isFailedLogin(rest))
+            event.kind = Kind::AuthFailed;
     } else if (!event.queueId.empty()) {
         // smtp, lmtp, local, virtual, pipe, error, discard, retry, bounce...
         return deliveryEvent(rest, event);

@@ -13,6 +13,8 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
+#include <cstdlib>
+
 using namespace brevane;
 
 namespace {
@@ -69,6 +71,7 @@ MailLogPanel::MailLogPanel(QPlainTextEdit* logView, QWidget* parent)
     // Long lines wrap, so a delivery's status= stays in sight.
     m_logView->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_logView->viewport()->installEventFilter(this);
+    m_logView->viewport()->setMouseTracking(true);
 
     m_followTimer.setInterval(followInterval);
     m_searchDelay.setSingleShot(true);
@@ -221,6 +224,7 @@ QString MailLogPanel::mailLogText() const
 void MailLogPanel::render()
 {
     m_searchDelay.stop();
+    m_logView->setExtraSelections({});
     if (m_showingMailLog) {
         if (!m_loading)
             m_logView->setPlainText(mailLogText());
@@ -239,20 +243,56 @@ void MailLogPanel::render()
     m_logView->setPlainText(kept.join(u'\n'));
 }
 
-// A click on a message's queue ID shows that message's whole life.
+// The queue ID under `point`, as the cursor of its characters in the view;
+// a null cursor where there is none.
+QTextCursor MailLogPanel::queueIdAt(const QPoint& point) const
+{
+    QTextCursor cursor = m_logView->cursorForPosition(point);
+    // Past a line's end the nearest place is its last character: no ID there.
+    if (std::abs(m_logView->cursorRect(cursor).center().x() - point.x()) > m_logView->fontMetrics().averageCharWidth())
+        return {};
+    const QString text = cursor.block().text();
+    const QByteArray line = text.toUtf8();
+    const qsizetype offset = QStringView(text).left(cursor.positionInBlock()).toUtf8().size();
+    const std::string_view id = brevane::queueIdAt(viewOf(line), std::size_t(offset));
+    if (id.empty())
+        return {};
+    const qsizetype column = QString::fromUtf8(line.constData(), id.data() - line.constData()).size();
+    cursor.setPosition(cursor.block().position() + int(column));
+    cursor.setPosition(cursor.position() + int(id.size()), QTextCursor::KeepAnchor);
+    return cursor;
+}
+
+// Shows which queue IDs a click follows: the pointer turns into a hand and
+// the ID is underlined.
+void MailLogPanel::markQueueIdAt(const QPoint& point)
+{
+    const QTextCursor id = queueIdAt(point);
+    m_logView->viewport()->setCursor(id.isNull() ? Qt::IBeamCursor : Qt::PointingHandCursor);
+    QList<QTextEdit::ExtraSelection> marks;
+    if (!id.isNull()) {
+        QTextEdit::ExtraSelection mark{id, {}};
+        mark.format.setFontUnderline(true);
+        marks << mark;
+    }
+    m_logView->setExtraSelections(marks);
+}
+
+// A click on a queue ID, wherever the line names one, shows that message's
+// whole life.
 bool MailLogPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_logView->viewport() && event->type() == QEvent::MouseButtonRelease && m_showingMailLog) {
-        const auto* click = static_cast<QMouseEvent*>(event);
-        if (click->button() == Qt::LeftButton && !m_logView->textCursor().hasSelection()) {
-            QTextCursor cursor = m_logView->cursorForPosition(click->position().toPoint());
-            cursor.select(QTextCursor::WordUnderCursor);
-            const QByteArray word = cursor.selectedText().toUtf8();
-            const QByteArray line = cursor.block().text().toUtf8();
-            if (looksLikeQueueId(word) && queueIdOfLine(viewOf(line)) == viewOf(word)) {
-                m_search->setText(QString::fromUtf8(word));
-                render();
-            }
+    if (watched != m_logView->viewport() || !m_showingMailLog)
+        return QWidget::eventFilter(watched, event);
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (event->type() == QEvent::MouseMove) {
+        markQueueIdAt(mouse->position().toPoint());
+    } else if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton
+               && !m_logView->textCursor().hasSelection()) {
+        const QTextCursor id = queueIdAt(mouse->position().toPoint());
+        if (!id.isNull()) {
+            m_search->setText(id.selectedText());
+            render();
         }
     }
     return QWidget::eventFilter(watched, event);

@@ -4,6 +4,7 @@
 #include "maintenance/LogReading.h"
 #include "maintenance/TrafficSummary.h"
 
+#include <QTextCursor>
 #include <QTimer>
 #include <QWidget>
 
@@ -59,6 +60,8 @@ private:
     void render();
     void showSummary();
     QString mailLogText() const;
+    QTextCursor queueIdAt(const QPoint& point) const;
+    void markQueueIdAt(const QPoint& point);
 
     QPlainTextEdit* m_logView;
     QLineEdit* m_search;

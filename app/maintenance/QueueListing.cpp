@@ -1,6 +1,7 @@
 #include "maintenance/QueueListing.h"
 
 #include "maintenance/MailQueue.h"
+#include "maintenance/QueueId.h"
 #include "maintenance/QueueJson.h"
 
 #include <QDateTime>
@@ -26,18 +27,6 @@ QueueName queueNamed(QByteArrayView name)
     if (name == "incoming")
         return QueueName::Incoming;
     return QueueName::Unknown;
-}
-
-bool isHexDigit(QChar c)
-{
-    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F');
-}
-
-// Long queue IDs use digits and letters without vowels, so they spell no words.
-bool isLongIDCharacter(QChar c)
-{
-    return ((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'))
-        && !QStringView(u"AEIOUaeiou").contains(c);
 }
 
 // "ID seconds[.fraction]" as find prints a deferred file's name and time.
@@ -68,10 +57,8 @@ QueueName queueFromMarks(QStringView printedID)
 
 bool isQueueID(const QString& id)
 {
-    if (id.size() < 5 || id.size() > 32)
-        return false;
-    return std::all_of(id.cbegin(), id.cend(), isHexDigit)
-        || (id.size() >= 10 && std::all_of(id.cbegin(), id.cend(), isLongIDCharacter));
+    const QByteArray bytes = id.toLatin1();
+    return isQueueId({bytes.constData(), std::size_t(bytes.size())});
 }
 
 QString printedQueueID(const QueuedMessage& message)

@@ -4,24 +4,30 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
-// "Is mail flowing, and what was refused?": counts of the last 24 hours of a
-// Postfix mail log, hour by hour, fed the log's bytes in pieces of any size.
+// "Is mail flowing, and what was refused?": counts of the 24 hours up to now
+// of a Postfix mail log, in 24 slices of an hour, fed the log's bytes in
+// pieces of any size.
 namespace brevane {
 
+/// Messages are counted once each, however many lines Postfix writes about
+/// them: a message deferred four times is one deferred message (and four
+/// deferrals), a message to three recipients one delivered message, and a
+/// requeued one (postsuper -r) is not received again. A counter added here
+/// is shown once it has a line in summaryText's table.
 struct TrafficCounts {
-    int received = 0;
-    int delivered = 0;
-    int deferred = 0;
-    int bounced = 0;
-    int rejected = 0;
-    int authFailed = 0;
+    int received = 0;   ///< messages taken in
+    int delivered = 0;  ///< messages delivered to at least one recipient
+    int deferred = 0;   ///< messages deferred at least once
+    int bounced = 0;    ///< messages returned: a recipient bounced, or expired
+    int rejected = 0;   ///< refusals: of a recipient, a client or a message
+    int authFailed = 0; ///< failed SMTP logins
+    int deferrals = 0;  ///< delivery attempts that ended deferred
 
     TrafficCounts& operator+=(const TrafficCounts& other);
     bool operator==(const TrafficCounts&) const = default;
@@ -35,10 +41,12 @@ struct RankedName {
 
 struct TrafficSummary {
     TrafficCounts total;
-    /// The 24 hours ending with the current one, oldest first.
+    /// The 24 hours before `end`, oldest first: hours[23] holds (end − 1 h,
+    /// end], hours[0] (end − 24 h, end − 23 h]. A message counts in the hour
+    /// of its first line of that kind within the 24 hours.
     std::array<TrafficCounts, 24> hours{};
-    /// Hour of the day (0–23) of hours[0].
-    int firstHour = 0;
+    /// The summary's now, as MailLogEvent::time counts it.
+    std::int64_t end = 0;
     std::vector<RankedName> topRejectReasons;
     std::vector<RankedName> topSenderDomains;
     std::vector<RankedName> topRecipientDomains;
@@ -47,7 +55,7 @@ struct TrafficSummary {
 /// Counts the traffic lines of a mail log fed in order, oldest first.
 /// `now` is the wall-clock time in the log's own reckoning (see
 /// MailLogEvent::time); lines older than 24 hours before it are skipped
-/// without being kept. Only counts are kept, never lines.
+/// without being kept. Keeps one small record per counted line, never lines.
 class TrafficSummarizer
 {
 public:
@@ -58,30 +66,42 @@ public:
     /// The last line when the log does not end with a line break.
     void finish();
 
-    /// The 24 hours ending at `now` (which may have moved on since the
-    /// start: hours that fell out of the window drop out of the counts).
+    /// The 24 hours up to `now` to the second (which may have moved on since
+    /// the start: what fell out of the window drops out of the counts).
     TrafficSummary summary(std::int64_t now, std::size_t top = 5) const;
 
 private:
-    using Tally = std::unordered_map<std::string, int>;
-    struct Hour {
-        TrafficCounts counts;
-        Tally rejectReasons, senderDomains, recipientDomains;
+    struct Record {
+        std::int64_t time;
+        std::uint32_t message; // by messageIndex; requeued IDs share their message's
+        std::uint32_t name;    // by nameIndex: domain or reason, where the kind has one
+        std::uint8_t kind;     // MailLogEvent::Kind
     };
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    };
+    using Index = std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>>;
 
     void feedLine(std::string_view line);
     int yearFor(std::string_view line) const;
+    void noteNewest(std::int64_t time);
+    std::uint32_t messageIndex(std::string_view queueId);
+    std::uint32_t nameIndex(std::string_view name);
 
     std::int64_t m_start;
-    int m_year;
-    int m_month;
+    std::int64_t m_newest; // the latest of now and the lines' times
+    int m_year;            // m_newest's
     std::string m_partial;
-    std::map<std::int64_t, Hour> m_hours; // by hour since 1970
-    std::unordered_set<std::uint64_t> m_sendersSeen;
+    std::deque<Record> m_records;
+    Index m_messages;
+    Index m_nameIndexes;
+    std::vector<std::string> m_names;
 };
 
 /// "example.org" of "joe@Example.ORG"; "<>" for the null sender (bounces);
-/// the address itself when it has no domain ("root").
+/// the address itself when it has no domain ("root"). The domain is what
+/// follows the last "@", so a quoted local part cannot name one.
 std::string domainOf(std::string_view address);
 
 /// The wall-clock now as MailLogEvent::time counts it (local time).
@@ -91,8 +111,9 @@ std::int64_t localNow();
 
 namespace brevane {
 
-/// The summary's lines as the log tab shows them: the counts, then the top
-/// refusals, sender and recipient domains (lines left out when empty).
+/// The summary's lines as the log tab shows them: the window with its start,
+/// the counts, then the top refusals, sender and recipient domains (lines
+/// left out when empty).
 QString summaryText(const TrafficSummary& summary);
 
 } // namespace brevane

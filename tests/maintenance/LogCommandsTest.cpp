@@ -7,11 +7,13 @@ using namespace brevane;
 
 namespace {
 
-// The command lines as the log view has always run them.
+// The command lines as the log view runs them. The mail log's heading names
+// the IMAP and POP server that really serves, as `dovecot --version` says.
 const QString mailLog = QStringLiteral(
     "echo This is the contents of the Mail Log at /var/log/mail.log, latest entries listed first. ; echo ; "
     "echo The current Postfix version is `/usr/sbin/postconf -h mail_version` ; echo ; "
-    "echo The current UW/IMAP version is IMAP4rev1 2006k.394 ; echo ; /usr/bin/tail -r /var/log/mail.log");
+    "echo The current Dovecot version is `/usr/sbin/dovecot --version 2>/dev/null || echo not installed` ; echo ; "
+    "/usr/bin/tail -r /var/log/mail.log");
 const QString parameters = QStringLiteral(
     "echo These are the active Postfix Configuration Parameters ; echo ;  "
     "/usr/sbin/postconf -n -c /usr/local/tarnwick/postfix/etc ;  echo ; "

@@ -50,6 +50,9 @@ TEST_F(LogSandbox, MailLogNewestFirstUnderTheVersions)
                                             "Dec  8 00:41:12 probe postfix/master[7]: reload\n");
     const QString version = postfixVersion();
     ASSERT_TRUE(QRegularExpression("^\\d+\\.\\d+\\.\\d+$").match(version).hasMatch()) << version.toStdString();
+    // The IMAP and POP server that serves is Dovecot, not the UW daemons.
+    const QString dovecot = doShellCommand("/usr/sbin/dovecot --version").trimmed();
+    ASSERT_TRUE(dovecot.startsWith("2.")) << dovecot.toStdString();
 
     EXPECT_EQ(doShellCommand(*logCommandFor(0, "Postfix Log")),
               "This is the contents of the Mail Log at /var/log/mail.log, latest entries listed first.\n"
@@ -58,7 +61,9 @@ TEST_F(LogSandbox, MailLogNewestFirstUnderTheVersions)
                   + version
                   + "\n"
                     "\n"
-                    "The current UW/IMAP version is IMAP4rev1 2006k.394\n"
+                    "The current Dovecot version is "
+                  + dovecot
+                  + "\n"
                     "\n"
                     "Dec  8 00:41:12 probe postfix/master[7]: reload\n"
                     "Dec  8 00:41:11 probe postfix/qmgr[9]: 4C1F2A: removed\n"

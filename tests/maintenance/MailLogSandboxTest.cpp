@@ -72,5 +72,15 @@ TEST_F(MailLogSandbox, CountsMoveAsMailFlowsAndIsRefused)
     ASSERT_FALSE(after.topRejectReasons.empty());
     EXPECT_EQ(after.topRejectReasons.at(0).name, "blocked using rbl.test");
     EXPECT_EQ(after.hours[22].received + after.hours[23].received, after.total.received);
+
+    // postsuper -r gives the deferred message a new queue ID: it is neither
+    // received nor deferred anew, only tried once more.
+    const TrafficCounts beforeRequeue = after.total;
+    fixture("postsuper -r ALL >/dev/null 2>&1; postkick public pickup W; wait_for_log orig_id=;"
+            "wait_for_log status=deferred 2");
+    after = currentSummary();
+    EXPECT_EQ(after.total.received, beforeRequeue.received);
+    EXPECT_EQ(after.total.deferred, beforeRequeue.deferred);
+    EXPECT_EQ(after.total.deferrals, beforeRequeue.deferrals + 1);
     fixture("postfix stop >/dev/null 2>&1 || true");
 }

@@ -1,6 +1,8 @@
 #include "WindowFixture.h"
 
 #include "maintenance/MailLogPanel.h"
+#include "maintenance/ShellCommand.h"
+#include "maintenance/TrafficChart.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -14,9 +16,9 @@ namespace {
 
 // The captured Postfix lines, stamped a minute ago so they fall in the
 // summary's last 24 hours whenever the test runs.
-QByteArray recentLog()
+QByteArray recentLog(const char* captured = "mail.log-captured.txt")
 {
-    QFile file(QStringLiteral(WIDGET_TEST_DATA "/maintenance/data/mail.log-captured.txt"));
+    QFile file(QStringLiteral(WIDGET_TEST_DATA "/maintenance/data/") + QLatin1String(captured));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     const QByteArray stamp = QLocale::c().toString(QDateTime::currentDateTime().addSecs(-60), "MMM dd HH:mm:ss").toLatin1();
@@ -62,16 +64,32 @@ protected:
 
 TEST_F(LogWindowTest, TheTabOpensWithTheLogNewestFirstAndItsSummary)
 {
+    // A blocklist's own text is the remote side's: it shows as it is written.
+    const QByteArray stamp = QLocale::c().toString(QDateTime::currentDateTime(), "MMM dd HH:mm:ss").toLatin1();
+    write(stamp + " probe postfix/smtpd[9]: NOQUEUE: reject: RCPT from unknown[192.0.2.1]: 554 5.7.1 "
+                  "<b><font size=7>URGENT</font></b>; from=<a@b.example> to=<c@probe.local> proto=ESMTP helo=<x>\n",
+          QIODevice::Append);
     launchAndLogIn();
     openTab();
     const QString text = shown();
     EXPECT_TRUE(text.startsWith("This is the contents of the Mail Log at /var/log/mail.log, latest entries listed "
                                 "first.\n\nThe current Postfix version is "));
     const qsizetype firstLine = text.indexOf("probe postfix/");
-    EXPECT_TRUE(text.mid(firstLine).startsWith("probe postfix/postfix-script[207]: stopping the Postfix mail system"));
-    EXPECT_TRUE(panel->summaryLabel()->text().startsWith(
-        "Last 24 hours: 4 received, 2 delivered, 1 deferred, 1 bounced, 3 rejected, 1 failed SMTP logins\n"
-        "Top reject reasons: "));
+    EXPECT_TRUE(text.mid(firstLine).startsWith("probe postfix/smtpd[9]: NOQUEUE: reject: RCPT from unknown[192.0.2.1]"));
+    const QString dovecot = brevane::doShellCommand("/usr/sbin/dovecot --version").trimmed();
+    EXPECT_TRUE(text.contains("\nThe current Dovecot version is " + (dovecot.isEmpty() ? "not installed" : dovecot)
+                              + "\n\n"));
+    EXPECT_FALSE(text.contains("UW/IMAP"));
+    const QString summary = panel->summaryLabel()->text();
+    EXPECT_TRUE(summary.startsWith("Last 24 hours, since ")) << summary.toStdString();
+    EXPECT_TRUE(summary.contains("\nMessages: 4 received, 2 delivered, 1 deferred, 1 bounced or expired\n"
+                                 "Deferred delivery attempts: 1, refusals: 4, failed SMTP logins: 1\n"
+                                 "Top reject reasons: "))
+        << summary.toStdString();
+    EXPECT_TRUE(summary.contains("<b><font size=7>URGENT</font></b> (1)"));
+    EXPECT_EQ(panel->summaryLabel()->textFormat(), Qt::PlainText);
+    EXPECT_EQ(TrafficChart::legend(), (QStringList{"messages delivered", "deferred or bounced", "refusals"}));
+    EXPECT_EQ(panel->chart()->scaleTop(), 8); // 2 delivered + 1 deferred + 1 bounced + 4 refused, in one hour
     EXPECT_EQ(ui()->logField->lineWrapMode(), QPlainTextEdit::WidgetWidth);
 }
 
@@ -108,6 +126,45 @@ TEST_F(LogWindowTest, ClickingAQueueIdShowsEveryLineOfThatMessage)
     EXPECT_TRUE(shown().contains("status=deferred"));
 }
 
+// Every line that names a queue ID follows it when the ID is clicked: the
+// client= and to= lines too, and the requeued and bounce-notice IDs.
+TEST_F(LogWindowTest, EveryQueueIdInTheLogIsClickable)
+{
+    write(recentLog("mail.log-hostile.txt"), QIODevice::Append);
+    launchAndLogIn();
+    openTab();
+    struct Case {
+        const char* line; // a text of the line that holds the ID
+        const char* id;
+        const char* shownLine; // a line of the message's life then shown
+    };
+    const Case cases[] = {
+        {"D15D46F: client=localhost", "D15D46F", "status=deferred"},
+        {"DEE7060: to=<alice@probe.local>", "DEE7060", "DEE7060: removed"},
+        {"237F06C: to=<root@probe.local>", "237F06C", "sender non-delivery notification: 237F06C"},
+        {"20ADF68: from=<root@probe.local>", "20ADF68", "uid=0 from=<root@probe.local>"},
+        {"D96546A: client=localhost", "D96546A", "orig_id=D96546A"},
+        {"orig_id=D96546A", "D96546A", "D96546A: to=<joe@closed.example>"},
+        {"305C273: from=<bob@sender.example>, status=expired", "305C273", "305C273: removed"},
+    };
+    for (const Case& c : cases) {
+        panel->searchField()->clear();
+        ASSERT_TRUE(waitFor([&] { return !shown().contains("Every line of message"); }));
+        QTextCursor cursor = ui()->logField->document()->find(c.line);
+        ASSERT_FALSE(cursor.isNull()) << c.line;
+        cursor.setPosition(cursor.selectionStart() + int(QByteArray(c.line).indexOf(c.id)) + 1);
+        ui()->logField->setTextCursor(cursor);
+        ui()->logField->ensureCursorVisible();
+        const QPoint at = ui()->logField->cursorRect(cursor).center();
+        QTest::mouseMove(ui()->logField->viewport(), at);
+        EXPECT_EQ(ui()->logField->viewport()->cursor().shape(), Qt::PointingHandCursor) << c.line;
+        QTest::mouseClick(ui()->logField->viewport(), Qt::LeftButton, {}, at);
+        EXPECT_EQ(panel->searchField()->text(), c.id) << c.line;
+        EXPECT_TRUE(shown().contains(QStringLiteral("Every line of message %1, oldest first:\n\n").arg(c.id))) << c.line;
+        EXPECT_TRUE(shown().contains(c.shownLine)) << c.line;
+    }
+}
+
 TEST_F(LogWindowTest, FollowAddsNewLinesAndCounts)
 {
     launchAndLogIn();
@@ -120,7 +177,7 @@ TEST_F(LogWindowTest, FollowAddsNewLinesAndCounts)
     QTest::qWait(1200);
     write("age-id=<new@probe>\n", QIODevice::Append);
     EXPECT_TRUE(waitFor([&] { return shown().contains("ABCDE12: message-id=<new@probe>"); }));
-    EXPECT_TRUE(panel->summaryLabel()->text().startsWith("Last 24 hours: 5 received"));
+    EXPECT_TRUE(panel->summaryLabel()->text().contains("Messages: 5 received")) << panel->summaryLabel()->text().toStdString();
     panel->followToggle()->setChecked(false);
 }
 
@@ -158,7 +215,7 @@ TEST_F(LogWindowTest, AnUnreadableLogIsReadThroughTheRunner)
     launchAndLogIn();
     panel->searchField()->setText("$(touch /tmp/brevane-typed); `id`");
     openTab();
-    EXPECT_TRUE(panel->summaryLabel()->text().startsWith("Last 24 hours: 4 received, 2 delivered"));
+    EXPECT_TRUE(panel->summaryLabel()->text().contains("Messages: 4 received, 2 delivered"));
     EXPECT_TRUE(shown().contains("0 line(s) hold"));
     EXPECT_EQ(fake.countCalls("brevane-typed"), 0);
     EXPECT_EQ(fake.countCalls("read-log-chunk") + fake.countCalls("base64 -w0"), 3);

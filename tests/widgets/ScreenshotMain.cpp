@@ -79,6 +79,13 @@ void writeDemoMailLog(const QString& path)
             }
         }
     }
+    // A requeue, an expiry, postscreen and quoted addresses, a little while ago.
+    QFile hostile(QStringLiteral(SCREENSHOT_TEST_DATA "/maintenance/data/mail.log-hostile.txt"));
+    if (!hostile.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray stamp = QLocale::c().toString(now.addSecs(-300), "MMM dd HH:mm:ss").toLatin1();
+    for (const QByteArray& line : hostile.readAll().trimmed().split('\n'))
+        demo.write(stamp + line.mid(15).replace("probe", "mail") + '\n');
 }
 
 void save(QWidget* widget, const QString& directory, const QString& name)
