@@ -306,8 +306,9 @@ smtpDialogue() {
 # cannot open.
 configErrors='fatal:|configuration (error|problem)|unknown smtpd restriction|is unavailable\. (open database|unsupported dictionary type)'
 
-# What smtpd and the master logged since the mark, once smtpd has finished
-# (postlogd writes a moment after the reply), without the date and host.
+# What smtpd and the master warned of since the mark, once smtpd has
+# finished (postlogd writes a moment after the reply), without the date and
+# host; the reject line only repeats the reply.
 probeWords() {
   n=0
   while test $n -lt 50; do
@@ -316,7 +317,7 @@ probeWords() {
     n=$((n + 1))
   done
   tail -c +$((probeMark + 1)) $maillog 2>/dev/null | grep -E 'postfix[^ ]*/(smtpd|master)\[' \
-    | grep -E 'warning:|error:|fatal:|reject:' | sed -E 's/^.* (postfix[^ ]*\[[0-9]+\]: )/\1/' | tr -d '\r'
+    | grep -E 'warning:|error:|fatal:' | sed -E 's/^.* (postfix[^ ]*\[[0-9]+\]: )/\1/' | tr -d '\r'
 }
 
 # Whether Postfix takes mail on the files it runs. A "Server configuration
