@@ -15,7 +15,8 @@ CheckResult resultNamed(const QString& word)
         {QStringLiteral("up"), CheckResult::Up},           {QStringLiteral("refused"), CheckResult::Refused},
         {QStringLiteral("down"), CheckResult::Down},       {QStringLiteral("unchanged"), CheckResult::Unchanged},
         {QStringLiteral("unsafe"), CheckResult::Unsafe},   {QStringLiteral("restored"), CheckResult::Restored},
-        {QStringLiteral("none"), CheckResult::None},
+        {QStringLiteral("none"), CheckResult::None},       {QStringLiteral("rejecting"), CheckResult::Rejecting},
+        {QStringLiteral("busy"), CheckResult::Busy},
     };
     for (const auto& [name, result] : names) {
         if (name == word)
@@ -90,6 +91,21 @@ QString mapFieldIn(const QString& line)
     return {};
 }
 
+// Whether the line names a table ("hash:/x") or quotes a word that the
+// custom lines hold: Postfix's words on a restriction it does not know or
+// a table it cannot open name neither a parameter nor a line.
+bool quotesCustomText(const QString& line, const QString& custom)
+{
+    static const QRegularExpression named(QStringLiteral(R"re("([^"]+)"|\b([a-z]+:/[^\s,]+))re"));
+    for (auto it = named.globalMatch(line); it.hasNext();) {
+        const auto match = it.next();
+        const QString text = match.captured(1).isEmpty() ? match.captured(2) : match.captured(1);
+        if (custom.contains(text))
+            return true;
+    }
+    return false;
+}
+
 bool namesExtraPort(const QString& line, const QString& portNos)
 {
     static const QRegularExpression port(QStringLiteral(R"(port (\d+)\b)"));
@@ -123,6 +139,22 @@ QString firstLines(const QStringList& lines)
     return lines.mid(0, shownLines).join(u'\n');
 }
 
+QString failureTitle(CheckResult result)
+{
+    if (result == CheckResult::Refused)
+        return QStringLiteral("Postfix refused the new configuration.");
+    if (result == CheckResult::Rejecting)
+        return QStringLiteral("Postfix came up on the new configuration but refused mail with it.");
+    return QStringLiteral("Postfix did not come up on the new configuration.");
+}
+
+QString busyWords(const QString& outcome)
+{
+    return QStringLiteral("Another apply or restore of the Postfix configuration (from another window or user) "
+                          "still ran after a minute; %1. Try again once it has finished.")
+        .arg(outcome);
+}
+
 QString previousState(const PostfixCheckOutcome& outcome)
 {
     if (outcome.previousUp.value_or(false))
@@ -149,6 +181,8 @@ PostfixCheckOutcome parsePostfixCheck(const QString& output)
             outcome.result = resultNamed(text);
         else if (word == QLatin1String("busy"))
             outcome.busyPorts.append(text);
+        else if (word == QLatin1String("unsaved"))
+            outcome.unsaved = text;
         else if (word == QLatin1String("previous"))
             outcome.previousUp = text == QLatin1String("up");
     }
@@ -181,6 +215,8 @@ QString fieldNamedBy(const PostfixCheckOutcome& outcome, const PostfixForm& form
     for (const QString& line : lines) {
         if (const QString map = mapFieldIn(line); !map.isEmpty())
             return map;
+        if (!form.custom.trimmed().isEmpty() && quotesCustomText(line, form.custom))
+            return QStringLiteral("custom lines field");
         if (namesExtraPort(line, form.portNos))
             return QStringLiteral("extra ports field");
         const QString parameter = parameterIn(line);
@@ -201,11 +237,10 @@ std::optional<AlertSpec> applyAlert(const PostfixCheckOutcome& outcome, const Po
     const QString look = field.isEmpty() ? QString() : QStringLiteral("Look at the %1. ").arg(field);
     switch (outcome.result) {
     case CheckResult::Refused:
+    case CheckResult::Rejecting:
     case CheckResult::Down: {
-        const bool refused = outcome.result == CheckResult::Refused;
         AlertSpec alert;
-        alert.title = refused ? QStringLiteral("Postfix refused the new configuration.")
-                              : QStringLiteral("Postfix did not come up on the new configuration.");
+        alert.title = failureTitle(outcome.result);
         const QString words = outcome.said.isEmpty() ? QStringLiteral("(Postfix logged nothing.)")
                                                      : firstLines(outcome.said);
         QString busy;
@@ -217,6 +252,14 @@ std::optional<AlertSpec> applyAlert(const PostfixCheckOutcome& outcome, const Po
     }
     case CheckResult::Up: {
         const QStringList notes = worthShowing(outcome.notes);
+        if (!outcome.unsaved.isEmpty()) {
+            const QString noted = notes.isEmpty() ? QString()
+                                                  : QStringLiteral("\n\nPostfix said:\n") + firstLines(notes);
+            return AlertSpec{QStringLiteral("Postfix runs on the new configuration."),
+                             QStringLiteral("Applied, but the last working configuration could not be saved: ")
+                                 + outcome.unsaved + noted,
+                             QStringLiteral("OK")};
+        }
         if (notes.isEmpty())
             return std::nullopt;
         return AlertSpec{QStringLiteral("Postfix runs on the new configuration, with warnings."),
@@ -228,6 +271,9 @@ std::optional<AlertSpec> applyAlert(const PostfixCheckOutcome& outcome, const Po
                          QStringLiteral("Brevane keeps a copy of the configuration in /var/lib/brevane before it "
                                         "writes a new one, and that folder is not root's alone; Brevane wrote nothing."),
                          QStringLiteral("OK")};
+    case CheckResult::Busy:
+        return AlertSpec{QStringLiteral("The Postfix configuration was not written."),
+                         busyWords(QStringLiteral("Brevane wrote nothing")), QStringLiteral("OK")};
     case CheckResult::Unknown:
         return AlertSpec{QStringLiteral("The Postfix configuration was not written."),
                          QStringLiteral("The privileged run did not report back."), QStringLiteral("OK")};
@@ -249,6 +295,9 @@ AlertSpec refusedCustomLineAlert(const QString& line, const QStringList& said)
 
 AlertSpec restoreAlert(const PostfixCheckOutcome& outcome, const QString& savedAt)
 {
+    if (outcome.result == CheckResult::Busy)
+        return {QStringLiteral("The last working configuration was not restored."),
+                busyWords(QStringLiteral("nothing was restored")), QStringLiteral("OK")};
     if (outcome.result != CheckResult::Restored)
         return {QStringLiteral("There is no working configuration to restore."),
                 QStringLiteral("Brevane keeps one once Postfix has come up on a configuration it wrote."),

@@ -19,6 +19,8 @@ enum class CheckResult {
     Down,      ///< Postfix did not come up on them; the previous ones are back
     Unchanged, ///< the configuration script wrote nothing (a refused custom line)
     Unsafe,    ///< no private folder for the copy: nothing written
+    Rejecting, ///< Postfix came up on the new files but refused mail; the previous ones are back
+    Busy,      ///< another apply or restore held the lock too long: nothing written
     Restored,  ///< the last working configuration is back
     None,      ///< there is no last working configuration yet
     Unknown,   ///< no report at all (the run did not happen)
@@ -35,6 +37,9 @@ struct PostfixCheckOutcome {
     /// Ports the master could not have, each "PORT PROGRAM" (the program
     /// that already listens there).
     QStringList busyPorts;
+    /// Why files Postfix runs on could not be kept as the last working
+    /// ones, in the copying tools' words; empty when they were.
+    QString unsaved;
 };
 
 PostfixCheckOutcome parsePostfixCheck(const QString& output);

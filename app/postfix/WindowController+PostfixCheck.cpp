@@ -25,15 +25,14 @@ void tell(WindowController* window, const AlertSpec& alert)
 
 } // namespace
 
-bool WindowController::applyPostfixConfig(const QStringList& arguments, bool jobWasUnloaded)
+bool WindowController::applyPostfixConfig(const QStringList& arguments, bool jobWasLoaded)
 {
     const QString output = run(applyPostfixArguments(arguments, checkScript()));
     const QString refused = refusedCustomLine(output);
     const PostfixCheckOutcome outcome = parsePostfixCheck(output);
-    const bool nothingWritten = !refused.isEmpty() || outcome.result == CheckResult::Unchanged
-        || outcome.result == CheckResult::Unsafe || outcome.result == CheckResult::Unknown;
-    // Postfix comes back with the files it had.
-    if (nothingWritten && jobWasUnloaded)
+    // The check unloads the job itself and loads it again whatever becomes
+    // of the files; a run that never reported may have stopped in between.
+    if (outcome.result == CheckResult::Unknown && jobWasLoaded)
         runShell(services::loadJob(QStringLiteral("postfix")));
     if (!refused.isEmpty()) {
         tell(this, refusedCustomLineAlert(refused, outcome.said));

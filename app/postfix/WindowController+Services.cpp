@@ -50,13 +50,10 @@ void WindowController::Postfix(QAction* sender)
         if (!runShell(services::fetchmailProbe()).isEmpty())
             runShell(services::unloadJob(QStringLiteral("fetchmail")));
     } else if (label == QLatin1String("Restart Postfix")) {
-        // A refused value leaves the running Postfix alone rather than down.
+        // A refused value leaves the running Postfix alone rather than down;
+        // the check stops it for the new files.
         const auto arguments = collectPostfixArguments();
-        refused = !arguments;
-        if (arguments) {
-            runShell(services::unloadJob(postfix));
-            refused = !applyPostfixConfig(*arguments, true);
-        }
+        refused = !arguments || !applyPostfixConfig(*arguments, true);
     }
     if (!refused)
         signingFollowsPostfix(label);

@@ -86,7 +86,7 @@ public:
     /// Writes the configuration under the check, which loads the Postfix
     /// job; puts the previous files back and says why when Postfix refuses
     /// them or does not come up. True when the new files are live.
-    bool applyPostfixConfig(const QStringList& arguments, bool jobWasUnloaded);
+    bool applyPostfixConfig(const QStringList& arguments, bool jobWasLoaded);
     void restoreLastWorkingConfiguration();
     void loadPostfixSettings();
     void Postfix(QAction* sender);

@@ -13,6 +13,11 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QThread>
+
+#include <memory>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -59,6 +64,39 @@ PostfixForm goodForm()
     f.aliases = QStringLiteral("postmaster: root");
     f.access = QStringLiteral("spam.example REJECT");
     return f;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+const QString lastGoodMainCf = QStringLiteral("/var/lib/brevane/last-good/main.cf");
+
+QStringList applyVector(const PostfixForm& form)
+{
+    return applyPostfixArguments(collectPostfixConfig(form, scriptText("configure-postfix.sh")).arguments,
+                                 scriptText("check-postfix.sh"));
+}
+
+// Runs started together, as two administrators' windows would start them;
+// their reports in the order given.
+QStringList runTogether(const QList<QStringList>& vectors)
+{
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (const QStringList& vector : vectors) {
+        processes.push_back(std::make_unique<QProcess>());
+        processes.back()->setWorkingDirectory(resources);
+        processes.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        processes.back()->start(vector.first(), vector.mid(1));
+    }
+    QStringList reports;
+    for (const auto& process : processes) {
+        process->waitForFinished(-1);
+        reports.append(QString::fromUtf8(process->readAllStandardOutput()));
+    }
+    return reports;
 }
 
 // A listener of another program on a port.
@@ -246,4 +284,113 @@ TEST_F(PostfixCheckSystem, FetchmailWhosePollsFailIsLoadedButNotUp)
     EXPECT_TRUE(failing.why.contains("Query status=2 (SOCKET)")) << failing.why.toStdString();
     shell(services::unloadJob("fetchmail"));
     EXPECT_FALSE(services::fetchmailHealth(shell(services::fetchmailHealthProbe())).loaded);
+}
+
+TEST_F(PostfixCheckSystem, ConfigurationsThatOnlyTurnTheProbeAwayStillGoLive)
+{
+    for (const char* custom : {"mydestination =\nrelayhost = [192.0.2.1]", "local_recipient_maps =\nluser_relay = root",
+                               "smtpd_client_restrictions = reject_unknown_client_hostname\n"
+                               "smtpd_helo_restrictions = reject_non_fqdn_helo_hostname, reject_unknown_helo_hostname",
+                               // A policy that turns every sender away is the administrator's to choose.
+                               "smtpd_recipient_restrictions = reject"}) {
+        PostfixForm form = goodForm();
+        form.custom = QString::fromUtf8(custom);
+        const PostfixCheckOutcome outcome = restart(form);
+        EXPECT_EQ(outcome.result, CheckResult::Up) << custom << outcome.said.join('\n').toStdString();
+        EXPECT_EQ(fileBytes(lastGoodMainCf), configuration().value("main.cf")) << custom;
+        // The probe stopped at the recipient: nothing of it was queued.
+        EXPECT_EQ(shell("postqueue -p"), "Mail queue is empty") << custom;
+    }
+}
+
+TEST_F(PostfixCheckSystem, AConfigurationThatRefusesAllMailIsRevertedInPostfixsWords)
+{
+    const struct {
+        const char* custom;
+        const char* words;
+    } cases[] = {
+        {"smtpd_recipient_restrictions = reject_bogus_thing", "warning: unknown smtpd restriction: \"reject_bogus_thing\""},
+        {"smtpd_helo_restrictions = check_helo_access hash:/nonexistent/table",
+         "warning: hash:/nonexistent/table is unavailable"},
+    };
+    for (const auto& c : cases) {
+        const QByteArray lastGood = fileBytes(lastGoodMainCf);
+        PostfixForm bad = goodForm();
+        bad.custom = QString::fromUtf8(c.custom);
+        expectKeptPrevious(bad, CheckResult::Rejecting, "custom lines field", c.words);
+        EXPECT_EQ(fileBytes(lastGoodMainCf), lastGood) << c.custom;
+    }
+}
+
+TEST_F(PostfixCheckSystem, AppliesAndARestoreStartedTogetherTakeTurns)
+{
+    const QByteArray defaults = fileBytes(configDir + "/main.cf.default");
+    for (int round = 0; round < 3; ++round) {
+        QList<QStringList> vectors;
+        for (const QString name : {"one", "two"}) {
+            PostfixForm form = goodForm();
+            form.mydomain = QStringLiteral("%1-%2.brevane.test").arg(name).arg(round);
+            form.aliases = "postmaster: root\n" + name + ": root";
+            vectors.append(applyVector(form));
+        }
+        vectors.append(restorePostfixArguments(scriptText("check-postfix.sh")));
+        const QStringList reports = runTogether(vectors);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(parsePostfixCheck(reports[i]).result, i < 2 ? CheckResult::Up : CheckResult::Restored)
+                << round << reports[i].toStdString();
+        // One apply's files, whole and the same as the last working ones,
+        // and Postfix running on them.
+        const auto live = configuration();
+        EXPECT_TRUE(live.value("main.cf").startsWith(defaults)) << round;
+        EXPECT_EQ(live.value("main.cf").contains("mydomain=one-"), live.value("aliases").contains("one: root")) << round;
+        EXPECT_EQ(fileBytes(lastGoodMainCf), live.value("main.cf")) << round;
+        EXPECT_TRUE(services::isPortOpen(25)) << round;
+    }
+}
+
+TEST_F(PostfixCheckSystem, AFullStateFolderIsSaidAndLeavesNoPartialCandidate)
+{
+    const QByteArray lastGood = fileBytes(lastGoodMainCf);
+    // Room for the snapshot the apply takes again, none for another copy.
+    shell("cp -a /var/lib/brevane /tmp/state && mount -t tmpfs -o size=1m,mode=0700 full /var/lib/brevane && "
+          "cp -a /tmp/state/. /var/lib/brevane/ && { dd if=/dev/zero of=/var/lib/brevane/filler bs=4k; "
+          "truncate -s -16k /var/lib/brevane/filler; } 2>/dev/null");
+    PostfixForm changed = goodForm();
+    changed.mydomain = QStringLiteral("full.brevane.test");
+    const PostfixCheckOutcome outcome = restart(changed);
+    EXPECT_EQ(outcome.result, CheckResult::Up) << outcome.said.join('\n').toStdString();
+    EXPECT_TRUE(outcome.unsaved.startsWith("cp: ") && outcome.unsaved.endsWith("No space left on device"))
+        << outcome.unsaved.toStdString();
+    EXPECT_EQ(shell("ls -A /var/lib/brevane"), "filler\nlast-good\nlock\nprevious");
+    EXPECT_EQ(fileBytes(lastGoodMainCf), lastGood);
+    shell("umount /var/lib/brevane");
+}
+
+TEST_F(PostfixCheckSystem, WhatAKilledApplyLeftIsClearedByTheNextOne)
+{
+    PostfixForm changed = goodForm();
+    changed.mydomain = QStringLiteral("killed.brevane.test");
+    const QStringList vector = applyVector(changed);
+    QProcess killed;
+    killed.setWorkingDirectory(resources);
+    killed.start(vector.first(), vector.mid(1));
+    ASSERT_TRUE(killed.waitForStarted());
+    QThread::msleep(400);
+    killed.kill();
+    killed.waitForFinished();
+    // And what a kill a moment later leaves: a start told to skip its
+    // checks, a half-copied candidate.
+    shell("touch /var/spool/postfix/quick-start && mkdir -p /var/lib/brevane/last-good.new && "
+          "head -n 3 " + configDir + "/main.cf > /var/lib/brevane/last-good.new/main.cf");
+
+    PostfixForm bad = goodForm();
+    bad.custom = QStringLiteral("message_size_limit = 1O240000");
+    const PostfixCheckOutcome outcome = restart(bad);
+    // Refused, not kept waiting: the killed apply holds no lock.
+    EXPECT_EQ(outcome.result, CheckResult::Refused) << outcome.said.join('\n').toStdString();
+    EXPECT_EQ(outcome.previousUp, std::optional<bool>(true));
+    EXPECT_EQ(shell("test -e /var/spool/postfix/quick-start || test -e /var/lib/brevane/last-good.new || echo CLEAN"),
+              "CLEAN");
+    EXPECT_TRUE(fileBytes(lastGoodMainCf).startsWith(fileBytes(configDir + "/main.cf.default")));
+    EXPECT_TRUE(services::isPortOpen(25));
 }

@@ -78,6 +78,13 @@ TEST(PostfixCheck, NamesTheFieldPostfixsWordsPointAt)
         {"postconf: fatal: /usr/local/tarnwick/postfix/etc/main.cf, line 40: missing '=' after attribute name: \"x\"",
          formWith("x"), "custom lines field"},
         {"postfix: fatal: something else entirely", formWith("a = b"), ""},
+        {"postfix/smtpd[9]: warning: unknown smtpd restriction: \"reject_bogus_thing\"",
+         formWith("smtpd_recipient_restrictions = reject_bogus_thing"), "custom lines field"},
+        {"postfix/smtpd[9]: warning: hash:/nonexistent/table is unavailable. open database /nonexistent/table.db: "
+         "No such file or directory",
+         formWith("smtpd_helo_restrictions = check_helo_access hash:/nonexistent/table"), "custom lines field"},
+        // The probe's own address is quoted too, and no custom line holds it.
+        {"postfix/smtpd[9]: warning: hash:/x lookup error for \"postmaster@vm\"", formWith("a = b"), ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(fieldNamedBy({CheckResult::Refused, {}, {QString::fromUtf8(c.said)}, {}, {}}, c.form),
@@ -210,4 +217,41 @@ TEST(PostfixCheck, ARefusedCustomLineQuotesPostfixWhenItCouldNotReadIt)
                                   "Look at the custom lines field; Brevane wrote nothing.");
     EXPECT_EQ(refusedCustomLineAlert("daemon_directory = /tmp/x", {}).message,
               customLineRefusal("daemon_directory = /tmp/x"));
+}
+
+TEST(PostfixCheck, RefusedMailAnUnsavedCopyAndAWaitTooLongAreTold)
+{
+    const QString busy = "Another apply or restore of the Postfix configuration (from another window or user) still "
+                         "ran after a minute; Brevane wrote nothing. Try again once it has finished.";
+    const struct {
+        const char* report;
+        const char* custom;
+        const char* title;
+        const char* message;
+    } cases[] = {
+        {"check-postfix: said postfix/smtpd[5]: warning: unknown smtpd restriction: \"reject_bogus_thing\"\n"
+         "check-postfix: said RCPT 451 4.3.5 Server configuration error\n"
+         "check-postfix: result rejecting\ncheck-postfix: previous up",
+         "smtpd_recipient_restrictions = reject_bogus_thing",
+         "Postfix came up on the new configuration but refused mail with it.",
+         "Postfix said:\npostfix/smtpd[5]: warning: unknown smtpd restriction: \"reject_bogus_thing\"\nRCPT 451 4.3.5 "
+         "Server configuration error\n\nLook at the custom lines field. Brevane put the previous configuration back, "
+         "and Postfix runs on it."},
+        {"check-postfix: unsaved cp: error writing '/var/lib/brevane/last-good.new/main.cf': No space left on device\n"
+         "check-postfix: result up",
+         "", "Postfix runs on the new configuration.",
+         "Applied, but the last working configuration could not be saved: cp: error writing "
+         "'/var/lib/brevane/last-good.new/main.cf': No space left on device"},
+    };
+    for (const auto& c : cases) {
+        const auto alert = applyAlert(parsePostfixCheck(c.report), formWith(c.custom));
+        ASSERT_TRUE(alert) << c.report;
+        EXPECT_EQ(alert->title, c.title) << c.report;
+        EXPECT_EQ(alert->message, c.message) << c.report;
+        EXPECT_FALSE(alert->informational) << c.report;
+    }
+    EXPECT_EQ(applyAlert(parsePostfixCheck("check-postfix: result busy"), {})->message, busy);
+    const auto notRestored = restoreAlert(parsePostfixCheck("check-postfix: result busy"), "t");
+    EXPECT_EQ(notRestored.title, "The last working configuration was not restored.");
+    EXPECT_EQ(notRestored.message, QString(busy).replace("Brevane wrote nothing", "nothing was restored"));
 }

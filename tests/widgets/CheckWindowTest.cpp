@@ -89,3 +89,21 @@ TEST_F(WindowTest, RestoreWithNothingSavedSaysSo)
     EXPECT_EQ(Alerts::shown().constFirst().title, "There is no working configuration to restore.");
     EXPECT_EQ(fake.countCalls("sed -n '/^###Start Custom Config###$/"), 0) << "nothing was restored";
 }
+
+TEST_F(WindowTest, AnUnsavedCopyIsToldAfterARestartTheCheckRanAlone)
+{
+    fake.answer("grep com.dadarozudedarid.postfix", "YES\\n");
+    fake.answer("check-postfix: ", "check-postfix: unsaved cp: error writing 'x': No space left on device\\n"
+                                   "check-postfix: result up\\n");
+    launchAndLogIn();
+    fake.clearCalls();
+    ui()->postfixItem->setText("Restart Postfix");
+    window->Postfix(ui()->postfixItem);
+    ASSERT_EQ(Alerts::shown().size(), 1);
+    EXPECT_EQ(Alerts::shown().constFirst().message, "Applied, but the last working configuration could not be saved: "
+                                                    "cp: error writing 'x': No space left on device");
+    // The check stops and starts Postfix itself, under its lock: a stop
+    // from the window could cut another window's apply short.
+    EXPECT_EQ(fake.countCalls("launchctl unload"), 0);
+    EXPECT_EQ(fake.countCalls("launchctl load"), 0);
+}
