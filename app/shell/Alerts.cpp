@@ -63,9 +63,11 @@ void Alerts::beginSheet(QWidget* window, const AlertSpec& alert, std::function<v
     QMessageBox* box = makeBox(window, alert, *codes);
     box->setWindowModality(Qt::WindowModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(box, &QMessageBox::buttonClicked, box, [codes, done](QAbstractButton* button) {
+    // Answered once the box is gone, so what the answer starts (a restart
+    // with its yellow light) is not hidden behind a box that seems stuck.
+    QObject::connect(box, &QDialog::finished, box, [box, codes, done] {
         if (done)
-            done(codes->value(button, brevane::returncode::defaultButton));
+            done(codes->value(box->clickedButton(), brevane::returncode::defaultButton));
     });
     box->open();
 }
