@@ -25,6 +25,8 @@ QueueName queueNamed(QByteArrayView name)
         return QueueName::Hold;
     if (name == "incoming")
         return QueueName::Incoming;
+    if (name == "maildrop")
+        return QueueName::Maildrop;
     return QueueName::Unknown;
 }
 
@@ -110,6 +112,8 @@ QString queueNameText(QueueName queue)
         return QStringLiteral("hold");
     case QueueName::Incoming:
         return QStringLiteral("incoming");
+    case QueueName::Maildrop:
+        return QStringLiteral("maildrop");
     case QueueName::Unknown:
         break;
     }

@@ -204,6 +204,7 @@ private:
     QStringList dkimDomains() const;
     void showMailqSummary();
     void confirmMailqDelete(const QStringList& queueIDs);
+    void followMailqMessage();
     void showLoginSheet();
     void askBeforeQuitting(brevane::quitting::QuitRequest request);
     void quitNow();
