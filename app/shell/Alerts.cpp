@@ -43,9 +43,14 @@ QMessageBox* makeBox(QWidget* parent, const AlertSpec& alert, QHash<QAbstractBut
     add(alert.defaultButton, QMessageBox::AcceptRole, brevane::returncode::defaultButton);
     add(alert.alternateButton, QMessageBox::RejectRole, brevane::returncode::alternateButton);
     add(alert.otherButton, QMessageBox::DestructiveRole, brevane::returncode::otherButton);
-    for (auto it = codes.cbegin(); it != codes.cend(); ++it)
+    for (auto it = codes.cbegin(); it != codes.cend(); ++it) {
         if (it.value() == brevane::returncode::defaultButton)
             box->setDefaultButton(qobject_cast<QPushButton*>(it.key()));
+        // Escape always means Cancel: where Cancel is the default button the
+        // alternate one is Delete or De-Install, which the box would take for it.
+        if (it.key()->text() == QLatin1String("Cancel"))
+            box->setEscapeButton(it.key());
+    }
     return box;
 }
 
