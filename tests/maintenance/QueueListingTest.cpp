@@ -212,38 +212,25 @@ TEST(ArrangeRows, SummaryCountsTheShownMessages)
     EXPECT_EQ(summaryText(summarize(listing, {0, 1})), "1 message, 2 recipients, 1 deferred, 0 held");
     EXPECT_EQ(summaryText(summarize(listing, {})), "0 messages, 0 recipients, 0 deferred, 0 held");
     EXPECT_EQ(summaryText(summarize(listing, {2}, true)), "1 of 3 messages, 1 of 4 recipients, 0 deferred, 1 held");
-    QueueListing one = listing;
-    one.messages.resize(1);
-    one.recipients.resize(1);
-    EXPECT_EQ(summaryText(summarize(one, {0}, true)), "1 of 1 message, 1 of 1 recipient, 1 deferred, 0 held");
 }
 
 TEST(DeleteQuestion, NamesOneMessageOrCountsSeveral)
 {
     QueueListing listing = threeMessages();
     listing.messages[1].sender.clear();
-    for (const char* address : {"e@x.example", "f@x.example", "g@x.example", "h@x.example"})
+    for (const char* address : {"e@x.example", "f@x.example", "g@x.example", "h@x.example", "i@x.example"})
         listing.recipients.append({2, address, {}});
-    const struct {
-        QList<qint32> messages;
-        const char* title;
-    } cases[] {
+    const std::pair<QList<qint32>, const char*> cases[] {
         {{0}, "Delete the message from x@one.example to a@far.example, b@near.example?"},
         {{1}, "Delete the message from MAILER-DAEMON to c@far.example?"},
         {{2}, "Delete the message from z@one.example to d@near.example, e@x.example, f@x.example, g@x.example, "
-              "h@x.example?"},
-        {{0, 2}, "Delete 2 messages to 7 recipients?"},
-        {{0, 1, 2}, "Delete 3 messages to 8 recipients?"},
+              "h@x.example and 1 more?"},
+        {{0, 2}, "Delete 2 messages to 8 recipients?"},
     };
-    for (const auto& c : cases) {
-        const AlertSpec question = deleteQuestion(listing, c.messages);
-        EXPECT_EQ(question.title, c.title);
-        EXPECT_EQ(question.message, "This cannot be undone.");
-        EXPECT_EQ(question.alternateButton, "Delete");
+    for (const auto& [messages, title] : cases) {
+        EXPECT_EQ(deleteQuestion(listing, messages).title, title);
+        EXPECT_EQ(deleteQuestion(listing, messages).alternateButton, "Delete");
     }
-    listing.recipients.append({2, "i@x.example", {}});
-    EXPECT_EQ(deleteQuestion(listing, {2}).title, "Delete the message from z@one.example to d@near.example, "
-                                                  "e@x.example, f@x.example, g@x.example, h@x.example and 1 more?");
 }
 
 TEST(ShownMessage, FollowedByItsIDOrAfterARequeueByWhatItCarries)
@@ -275,9 +262,6 @@ TEST(ShownMessage, FollowedByItsIDOrAfterARequeueByWhatItCarries)
         EXPECT_EQ(findShownMessage(c.listing, shown), c.found) << c.name;
     }
     shown.requeueAsked = true;
-    const ShownMessage followed = followShownMessage(requeued, 0, shown, "Received: again");
-    EXPECT_FALSE(followed.requeueAsked);
-    EXPECT_TRUE(shownMessageText(followed, true).startsWith("Requeued: its queue ID was AAAAA10.\nQueue ID: DDDDD40 "));
     EXPECT_TRUE(shownMessageText(shown, false).endsWith("Postfix does not list it under a new queue ID yet."));
 }
 

@@ -98,9 +98,8 @@ TEST_F(WindowTest, ChangedFormsAskToBeSavedBeforeAnyQuit)
         {"menu, nothing changed", menu, false, {}, {}, true},
         {"menu, Cancel", menu, true, {returncode::alternateButton}, {}, false},
         {"menu, Don't Save", menu, true, {returncode::otherButton}, {}, true},
-        {"menu, Save… then the panel's Cancel", menu, true, {returncode::defaultButton}, "", false},
+        {"menu, Save…, the panel's Cancel", menu, true, {returncode::defaultButton}, "", false},
         {"menu, Save…", menu, true, {returncode::defaultButton}, document, true},
-        {"close, nothing changed, the alert's Cancel", close, false, {returncode::alternateButton}, {}, false},
         {"close, Cancel", close, true, {returncode::alternateButton}, {}, false},
         {"close, Save…", close, true, {returncode::defaultButton}, document, true},
         {"the login sheet's Quit, Don't Save", loginSheet, true, {returncode::otherButton}, {}, true},
@@ -120,7 +119,7 @@ TEST_F(WindowTest, ChangedFormsAskToBeSavedBeforeAnyQuit)
         ASSERT_EQ(window->isWindowModified(), c.edit);
         for (int answer : c.answers)
             Alerts::setNextAnswer(answer);
-        if (!c.answers.isEmpty() && c.answers.constFirst() == returncode::defaultButton && c.edit)
+        if (c.answers.value(0) == returncode::defaultButton)
             Alerts::setNextFileName(c.savedTo);
         g_logged.clear();
         fake.clearCalls();
@@ -134,19 +133,15 @@ TEST_F(WindowTest, ChangedFormsAskToBeSavedBeforeAnyQuit)
         }
         qInstallMessageHandler(before);
         ASSERT_EQ(Alerts::shown().size(), c.answers.size());
-        if (c.edit && !c.answers.isEmpty()) {
+        if (!c.answers.isEmpty())
             EXPECT_EQ(Alerts::shown().constFirst().title, "Save changes to the settings before quitting?");
-            EXPECT_EQ(Alerts::shown().constFirst().defaultButton, "Save\u2026");
-            EXPECT_EQ(Alerts::shown().constFirst().otherButton, "Don't Save");
-        }
         EXPECT_EQ(QFile::exists(document), !c.savedTo.isEmpty());
         EXPECT_EQ(fake.countCalls("> /usr/local/tarnwick/postfix/LaunchDaemons/.smartHosts"), c.quits ? 1 : 0)
             << "the shutdown steps ran";
         // Cancel and Don't Save keep the changes in the forms; only a save marks them saved.
         EXPECT_EQ(window->isWindowModified(), c.edit && c.savedTo.isEmpty());
         EXPECT_EQ(g_logged.contains(quitting::unsavedOnSignal), std::string(c.name).starts_with("SIGTERM"));
-        if (!c.quits)
-            EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(window->isVisible(), !c.quits);
     }
 }
 
