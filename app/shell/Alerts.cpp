@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <optional>
@@ -32,8 +33,12 @@ QMessageBox* makeBox(QWidget* parent, const AlertSpec& alert, QHash<QAbstractBut
 {
     auto* box = new QMessageBox(parent);
     box->setIcon(alert.informational ? QMessageBox::Information : QMessageBox::Warning);
+    // Titles name addresses from other servers: shown as written, never as markup.
+    box->setTextFormat(Qt::PlainText);
     box->setText(alert.title);
     box->setInformativeText(alert.message);
+    if (auto* informative = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setTextFormat(Qt::PlainText);
     box->setWindowTitle(alert.title);
     auto add = [&](const QString& title, QMessageBox::ButtonRole role, int code) {
         if (title.isEmpty())

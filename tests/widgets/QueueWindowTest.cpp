@@ -301,6 +301,7 @@ TEST_F(WindowTest, AClickSelectsTheWholeMessageAndDeleteNamesItsRecipients)
     // Escape is Cancel, never the Delete beside it.
     auto* question = window->findChild<QMessageBox*>();
     ASSERT_TRUE(question);
+    EXPECT_EQ(question->textFormat(), Qt::PlainText) << "addresses are never markup";
     QTest::keyClick(question, Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return fake.countCalls("postqueue -j") == 1; }));
     EXPECT_EQ(fake.countCalls("postsuper"), 0);
