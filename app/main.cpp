@@ -26,7 +26,8 @@ int main(int argc, char* argv[])
     WindowController window;
     // Logout, shutdown and kill end the program the way its Quit does.
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, &window, &WindowController::terminate);
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
+                     &WindowController::terminateOnSignal);
     window.show();
     // Documents named on the command line (or handed over by the desktop's
     // file manager) open before the login, so the start-up skips the reload.

@@ -51,36 +51,37 @@ void WindowController::connectDocumentActions()
     });
 }
 
-void WindowController::saveDocument()
+bool WindowController::saveDocument()
 {
-    savePanelDidEnd(Alerts::savePath(this, expandedDirectory(UserDefaults::value(QStringLiteral("savePath"))),
+    return savePanelDidEnd(Alerts::savePath(this, expandedDirectory(UserDefaults::value(QStringLiteral("savePath"))),
                                      QString::fromLatin1(document::proposedName),
                                      QString::fromLatin1(document::fileType)));
 }
 
-void WindowController::savePanelDidEnd(const QString& chosenPath)
+bool WindowController::savePanelDidEnd(const QString& chosenPath)
 {
     if (chosenPath.isEmpty())
-        return;
+        return false;
     const QString path = document::withFileType(chosenPath);
     UserDefaults::setValue(QStringLiteral("savePath"), QFileInfo(path).absolutePath());
     const QString cannotWrite = QStringLiteral("Couldn't write to file. Be sure that you have the necessary privileges.");
     if (QFileInfo::exists(path)) {
         if (!document::isWritableFile(path)) {
             showError(this, QStringLiteral("Couldn't replace the file. Be sure that you have the necessary privileges."));
-            return;
+            return false;
         }
     } else if (!document::writeAtomically(path, {})) {
         showError(this, cannotWrite);
-        return;
+        return false;
     }
     const QVariantMap values = documentValues();
     if (!document::writeAtomically(path, document::encode(values))) {
         showError(this, cannotWrite);
-        return;
+        return false;
     }
     document::noteRecentDocument(path);
     markFormsClean(path);
+    return true;
 }
 
 QVariantMap WindowController::documentValues() const

@@ -130,11 +130,43 @@ std::optional<QStringList> viewMessageCommand(const QString& queueID)
                         QStringLiteral("-q"), id};
 }
 
-QString deleteQuestion(int messageCount)
+namespace {
+
+// Beyond this many the question says how many more: the alert stays readable.
+constexpr int namedRecipients = 5;
+
+QString recipientList(const QStringList& addresses)
 {
-    if (messageCount == 1)
-        return QStringLiteral("Delete 1 message? This cannot be undone.");
-    return QStringLiteral("Delete %1 messages? This cannot be undone.").arg(messageCount);
+    if (addresses.size() <= namedRecipients)
+        return addresses.join(QStringLiteral(", "));
+    return QStringLiteral("%1 and %2 more")
+        .arg(addresses.first(namedRecipients).join(QStringLiteral(", ")))
+        .arg(addresses.size() - namedRecipients);
+}
+
+} // namespace
+
+AlertSpec deleteQuestion(const QueueListing& listing, const QList<qint32>& messages)
+{
+    AlertSpec question {{}, QStringLiteral("This cannot be undone."), QStringLiteral("Cancel"),
+                        QStringLiteral("Delete")};
+    const QSet<qint32> chosen(messages.cbegin(), messages.cend());
+    QStringList addresses;
+    for (const QueuedRecipient& recipient : listing.recipients)
+        if (chosen.contains(recipient.message))
+            addresses.append(recipient.address);
+    if (chosen.size() == 1) {
+        const QString sender = listing.messages.value(messages.first()).sender;
+        // The null sender of bounces, as postqueue -p prints it.
+        question.title = QStringLiteral("Delete the message from %1 to %2?")
+                             .arg(sender.isEmpty() ? QStringLiteral("MAILER-DAEMON") : sender, recipientList(addresses));
+        return question;
+    }
+    question.title = QStringLiteral("Delete %1 messages to %2 recipient%3?")
+                         .arg(chosen.size())
+                         .arg(addresses.size())
+                         .arg(addresses.size() == 1 ? QString() : QStringLiteral("s"));
+    return question;
 }
 
 } // namespace brevane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "maintenance/QueueListing.h"
+#include "shell/Alerts.h"
 #include "shell/Archive.h"
 
 #include <QList>
@@ -49,7 +51,10 @@ QStringList mailqListingCommand();
 /// "/usr/sbin/postcat", "-h", "-b", "-q", the bare ID: headers, then body.
 std::optional<QStringList> viewMessageCommand(const QString& queueID);
 
-/// "Delete N messages? This cannot be undone." ("1 message" for one).
-QString deleteQuestion(int messageCount);
+/// What Delete asks about the selected messages (indexes into `listing`):
+/// one message by its sender and every recipient ("Delete the message from
+/// a@x.example to b@y.example, c@z.example?"), several by their count and
+/// the total of their recipients. Default button Cancel, alternate Delete.
+AlertSpec deleteQuestion(const QueueListing& listing, const QList<qint32>& messages);
 
 } // namespace brevane

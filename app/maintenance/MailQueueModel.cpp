@@ -1,6 +1,8 @@
 #include "maintenance/MailQueueModel.h"
 
 #include <QHash>
+#include <QScopedValueRollback>
+#include <QSet>
 
 #include <algorithm>
 #include <numeric>
@@ -68,10 +70,13 @@ QList<qint32> arrangeRows(const QueueListing& listing, const QString& filter, in
     return rows;
 }
 
-QueueSummary summarize(const QueueListing& listing, const QList<qint32>& rows)
+QueueSummary summarize(const QueueListing& listing, const QList<qint32>& rows, bool filtered)
 {
     QueueSummary summary;
     summary.recipients = int(rows.size());
+    summary.filtered = filtered;
+    summary.allMessages = int(listing.messages.size());
+    summary.allRecipients = int(listing.recipients.size());
     QList<bool> counted(listing.messages.size(), false);
     for (qint32 row : rows) {
         const qint32 index = listing.recipients.at(row).message;
@@ -86,11 +91,23 @@ QueueSummary summarize(const QueueListing& listing, const QList<qint32>& rows)
     return summary;
 }
 
+namespace {
+
+// "1 message", "3 messages"; with a filter "1 of 5 messages".
+QString counted(int shown, bool filtered, int all, const QString& noun)
+{
+    const int last = filtered ? all : shown;
+    const QString number = filtered ? QStringLiteral("%1 of %2").arg(shown).arg(all) : QString::number(shown);
+    return number + u' ' + noun + (last == 1 ? QString() : QStringLiteral("s"));
+}
+
+} // namespace
+
 QString summaryText(const QueueSummary& summary)
 {
-    return QStringLiteral("%1 messages, %2 recipients, %3 deferred, %4 held")
-        .arg(summary.messages)
-        .arg(summary.recipients)
+    return QStringLiteral("%1, %2, %3 deferred, %4 held")
+        .arg(counted(summary.messages, summary.filtered, summary.allMessages, QStringLiteral("message")),
+             counted(summary.recipients, summary.filtered, summary.allRecipients, QStringLiteral("recipient")))
         .arg(summary.deferred)
         .arg(summary.held);
 }
@@ -99,6 +116,7 @@ MailQueueModel::MailQueueModel(QObject* parent)
     : QAbstractTableModel(parent)
     , m_selection(this)
 {
+    connect(&m_selection, &QItemSelectionModel::selectionChanged, this, &MailQueueModel::selectWholeMessages);
 }
 
 int MailQueueModel::rowCount(const QModelIndex& parent) const
@@ -198,32 +216,37 @@ void MailQueueModel::rearrange()
 
 QueueListing MailQueueModel::setListing(QueueListing listing, QList<qint32> arranged)
 {
-    // Selected recipients by queue ID: the new rows are looked up by the
+    // Selected messages by queue ID: the new rows are looked up by the
     // strings they already hold, no key built for each of them.
-    QHash<QString, QStringList> selected;
-    for (int row : selectionIndexes())
-        selected[messageAt(row).queueID].append(recipientAt(row).address);
+    QSet<QString> selected;
+    for (const QItemSelectionRange& range : m_selection.selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            selected.insert(messageAt(row).queueID);
 
     beginResetModel();
     std::swap(m_listing, listing);
     m_arranged.swap(arranged);
     endResetModel();
 
-    if (!selected.isEmpty())
-        m_selection.select(rowsSelectedIn(selected), QItemSelectionModel::ClearAndSelect);
+    if (!selected.isEmpty()) {
+        QSet<qint32> messages;
+        for (qint32 i = 0; i < qint32(m_listing.messages.size()); ++i)
+            if (selected.contains(m_listing.messages.at(i).queueID))
+                messages.insert(i);
+        const QScopedValueRollback whole(m_widening, true);
+        m_selection.select(rowsOf(messages), QItemSelectionModel::ClearAndSelect);
+    }
     return listing;
 }
 
 // Runs of neighbouring rows become one range: selecting all of a large
 // queue stays one range, not one per row.
-QItemSelection MailQueueModel::rowsSelectedIn(const QHash<QString, QStringList>& selected) const
+QItemSelection MailQueueModel::rowsOf(const QSet<qint32>& messages) const
 {
     QItemSelection selection;
-    const auto isSelected = [&](int row) {
-        const QueuedRecipient& recipient = recipientAt(row);
-        const auto found = selected.constFind(m_listing.messages.at(recipient.message).queueID);
-        return found != selected.cend() && found->contains(recipient.address);
-    };
+    if (messages.isEmpty())
+        return selection;
+    const auto isSelected = [&](int row) { return messages.contains(recipientAt(row).message); };
     const int rows = int(m_arranged.size());
     for (int row = 0; row < rows; ++row) {
         if (!isSelected(row))
@@ -234,6 +257,33 @@ QItemSelection MailQueueModel::rowsSelectedIn(const QHash<QString, QStringList>&
         selection.append(QItemSelectionRange(index(first, 0), index(row, ColumnCount - 1)));
     }
     return selection;
+}
+
+QSet<qint32> MailQueueModel::messagesIn(const QItemSelection& selection) const
+{
+    QSet<qint32> messages;
+    for (const QItemSelectionRange& range : selection)
+        for (int row = range.top(); row <= range.bottom() && row < m_arranged.size(); ++row)
+            messages.insert(recipientAt(row).message);
+    return messages;
+}
+
+// A message is deleted, held or requeued whole, so a click on one of its
+// recipients selects them all, and taking one out takes out the message.
+void MailQueueModel::selectWholeMessages(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    if (m_widening)
+        return;
+    const QSet<qint32> chosen = messagesIn(selected);
+    const QSet<qint32> dropped = messagesIn(deselected) - chosen;
+    const QScopedValueRollback whole(m_widening, true);
+    m_selection.select(rowsOf(dropped), QItemSelectionModel::Deselect);
+    m_selection.select(rowsOf(chosen), QItemSelectionModel::Select);
+}
+
+void MailQueueModel::selectMessage(qint32 message)
+{
+    m_selection.select(rowsOf({message}), QItemSelectionModel::ClearAndSelect);
 }
 
 void MailQueueModel::setListing(QueueListing listing)

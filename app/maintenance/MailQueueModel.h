@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QItemSelectionModel>
+#include <QSet>
 
 namespace brevane {
 
@@ -14,15 +15,19 @@ namespace brevane {
 /// arranged away from the window's thread.
 QList<qint32> arrangeRows(const QueueListing& listing, const QString& filter, int column, Qt::SortOrder order);
 
-/// Counts over the shown rows.
+/// Counts over the shown rows, and of the whole queue when a filter hides some.
 struct QueueSummary {
     int messages = 0;
     int recipients = 0;
     int deferred = 0;
     int held = 0;
+    bool filtered = false;
+    int allMessages = 0;
+    int allRecipients = 0;
 };
-QueueSummary summarize(const QueueListing& listing, const QList<qint32>& rows);
-/// "N messages, M recipients, K deferred, H held"
+QueueSummary summarize(const QueueListing& listing, const QList<qint32>& rows, bool filtered = false);
+/// "N messages, M recipients, K deferred, H held" ("1 message"), or with a
+/// filter on "N of T messages, M of R recipients, …".
 QString summaryText(const QueueSummary& summary);
 
 /// The mail-queue table controller: one row per recipient over a compact
@@ -53,7 +58,7 @@ public:
     void setFilterText(const QString& text);
 
     /// Installs a listing arranged for the current filter and sort, in one
-    /// reset, keeping the selected messages selected; answers the previous
+    /// reset, keeping the selected messages (by queue ID) selected; answers the previous
     /// listing so the caller can free it elsewhere.
     QueueListing setListing(QueueListing listing, QList<qint32> arranged);
     void setListing(QueueListing listing);
@@ -70,14 +75,18 @@ public:
     /// Selected row numbers, ascending.
     QList<int> selectionIndexes() const;
     void setSelectionIndex(int row);
+    /// Selects every shown row of the message (its index in listing()).
+    void selectMessage(qint32 message);
     /// The queue IDs (as printed) of the selected rows, in row order.
     QStringList selectedQueueIDs() const;
-    QueueSummary summary() const { return summarize(m_listing, m_arranged); }
+    QueueSummary summary() const { return summarize(m_listing, m_arranged, !m_filter.isEmpty()); }
 
 private:
     QVariant displayValue(const QueuedMessage& message, const QueuedRecipient& recipient, int column) const;
     void rearrange();
-    QItemSelection rowsSelectedIn(const QHash<QString, QStringList>& selected) const;
+    QItemSelection rowsOf(const QSet<qint32>& messages) const;
+    QSet<qint32> messagesIn(const QItemSelection& selection) const;
+    void selectWholeMessages(const QItemSelection& selected, const QItemSelection& deselected);
 
     QueueListing m_listing;
     QList<qint32> m_arranged;
@@ -86,6 +95,7 @@ private:
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     QItemSelectionModel m_selection;
+    bool m_widening = false;
 };
 
 } // namespace brevane

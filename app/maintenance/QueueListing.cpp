@@ -26,6 +26,8 @@ QueueName queueNamed(QByteArrayView name)
         return QueueName::Hold;
     if (name == "incoming")
         return QueueName::Incoming;
+    if (name == "maildrop")
+        return QueueName::Maildrop;
     return QueueName::Unknown;
 }
 
@@ -97,6 +99,8 @@ QString queueNameText(QueueName queue)
         return QStringLiteral("hold");
     case QueueName::Incoming:
         return QStringLiteral("incoming");
+    case QueueName::Maildrop:
+        return QStringLiteral("maildrop");
     case QueueName::Unknown:
         break;
     }

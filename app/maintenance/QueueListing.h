@@ -13,7 +13,8 @@
 // rows), read from `postqueue -j` line by line as the output arrives.
 namespace brevane {
 
-enum class QueueName : quint8 { Unknown, Incoming, Active, Deferred, Hold };
+// Maildrop: a requeued message waiting for Postfix to pick it up again.
+enum class QueueName : quint8 { Unknown, Incoming, Active, Deferred, Hold, Maildrop };
 
 struct QueuedMessage {
     QString queueID; ///< bare, without status marks
@@ -47,7 +48,7 @@ QString printedQueueID(const QueuedMessage& message);
 /// The time as `postqueue -p` prints it, runs of spaces contracted
 /// ("Tue Dec 8 00:41:10"), in local time.
 QString printedTime(qint64 secondsSinceEpoch);
-/// "active", "deferred", "hold", "incoming" or "".
+/// "active", "deferred", "hold", "incoming", "maildrop" or "".
 QString queueNameText(QueueName queue);
 
 /// The Part's six string keys plus "queue" and "nextRetry" (printed time or

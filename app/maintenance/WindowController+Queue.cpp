@@ -1,6 +1,7 @@
 // The mail-queue view.
 #include "maintenance/MailQueue.h"
 #include "maintenance/QueueRefresh.h"
+#include "maintenance/ShownMessage.h"
 #include "privileged/TaskWrapper.h"
 #include "shell/Alerts.h"
 #include "shell/WindowController.h"
@@ -42,6 +43,7 @@ struct WindowController::QueueTab : QObject {
     QPlainTextEdit* messageField = nullptr;
     QTimer refreshTimer {this};
     bool listing = false;
+    std::optional<ShownMessage> shown; // what the message pane shows
 };
 
 void WindowController::setUpQueueTab()
@@ -129,8 +131,10 @@ void WindowController::showMailq()
     m_queueTab->listing = true;
     startProgress(tr("Listing the mail queue\u2026"));
     // A runner busy with another command lists nothing: keep what is shown.
-    if (refreshQueue(*m_unixTask, mailqController))
+    if (refreshQueue(*m_unixTask, mailqController)) {
         showMailqSummary();
+        followMailqMessage();
+    }
     stopProgress();
     m_queueTab->listing = false;
 }
@@ -166,6 +170,9 @@ void WindowController::manageMailq(QObject* sender)
         act(QueueAction::Release);
         break;
     case RequeueTag:
+        if (m_queueTab->shown && !m_queueTab->shown->listed.messages.isEmpty()
+            && selected.contains(printedQueueID(m_queueTab->shown->listed.messages.constFirst())))
+            m_queueTab->shown->requeueAsked = true;
         act(QueueAction::Requeue);
         break;
     case ViewTag:
@@ -180,15 +187,16 @@ void WindowController::manageMailq(QObject* sender)
 
 void WindowController::confirmMailqDelete(const QStringList& queueIDs)
 {
-    const QString question = deleteQuestion(int(QSet<QString>(queueIDs.cbegin(), queueIDs.cend()).size()));
-    const qsizetype end = question.indexOf(u'?') + 1;
+    QList<qint32> messages;
+    for (int row : mailqController.selectionIndexes())
+        if (!messages.contains(mailqController.recipientAt(row).message))
+            messages.append(mailqController.recipientAt(row).message);
     const auto command = queueActionCommand(QueueAction::Delete, queueIDs);
-    Alerts::beginSheet(this, {question.left(end), question.mid(end + 1), tr("Cancel"), tr("Delete")},
-                       [this, command](int answer) {
-                           if (answer == returncode::alternateButton && command)
-                               run(*command);
-                           QTimer::singleShot(400, this, &WindowController::showMailq);
-                       });
+    Alerts::beginSheet(this, deleteQuestion(mailqController.listing(), messages), [this, command](int answer) {
+        if (answer == returncode::alternateButton && command)
+            run(*command);
+        QTimer::singleShot(400, this, &WindowController::showMailq);
+    });
 }
 
 void WindowController::viewMailqMessage()
@@ -199,5 +207,27 @@ void WindowController::viewMailqMessage()
     const qint32 message = mailqController.recipientAt(rows.first()).message;
     const auto command = viewMessageCommand(mailqController.messageAt(rows.first()).queueID);
     const QString contents = command ? run(*command) : QString();
+    m_queueTab->shown = shownMessage(mailqController.listing(), message, contents);
     m_queueTab->messageField->setPlainText(messageViewText(mailqController.listing(), message, contents));
+}
+
+// After every listing the pane tells the message as it now stands, under
+// its new queue ID once a requeue has given it one.
+void WindowController::followMailqMessage()
+{
+    if (!m_queueTab->shown)
+        return;
+    const ShownMessage& shown = *m_queueTab->shown;
+    const QueueListing& listing = mailqController.listing();
+    const qint32 found = findShownMessage(listing, shown);
+    const bool moved = found >= 0 && listing.messages.at(found).queueID != shown.listed.messages.constFirst().queueID;
+    QString contents = shown.contents;
+    if (moved) {
+        const auto command = viewMessageCommand(listing.messages.at(found).queueID);
+        contents = command ? run(*command) : QString();
+    }
+    m_queueTab->shown = followShownMessage(listing, found, shown, contents);
+    m_queueTab->messageField->setPlainText(shownMessageText(*m_queueTab->shown, found >= 0));
+    if (moved && mailqController.selectionIndexes().isEmpty())
+        mailqController.selectMessage(found);
 }

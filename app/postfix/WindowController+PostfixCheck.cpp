@@ -4,6 +4,7 @@
 #include "postfix/ServiceRules.h"
 #include "shell/Alerts.h"
 #include "shell/ResourcePaths.h"
+#include "shell/ToolbarRules.h"
 #include "shell/WindowController.h"
 #include "ui_MainWindow.h"
 
@@ -62,7 +63,8 @@ void WindowController::restoreLastWorkingConfiguration()
     Alerts::beginSheet(this, question, [this, savedAt](int answer) {
         if (answer != returncode::defaultButton)
             return;
-        startProgress(QStringLiteral("Restoring"));
+        // Postfix is stopped and started again: the window says so as a restart does.
+        startProgress(toolbar::busyText(QStringLiteral("Restart Postfix")));
         m_ui->smtp_light->setImageNamed(QStringLiteral("yellow"));
         const PostfixCheckOutcome outcome = parsePostfixCheck(run(restorePostfixArguments(checkScript())));
         loadPostfixSettings();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <optional>
@@ -32,8 +33,12 @@ QMessageBox* makeBox(QWidget* parent, const AlertSpec& alert, QHash<QAbstractBut
 {
     auto* box = new QMessageBox(parent);
     box->setIcon(alert.informational ? QMessageBox::Information : QMessageBox::Warning);
+    // Titles name addresses from other servers: shown as written, never as markup.
+    box->setTextFormat(Qt::PlainText);
     box->setText(alert.title);
     box->setInformativeText(alert.message);
+    if (auto* informative = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setTextFormat(Qt::PlainText);
     box->setWindowTitle(alert.title);
     auto add = [&](const QString& title, QMessageBox::ButtonRole role, int code) {
         if (title.isEmpty())
@@ -43,9 +48,14 @@ QMessageBox* makeBox(QWidget* parent, const AlertSpec& alert, QHash<QAbstractBut
     add(alert.defaultButton, QMessageBox::AcceptRole, brevane::returncode::defaultButton);
     add(alert.alternateButton, QMessageBox::RejectRole, brevane::returncode::alternateButton);
     add(alert.otherButton, QMessageBox::DestructiveRole, brevane::returncode::otherButton);
-    for (auto it = codes.cbegin(); it != codes.cend(); ++it)
+    for (auto it = codes.cbegin(); it != codes.cend(); ++it) {
         if (it.value() == brevane::returncode::defaultButton)
             box->setDefaultButton(qobject_cast<QPushButton*>(it.key()));
+        // Escape always means Cancel: where Cancel is the default button the
+        // alternate one is Delete or De-Install, which the box would take for it.
+        if (it.key()->text() == QLatin1String("Cancel"))
+            box->setEscapeButton(it.key());
+    }
     return box;
 }
 
@@ -63,9 +73,11 @@ void Alerts::beginSheet(QWidget* window, const AlertSpec& alert, std::function<v
     QMessageBox* box = makeBox(window, alert, *codes);
     box->setWindowModality(Qt::WindowModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(box, &QMessageBox::buttonClicked, box, [codes, done](QAbstractButton* button) {
+    // Answered once the box is gone, so what the answer starts (a restart
+    // with its yellow light) is not hidden behind a box that seems stuck.
+    QObject::connect(box, &QDialog::finished, box, [box, codes, done] {
         if (done)
-            done(codes->value(button, brevane::returncode::defaultButton));
+            done(codes->value(box->clickedButton(), brevane::returncode::defaultButton));
     });
     box->open();
 }

@@ -1,6 +1,7 @@
 // Window, toolbar and tabs.
 #include "privileged/TaskWrapper.h"
 #include "shell/Alerts.h"
+#include "shell/QuitRules.h"
 #include "shell/ToolbarRules.h"
 #include "shell/WindowController.h"
 #include "ui_LoginPanel.h"
@@ -92,10 +93,34 @@ void WindowController::flagsChanged(Qt::KeyboardModifiers modifiers)
 
 void WindowController::quitApp()
 {
+    askBeforeQuitting(quitting::QuitRequest::Menu);
+}
+
+// Nothing ends before the administrator has answered: the forms may hold
+// work that is in no document.
+void WindowController::askBeforeQuitting(quitting::QuitRequest request)
+{
+    const auto question = quitting::quitQuestion(request, isWindowModified());
+    if (!question) {
+        quitNow();
+        return;
+    }
+    Alerts::beginSheet(this, *question, [this](int returnCode) { lastWindowQuitSheetDidDismiss(returnCode); });
+}
+
+void WindowController::quitNow()
+{
     if (m_loginPanel && m_loginPanel->isVisible())
         m_loginPanel->hide();
     // Deferred so a click handler finishes before the event loop ends.
     QTimer::singleShot(0, this, &WindowController::terminate);
+}
+
+void WindowController::terminateOnSignal()
+{
+    if (isWindowModified())
+        qWarning("%s", quitting::unsavedOnSignal);
+    terminate();
 }
 
 void WindowController::terminate()
@@ -116,17 +141,25 @@ void WindowController::terminate()
 
 bool WindowController::windowShouldClose()
 {
-    Alerts::beginSheet(this,
-                       {QStringLiteral("Alert"), QStringLiteral("Closing the window will quit the application."),
-                        QStringLiteral("Quit"), QStringLiteral("Cancel")},
-                       [this](int returnCode) { lastWindowQuitSheetDidDismiss(returnCode); });
+    askBeforeQuitting(quitting::QuitRequest::WindowClose);
     return false;
 }
 
+// The sheet is window-modal: the forms are as they were when it was asked.
 void WindowController::lastWindowQuitSheetDidDismiss(int returnCode)
 {
-    if (returnCode == returncode::defaultButton)
-        quitApp();
+    switch (quitting::stepForAnswer(isWindowModified(), returnCode)) {
+    case quitting::QuitStep::SaveThenQuit:
+        // A cancelled panel or a failed write (its alert says why) keeps the window.
+        if (saveDocument())
+            quitNow();
+        break;
+    case quitting::QuitStep::Quit:
+        quitNow();
+        break;
+    case quitting::QuitStep::Stay:
+        break;
+    }
 }
 
 void WindowController::customizeToolbar()

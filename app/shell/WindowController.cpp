@@ -172,6 +172,13 @@ bool WindowController::eventFilter(QObject* watched, QEvent* event)
             widget && !widget->toolTip().isEmpty() && widget->toolTip().trimmed().isEmpty())
             return true;
     }
+    // Alt released while another window (an alert, the window manager) has
+    // the keys is never seen here: leaving drops the Alt labels, coming back
+    // asks the keyboard how the keys are.
+    if (watched == this && type == QEvent::WindowDeactivate)
+        flagsChanged(Qt::NoModifier);
+    if (watched == this && type == QEvent::WindowActivate)
+        flagsChanged(QGuiApplication::queryKeyboardModifiers());
     // Key events reach a widget of this window only while it is the active one.
     const auto* target = qobject_cast<QWidget*>(watched);
     if ((type == QEvent::KeyPress || type == QEvent::KeyRelease) && target

@@ -30,6 +30,9 @@ class TaskWrapper;
 namespace services {
 struct ServiceHealth;
 }
+namespace quitting {
+enum class QuitRequest;
+}
 }
 
 /// The one controller of the one window: application delegate, toolbar and
@@ -59,6 +62,9 @@ public:
     /// Ends the application as its menu's Quit does: the shutdown steps run,
     /// then the event loop ends. Waits for a privileged run in progress.
     void terminate();
+    /// SIGTERM, SIGHUP: nobody can be asked, so nothing is saved; the loss
+    /// of changed forms is logged.
+    void terminateOnSignal();
 
     // Window, toolbar and tabs.
     void selectTabViewItem(QAction* item);
@@ -66,8 +72,10 @@ public:
     void toolbarWillAddItem(QAction* item);
     void toolbarDidRemoveItem(QAction* item);
     void flagsChanged(Qt::KeyboardModifiers modifiers);
+    /// Quits from the menu or a sheet, after asking to save changed forms.
     void quitApp();
     bool windowShouldClose();
+    /// End handler of the close alert and of the save question.
     void lastWindowQuitSheetDidDismiss(int returnCode);
 
     // Reloading the window.
@@ -120,8 +128,9 @@ public:
     void loadFetchmailSettings();
 
     // Settings documents.
-    void saveDocument();
-    void savePanelDidEnd(const QString& path);
+    /// True once the forms are written to the chosen document.
+    bool saveDocument();
+    bool savePanelDidEnd(const QString& path);
     void openDocument();
     void openPanelDidEnd(const QString& path);
     bool applicationOpenFile(const QString& path);
@@ -195,7 +204,10 @@ private:
     QStringList dkimDomains() const;
     void showMailqSummary();
     void confirmMailqDelete(const QStringList& queueIDs);
+    void followMailqMessage();
     void showLoginSheet();
+    void askBeforeQuitting(brevane::quitting::QuitRequest request);
+    void quitNow();
     void restoreLoginChoices();
     void rememberLoginChoices();
     void startProgress(const QString& what);

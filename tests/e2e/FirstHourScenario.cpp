@@ -276,7 +276,10 @@ TEST_F(FirstHour, Step04_AStuckMessageIsListedAndDeletedFromTheQueue)
     ASSERT_EQ(ui()->deleteMailqButton->property("tag").toInt(), 0);
     Alerts::setNextAnswer(brevane::returncode::alternateButton); // "Delete", after the question
     window->manageMailq(ui()->deleteMailqButton);
-    EXPECT_EQ(Alerts::shown().constLast().title, "Delete 1 message?");
+    const QString question = Alerts::shown().constLast().title;
+    EXPECT_TRUE(question.startsWith(QStringLiteral("Delete the message from admin1@%1 to ").arg(Setting::domain())))
+        << question.toStdString();
+    EXPECT_TRUE(question.contains("bob@unreachable.invalid") && question.contains("carol@unreachable.invalid"));
     // The listing is refreshed 0.4 s later, without anyone asking.
     EXPECT_TRUE(waitUntil([&] { return window->mailqController.rowCount() == 0; }, 3000));
     EXPECT_TRUE(postqueue().contains("Mail queue is empty")) << postqueue().toStdString();

@@ -1,7 +1,13 @@
 // The window's side of the check: what it shows after the root-side check
 // reported, and lights that need the service itself.
 #include "WindowFixture.h"
+#include "privileged/TaskWrapper.h"
 #include "shell/StatusLight.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 
 namespace {
 
@@ -78,6 +84,31 @@ TEST_F(WindowTest, RestoreAsksWithTheTimeSavedThenRestarts)
     EXPECT_EQ(Alerts::shown().at(1).title, "The last working configuration is back.");
     EXPECT_EQ(Alerts::shown().at(1).message, "It was saved on 2026-12-08 13:50:00 UTC. Postfix runs on it.");
     EXPECT_GE(fake.countCalls("sed -n '/^###Start Custom Config###$/"), 1) << "the forms show what is back";
+}
+
+TEST_F(WindowTest, RestoreShowsTheRestartStateOnceItsQuestionIsGone)
+{
+    fake.answer("  saved", "2026-12-08 13:50:00 UTC\\n");
+    fake.answer("  restore", "check-postfix: result restored\\ncheck-postfix: previous up\\n");
+    launchAndLogIn();
+    ui()->restoreLastWorkingAction->trigger();
+    QPointer<QMessageBox> question = window->findChild<QMessageBox*>();
+    ASSERT_TRUE(question);
+    // What the window shows while the restore's own command runs.
+    QStringList during;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        if (during.isEmpty() && window->unixTask()->isRunning())
+            during = {ui()->smtp_light->imageName(), ui()->progressText->text(),
+                      question && question->isVisible() ? "question shown" : "question gone"};
+    });
+    sampler.start(0);
+    for (QAbstractButton* button : question->buttons())
+        if (button->text() == "Restore")
+            button->click();
+    EXPECT_EQ(during, (QStringList {"yellow", "Restarting Postfix\u2026", "question gone"}));
+    for (QMessageBox* answer : window->findChildren<QMessageBox*>())
+        answer->done(0);
 }
 
 TEST_F(WindowTest, RestoreWithNothingSavedSaysSo)

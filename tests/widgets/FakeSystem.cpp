@@ -77,6 +77,21 @@ void FakeSystem::answer(const QString& pattern, const QString& output)
     QTextStream(&rules) << pattern << '\t' << output << '\n';
 }
 
+void FakeSystem::reanswer(const QString& pattern, const QString& output)
+{
+    QFile rules(m_dir.filePath("rules.tsv"));
+    rules.open(QIODevice::ReadOnly);
+    QStringList kept;
+    for (const QString& rule : QString::fromUtf8(rules.readAll()).split('\n', Qt::SkipEmptyParts))
+        if (!rule.startsWith(pattern + '\t'))
+            kept.append(rule);
+    rules.close();
+    rules.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    rules.write((kept.join('\n') + '\n').toUtf8());
+    rules.close();
+    answer(pattern, output);
+}
+
 QStringList FakeSystem::calls() const
 {
     QFile log(m_dir.filePath("calls.log"));

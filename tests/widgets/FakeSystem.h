@@ -18,6 +18,8 @@ public:
 
     /// `output` is printf %b text ("YES\n", "line one\nline two\n").
     void answer(const QString& pattern, const QString& output);
+    /// Answers `pattern` with `output` from now on, in place of earlier rules for it.
+    void reanswer(const QString& pattern, const QString& output);
     /// Command lines run through the helper so far (vector joined by blanks).
     QStringList calls() const;
     void clearCalls();

@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -95,7 +96,7 @@ TEST_F(WindowTest, DeleteAsksFirstThenDeletesEveryMessageInOneRun)
     fake.clearCalls();
     Alerts::setNextAnswer(returncode::defaultButton); // "Cancel"
     window->manageMailq(ui()->deleteMailqButton);
-    EXPECT_EQ(Alerts::shown().constLast().title, "Delete 2 messages?");
+    EXPECT_EQ(Alerts::shown().constLast().title, "Delete 2 messages to 3 recipients?");
     EXPECT_EQ(Alerts::shown().constLast().message, "This cannot be undone.");
     EXPECT_EQ(fake.countCalls("postsuper"), 0);
 
@@ -150,7 +151,8 @@ TEST_F(WindowTest, FilterNarrowsTheRowsAndTheSummary)
     QTest::keyClicks(filter, "REMOTE-four");
     ASSERT_EQ(window->mailqController.rowCount(), 1);
     EXPECT_EQ(cell(*window, 0, MailQueueModel::Recipient), "erin@remote-four.example");
-    EXPECT_EQ(window->findChild<QLabel*>("mailqSummaryField")->text(), "1 messages, 1 recipients, 0 deferred, 1 held");
+    EXPECT_EQ(window->findChild<QLabel*>("mailqSummaryField")->text(),
+              "1 of 2 messages, 1 of 3 recipients, 0 deferred, 1 held");
     filter->clear();
     EXPECT_EQ(window->mailqController.rowCount(), 3);
 }
@@ -281,6 +283,67 @@ TEST_F(WindowTest, AnUnreachableSiteIsAFailedCheckThatOpensNothing)
     window->checkForUpdates();
     EXPECT_EQ(Alerts::shown().constLast().title, "The update check failed.");
     EXPECT_TRUE(browser.pages.isEmpty());
+}
+
+TEST_F(WindowTest, AClickSelectsTheWholeMessageAndDeleteNamesItsRecipients)
+{
+    fake.answer("postqueue -j", listing);
+    launchAndLogIn();
+    ui()->mailQueueItem->trigger();
+    QTableView* table = ui()->mailqTable;
+    const QRect gus = table->visualRect(window->mailqController.index(1, MailQueueModel::Recipient));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, gus.center());
+    EXPECT_EQ(window->mailqController.selectionIndexes(), (QList<int> {0, 1}));
+    fake.clearCalls();
+    window->manageMailq(ui()->deleteMailqButton);
+    EXPECT_EQ(Alerts::shown().constLast().title,
+              "Delete the message from root@probe.local to frank@slow.example, gus@slow.example?");
+    // Escape is Cancel, never the Delete beside it.
+    auto* question = window->findChild<QMessageBox*>();
+    ASSERT_TRUE(question);
+    EXPECT_EQ(question->textFormat(), Qt::PlainText) << "addresses are never markup";
+    QTest::keyClick(question, Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return fake.countCalls("postqueue -j") == 1; }));
+    EXPECT_EQ(fake.countCalls("postsuper"), 0);
+    // Taking one recipient out of the selection takes out its message.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, gus.center());
+    EXPECT_TRUE(window->mailqController.selectionIndexes().isEmpty());
+}
+
+TEST_F(WindowTest, TheMessagePaneFollowsReleaseAndRequeue)
+{
+    fake.answer("postqueue -j", listing);
+    fake.answer("postcat -h -b -q CB07F9A", "Subject: held\\n");
+    fake.answer("postcat -h -b -q 7D1E2F3", "Received: again\\nSubject: held\\n");
+    launchAndLogIn();
+    window->showMailq();
+    window->mailqController.setSelectionIndex(2);
+    window->viewMailqMessage();
+    auto* pane = window->findChild<QPlainTextEdit*>("mailqMessageField");
+    ASSERT_TRUE(pane->toPlainText().startsWith("Queue ID: CB07F9A! (hold)"));
+
+    QString released = QString::fromLatin1(listing).replace("\"hold\"", "\"deferred\"");
+    fake.reanswer("postqueue -j", released);
+    window->findChild<QPushButton*>("releaseMailqButton")->click();
+    EXPECT_TRUE(waitFor([&] { return pane->toPlainText().startsWith("Queue ID: CB07F9A (deferred)"); }))
+        << pane->toPlainText().toStdString();
+
+    // Postfix first lists it in the maildrop under its old ID, then under a new one.
+    fake.reanswer("postqueue -j", QString(released).replace("\"deferred\"", "\"maildrop\""));
+    window->findChild<QPushButton*>("requeueMailqButton")->click();
+    EXPECT_TRUE(waitFor([&] { return pane->toPlainText().contains("Queue ID: CB07F9A (maildrop)"); }));
+    EXPECT_TRUE(pane->toPlainText().startsWith("Requeued: Postfix picks it up again under a new queue ID.\n"));
+    fake.reanswer("postqueue -j", QString(released).replace("CB07F9A", "7D1E2F3").replace("\"message_size\": 70", "\"message_size\": 170"));
+    window->mailqController.setSelectionIndex(-1);
+    window->showMailq();
+    EXPECT_TRUE(pane->toPlainText().startsWith("Requeued: its queue ID was CB07F9A.\nQueue ID: 7D1E2F3 (deferred)"))
+        << pane->toPlainText().toStdString();
+    EXPECT_TRUE(pane->toPlainText().endsWith("Received: again\nSubject: held"));
+    EXPECT_EQ(window->mailqController.selectedQueueIDs(), QStringList {"7D1E2F3"});
+
+    fake.reanswer("postqueue -j", "");
+    window->showMailq();
+    EXPECT_TRUE(pane->toPlainText().endsWith("The message is no longer in the queue."));
 }
 
 #include "QueueWindowTest.moc"

@@ -15,6 +15,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QMessageBox>
+#include <QAbstractButton>
 
 namespace {
 
@@ -94,6 +96,20 @@ void save(QWidget* widget, const QString& directory, const QString& name)
     widget->grab().save(QDir(directory).filePath(name + ".png"));
 }
 
+// The alert a request has just put up, then its Cancel: nothing goes on.
+void saveQuestion(WindowController& window, const QString& directory, const QString& name)
+{
+    QCoreApplication::processEvents();
+    for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
+        if (!box->isVisible())
+            continue;
+        save(box, directory, name);
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == QLatin1String("Cancel"))
+                button->click();
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -155,6 +171,8 @@ int main(int argc, char** argv)
     window.mailqController.setSelectionIndex(0);
     window.viewMailqMessage();
     save(&window, out, "tab-mail-queue-view");
+    window.manageMailq(window.ui()->deleteMailqButton);
+    saveQuestion(window, out, "queue-delete-question");
     for (int section = 0; section < window.ui()->mailServerSections->count(); ++section) {
         window.ui()->outgoingItem->trigger();
         window.ui()->mailServerItem->trigger();
@@ -192,5 +210,9 @@ int main(int argc, char** argv)
     save(window.ui()->sslGroup, out, "ssl-certificate-controls");
     window.showAcmePanel();
     save(window.findChild<QDialog*>("acmeDialog"), out, "acme-certificate-panel");
+    window.findChild<QDialog*>("acmeDialog")->hide();
+    window.ui()->mydomainField->setText("changed.example");
+    window.quitApp();
+    saveQuestion(window, out, "quit-question");
     return 0;
 }

@@ -53,6 +53,29 @@ TEST_F(WindowTest, RealAltKeyEventsReachTheLabels)
     EXPECT_EQ(ui()->postfixItem->text(), "Restart Postfix");
 }
 
+TEST_F(WindowTest, LeavingTheWindowDropsTheAltLabelsAndComingBackReadsTheKeys)
+{
+    fake.answer("grep com.dadarozudedarid.postfix", "YES\\n");
+    launchAndLogIn();
+    QApplication::setActiveWindow(window.get());
+    QWindow* handle = window->windowHandle();
+    const auto send = [&](QEvent::Type type) {
+        QEvent event(type);
+        QCoreApplication::sendEvent(window.get(), &event);
+    };
+    // Alt+F4: the close alert takes the keys before Alt is released.
+    QTest::keyPress(handle, Qt::Key_Alt, Qt::AltModifier);
+    ASSERT_EQ(ui()->postfixItem->text(), "Stop Postfix");
+    send(QEvent::WindowDeactivate);
+    EXPECT_EQ(ui()->postfixItem->text(), "Restart Postfix");
+    EXPECT_EQ(ui()->postLogButton->text(), "Postfix Log");
+    // Back while Alt is still down: the keyboard, not the last event, says so.
+    send(QEvent::WindowActivate);
+    EXPECT_EQ(ui()->postfixItem->text(), "Stop Postfix");
+    QTest::keyRelease(handle, Qt::Key_Alt, Qt::NoModifier);
+    EXPECT_EQ(ui()->postfixItem->text(), "Restart Postfix");
+}
+
 TEST_F(WindowTest, RemovingTheRunningPostfixItemStopsPostfix)
 {
     fake.answer("grep com.dadarozudedarid.postfix", "YES\\n");
