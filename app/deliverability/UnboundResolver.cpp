@@ -87,6 +87,13 @@ void UnboundResolver::makeContext(bool anchored)
         return;
     ub_ctx_async(m_context, 1);
     ub_ctx_resolvconf(m_context, QFile::encodeName(m_options.resolvConf).constData());
+    // The servers of resolv.conf are asked about every name: unbound's own
+    // answers for special-use and private names would hide what they hold
+    // (a LAN's reverse zone, a test zone).
+    ub_ctx_set_option(m_context, "unblock-lan-zones:", "yes");
+    ub_ctx_set_option(m_context, "insecure-lan-zones:", "yes");
+    for (const char* zone : {"test. transparent", "invalid. transparent", "127.in-addr.arpa. transparent"})
+        ub_ctx_set_option(m_context, "local-zone:", zone);
     if (anchored)
         ub_ctx_add_ta_file(m_context, QFile::encodeName(m_options.trustAnchorFile).constData());
 }

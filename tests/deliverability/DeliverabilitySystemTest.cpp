@@ -192,7 +192,8 @@ protected:
                   QStringLiteral("server:\n  interface: 127.0.0.1\n  port: 53\n  do-ip6: no\n  username: \"\"\n"
                                  "  chroot: \"\"\n  pidfile: \"/run/brevane-unbound.pid\"\n"
                                  "  logfile: \"/tmp/unbound.log\"\n  module-config: \"iterator\"\n"
-                                 "  local-zone: \"127.in-addr.arpa.\" static\n  include: \"%2\"\n"
+                                 "  local-zone: \"test.\" transparent\n  local-zone: \"127.in-addr.arpa.\" static\n"
+                                 "  include: \"%2\"\n"
                                  "auth-zone:\n  name: \"%1.\"\n  zonefile: \"%3\"\n  for-downstream: yes\n"
                                  "  for-upstream: yes\n  fallback-enabled: no\n")
                       .arg(domain, reverseZone, zoneFile));
@@ -339,14 +340,14 @@ TEST_F(DeliverabilitySystem, CertificatePairsThatCannotWorkAreRefusedAndShowRed)
                                    QStringLiteral("mail.example.test"), QDateTime::currentDateTimeUtc());
     };
     ASSERT_EQ(install(QStringLiteral("good")), 0);
-    const QString installed = readFile(certsFolder + "/smtpd.pem");
     EXPECT_TRUE(light().usable) << light().reason.toStdString();
 
     for (const auto& [name, reason] : std::vector<std::pair<QString, QString>>{
              {"mismatch", "The private key beside the certificate is not its own"},
              {"future", "The certificate is valid only from 2030-01-01 00:00 UTC"}}) {
+        const QString before = readFile(certsFolder + "/smtpd.pem");
         EXPECT_EQ(install(name), 1) << name.toStdString();
-        EXPECT_EQ(readFile(certsFolder + "/smtpd.pem"), installed) << name.toStdString();
+        EXPECT_EQ(readFile(certsFolder + "/smtpd.pem"), before) << name.toStdString();
         // The same pair put in place by hand turns the light red.
         for (const char* file : {"imapd", "ipop3d", "smtpd"})
             sh(QStringLiteral("cat %1/%2/fullchain.pem %1/%2/privkey.pem > %3/%4.pem").arg(live, name, certsFolder,
@@ -383,9 +384,11 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
     QStringList zone;
     QStringList failed;
     for (const dns::CheckRow& row : red) {
-        // An unsigned zone is no fault, and has no DANE to judge.
+        // Without a trust anchor DNSSEC cannot be judged; an unsigned zone has no DANE.
         if (row.record == QLatin1String("DNSSEC") || row.record == QLatin1String("TLSA")) {
-            EXPECT_EQ(row.state, dns::CheckState::Passed) << describe(red).toStdString();
+            EXPECT_EQ(row.state, row.record == QLatin1String("TLSA") ? dns::CheckState::Passed
+                                                                     : dns::CheckState::Unjudged)
+                << describe(red).toStdString();
             continue;
         }
         failed.append(row.record);
@@ -400,8 +403,10 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
     writeZone(zone);
     startUnbound();
     const QList<dns::CheckRow> green = checks(key);
-    for (const dns::CheckRow& row : green)
-        EXPECT_EQ(row.state, dns::CheckState::Passed) << describe(green).toStdString();
+    for (const dns::CheckRow& row : green) {
+        if (row.record != QLatin1String("DNSSEC"))
+            EXPECT_EQ(row.state, dns::CheckState::Passed) << describe(green).toStdString();
+    }
 
     // Postfix with the milter lines, the signing job beside it, a local delivery.
     QDir().mkpath(configDir);
@@ -459,9 +464,14 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
     // A refused re-apply (a key folder someone else made) leaves the signer
     // running on its working keys: the next mail is signed too.
     sh("mkdir -m 700 " + dkimDir + "/keys/other.test; chown bob " + dkimDir + "/keys/other.test");
+    const auto signer = [] { return sh(QStringLiteral("pidof opendkim")).trimmed(); };
+    const QString running = signer();
+    ASSERT_FALSE(running.isEmpty());
     const QString refused = dkimScript(dkim::Mode::Sign, selector, {domain, QStringLiteral("other.test")});
     EXPECT_TRUE(dkim::refusal(refused).contains("belongs to someone else")) << refused.toStdString();
-    QThread::msleep(1500); // time for a signer that was stopped to be gone
+    // Still the job launchd keeps, the same process, answering.
+    EXPECT_TRUE(sh(QStringLiteral("launchctl list")).contains("com.dadarozudedarid.opendkim"));
+    EXPECT_EQ(signer(), running);
     EXPECT_TRUE(sh(QStringLiteral("ss -ltn 'sport = :8891'")).contains("127.0.0.1:8891"));
     sh(QStringLiteral("rm -f /var/mail/bob; printf 'From: alice@example.test\\nTo: bob@example.test\\n"
                       "Subject: still signed\\n\\nHello again.\\n' | sendmail -f alice@example.test bob@example.test"));
