@@ -114,7 +114,8 @@ QString mailHost(const QString& domain, const Answer& mx)
     return best;
 }
 
-CheckRow ptrRow(const QString& address, const QString& mailHost, const Answer& ptr, const QList<Answer>& forward)
+CheckRow ptrRow(const QString& address, const QString& mailHost, const Answer& ptr, const QList<Answer>& forward,
+                const QStringList& domains)
 {
     const QString name = reverseName(address);
     CheckRow row{QString::fromLatin1(serverGroup), QStringLiteral("PTR"), name, CheckState::Failed, listed(ptr.values),
@@ -149,9 +150,14 @@ CheckRow ptrRow(const QString& address, const QString& mailHost, const Answer& p
     }
     if (!elsewhere.isEmpty()) {
         row.found = elsewhere.join(QStringLiteral("; "));
-        // The reverse name is the provider's; the forward one is ours to fix.
-        row.suggestion = QStringLiteral("%1. IN %2 %3").arg(ptr.values.first(), isIpv6(address) ? "AAAA" : "A",
-                                                           address.trimmed());
+        // A host in one of our zones gets the address from us; any other
+        // name is the provider's to change into our mail host.
+        const QString named = ptr.values.first();
+        const bool ours = std::any_of(domains.begin(), domains.end(), [&named](const QString& domain) {
+            return sameHost(named, domain) || named.endsWith(u'.' + domain, Qt::CaseInsensitive);
+        });
+        if (ours)
+            row.suggestion = QStringLiteral("%1. IN %2 %3").arg(named, isIpv6(address) ? "AAAA" : "A", address.trimmed());
     }
     return row;
 }
@@ -514,7 +520,7 @@ QList<CheckRow> runChecks(const CheckInput& input, const Lookup& lookup, const S
             forward.append(lookup(host, back));
     }
     const QString host = firstHost.isEmpty() ? QStringLiteral("mail.") + input.domains.value(0) : firstHost;
-    return QList<CheckRow>{ptrRow(address, host, ptr, forward)} + domainGroups;
+    return QList<CheckRow>{ptrRow(address, host, ptr, forward, input.domains)} + domainGroups;
 }
 
 } // namespace brevane::dns

@@ -50,7 +50,10 @@ struct CheckInput {
     bool validates = true;            ///< whether the resolver validates DNSSEC at all
 };
 
-CheckRow ptrRow(const QString& address, const QString& mailHost, const Answer& ptr, const QList<Answer>& forward);
+/// `forward` holds the addresses of each host the PTR names; `domains` are
+/// ours, where a missing A record is ours to publish.
+CheckRow ptrRow(const QString& address, const QString& mailHost, const Answer& ptr, const QList<Answer>& forward,
+                const QStringList& domains = {});
 CheckRow mxRow(const QString& domain, const Answer& mx, const Answer& hostAddresses);
 /// The MX host with the lowest preference; without one, the host mxRow
 /// suggests ("mail." and the domain), so that every suggestion fits together.
