@@ -171,7 +171,7 @@ QWidget* DeliverabilityTab::dnsGroup()
     form->addRow(tr("Mail domain:"), m_domainLabel);
     m_address = new QLineEdit(firstGlobalAddress());
     m_address->setObjectName(QStringLiteral("publicAddressField"));
-    m_address->setPlaceholderText(tr("the address the mail host's A record gives"));
+    m_address->setPlaceholderText(tr("the address this server sends mail from, as others see it"));
     m_checkButton = button(QStringLiteral("checkDnsButton"), tr("Check DNS"));
     auto* row = new QHBoxLayout;
     row->addWidget(m_address);

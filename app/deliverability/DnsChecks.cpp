@@ -497,10 +497,12 @@ QList<CheckRow> runChecks(const CheckInput& input, const Lookup& lookup, const S
     bool silent = false;
     QString firstHost;
     for (const QString& domain : input.domains) {
-        // Every further question would wait for the same silent server.
+        // When the very first question goes unanswered, every further one
+        // would wait for the same silent server; a later domain's failure is
+        // that domain's own (its name servers), and the others are still asked.
         const Answer mx = silent ? Answer{Outcome::Unreachable, {}} : lookup(domain, RecordType::MX);
-        silent = mx.outcome == Outcome::Unreachable;
-        if (silent) {
+        silent = silent || (domain == input.domains.first() && mx.outcome == Outcome::Unreachable);
+        if (mx.outcome == Outcome::Unreachable) {
             domainGroups += silentRows(input, domain);
             continue;
         }

@@ -368,6 +368,16 @@ TEST(DnsChecks, NoAddressTypedAsksNoReverseQuestion)
         EXPECT_FALSE(question.startsWith("PTR")) << question.toStdString();
 }
 
+TEST(DnsChecks, ADomainWhoseServersFailLeavesTheOthersAndThePtrAsked)
+{
+    const Zone zone{{"MX example.org", silent}, {"PTR 25.2.0.192.in-addr.arpa", found({"mail.example.test"})}};
+    const QList<CheckRow> rows = runChecks({{"example.test", "example.org"}, "sel", {}, "192.0.2.25"}, lookupIn(zone), {});
+    ASSERT_EQ(rows.size(), 15);
+    EXPECT_NE(rows.at(0).state, CheckState::Unreachable) << rows.at(0).found.toStdString();
+    EXPECT_NE(rows.at(1).state, CheckState::Unreachable);
+    EXPECT_EQ(rows.at(8).state, CheckState::Unreachable);
+}
+
 TEST(DnsChecks, SilentServerMakesEveryRowUnreachableAfterOneQuestion)
 {
     int questions = 0;
