@@ -1,4 +1,6 @@
 #include "deliverability/DeliverabilityTab.h"
+#include "deliverability/ServedCertificates.h"
+#include "deliverability/UnboundResolver.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,9 +18,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
-
-#include "deliverability/ServedCertificates.h"
-#include "deliverability/UnboundResolver.h"
 
 using namespace brevane;
 

@@ -518,6 +518,8 @@ QList<CheckRow> runChecks(const CheckInput& input, const Lookup& lookup, const S
     QList<Answer> forward;
     if (!silent && !reverse.isEmpty()) {
         ptr = lookup(reverse, RecordType::PTR);
+        // A hostile reverse zone could name hosts by the hundred.
+        ptr.values = ptr.values.mid(0, 10);
         for (const QString& host : ptr.values)
             forward.append(lookup(host, back));
     }
