@@ -11,7 +11,7 @@ packages=(
   openssl curl sudo iproute2 procps psmisc util-linux bsdutils swaks python3 xz-utils
   xvfb xauth x11-utils libxtst6 imagemagick gnome-keyring dbus dbus-x11 libsecret-tools
   systemd-container debootstrap
-  opendkim opendkim-tools unbound
+  opendkim opendkim-tools unbound libunbound-dev libspf2-dev libssl-dev dns-root-data ldnsutils bind9-dnsutils
   certbot pebble
 )
 

@@ -11,6 +11,14 @@ namespace {
 
 const QString blockMark = QStringLiteral("== ");
 const QString unreadableLine = QStringLiteral("== unreadable");
+const QString keyMatchesLine = QStringLiteral("key=matches");
+
+QDateTime utcDate(const QString& text)
+{
+    QDateTime date = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss'Z'"));
+    date.setTimeSpec(Qt::UTC);
+    return date;
+}
 
 // The common name of an RFC 2253 subject ("CN=a\, b,O=c"): components are
 // split at commas without a backslash before them.
@@ -39,10 +47,14 @@ void readLine(CertificateFacts& facts, const QString& line, bool& inNames)
 {
     if (line.startsWith(QLatin1String("subject="))) {
         facts.commonName = commonNameOf(line.mid(8));
+    } else if (line.startsWith(QLatin1String("notBefore="))) {
+        // The last one counts: a name cannot forge the dates printed after it.
+        facts.notBefore = utcDate(line.mid(10));
     } else if (line.startsWith(QLatin1String("notAfter="))) {
-        // The last one counts: a name cannot forge the date printed after it.
-        facts.notAfter = QDateTime::fromString(line.mid(9), QStringLiteral("yyyy-MM-dd HH:mm:ss'Z'"));
-        facts.notAfter.setTimeSpec(Qt::UTC);
+        facts.notAfter = utcDate(line.mid(9));
+    } else if (line.startsWith(QLatin1String("key="))) {
+        // Printed after everything the certificate says: the last one counts.
+        facts.keyMatches = line == keyMatchesLine;
     } else if (line.startsWith(QLatin1String("X509v3 Subject Alternative Name:"))) {
         inNames = true;
         return;
@@ -60,8 +72,12 @@ QString probeCommand()
 {
     return QStringLiteral("for f in ") + services::certificatePaths().join(u' ')
         + QStringLiteral("; do echo \"== $f\"; /usr/bin/openssl x509 -noout -subject -nameopt RFC2253 "
-                         "-ext subjectAltName -enddate -dateopt iso_8601 -in $f 2>/dev/null || echo '")
-        + unreadableLine + QStringLiteral("'; done");
+                         "-ext subjectAltName -startdate -enddate -dateopt iso_8601 -in $f 2>/dev/null || echo '")
+        + unreadableLine
+        + QStringLiteral("'; c=$(/usr/bin/openssl x509 -noout -pubkey -in $f 2>/dev/null); "
+                         "k=$(/usr/bin/openssl pkey -pubout -in $f 2>/dev/null); "
+                         "if test -n \"$c\" && test \"$c\" = \"$k\"; then echo ")
+        + keyMatchesLine + QStringLiteral("; else echo key=differs; fi; done");
 }
 
 QList<CertificateFacts> parseProbe(const QString& output)
@@ -73,7 +89,7 @@ QList<CertificateFacts> parseProbe(const QString& output)
             if (!certificates.isEmpty())
                 certificates.last() = CertificateFacts{};
         } else if (line.startsWith(blockMark)) {
-            certificates.append(CertificateFacts{true, {}, {}, {}});
+            certificates.append(CertificateFacts{true, {}, {}, {}, {}, false});
             inNames = false;
         } else if (!certificates.isEmpty()) {
             readLine(certificates.last(), line, inNames);
@@ -106,11 +122,17 @@ Verdict judge(const QList<CertificateFacts>& certificates, qsizetype expectedCou
                          [&hostName](const QString& name) { return nameCovers(name, hostName); }))
             return {false, QStringLiteral("The certificate is for %1, not for %2.")
                                .arg(names.join(QLatin1String(", ")), hostName)};
-        if (!facts.notAfter.isValid())
-            return {false, QStringLiteral("The certificate's end date cannot be read.")};
+        if (!facts.notBefore.isValid() || !facts.notAfter.isValid())
+            return {false, QStringLiteral("The certificate's dates cannot be read.")};
+        if (now < facts.notBefore)
+            return {false, QStringLiteral("The certificate is valid only from %1 UTC: clients refuse it until then.")
+                               .arg(facts.notBefore.toString(QStringLiteral("yyyy-MM-dd HH:mm")))};
         if (facts.notAfter <= now)
             return {false, QStringLiteral("The certificate expired on %1.")
                                .arg(facts.notAfter.toString(QStringLiteral("yyyy-MM-dd")))};
+        if (!facts.keyMatches)
+            return {false, QStringLiteral("The private key beside the certificate is not its own: every TLS "
+                                          "connection would fail.")};
     }
     return {true, QString()};
 }

@@ -6,20 +6,24 @@
 #include <QStringList>
 
 // Whether the installed certificates may turn the SSL light green: each of
-// the three readable, naming the host and not expired. One probe per status
+// the three readable, naming the host, valid now, and paired with the
+// private key that belongs to it. One probe per status
 // refresh reads what the decision needs; the decision is a pure function.
 namespace brevane::certificates {
 
 /// For each certificate file, a "== PATH" line, then openssl's subject,
-/// subject alternative names and end date, or "== unreadable". Run as
-/// root: the files hold the private key too.
+/// subject alternative names, start and end dates, or "== unreadable";
+/// then "key=matches" when the file's private key is the certificate's
+/// (their public keys compared). Run as root: the files hold the key.
 QString probeCommand();
 
 struct CertificateFacts {
     bool readable = false;
     QString commonName;
     QStringList dnsNames; // the subject alternative names of type DNS
+    QDateTime notBefore;  // invalid when openssl printed none
     QDateTime notAfter;   // invalid when openssl printed none
+    bool keyMatches = false;
 };
 
 /// The probe's output, one entry per file in probe order.
@@ -36,7 +40,8 @@ struct Verdict {
 
 /// Usable when there are `expectedCount` certificates and every one is
 /// readable, names the host (its DNS alternative names, or its common
-/// name when it has none) and has not expired at `now`.
+/// name when it has none), is valid at `now` (notBefore <= now < notAfter)
+/// and has its own private key beside it.
 Verdict judge(const QList<CertificateFacts>& certificates, qsizetype expectedCount, const QString& hostName,
               const QDateTime& now);
 

@@ -1,4 +1,6 @@
 #include "deliverability/DeliverabilityTab.h"
+#include "deliverability/ServedCertificates.h"
+#include "deliverability/UnboundResolver.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -60,15 +62,48 @@ QString stateText(dns::CheckState state)
         return QStringLiteral("Missing or wrong");
     case dns::CheckState::Unreachable:
         return QString::fromLatin1(dns::unreachableText);
+    case dns::CheckState::Unjudged:
+        return QStringLiteral("Not judged");
     }
     return {};
+}
+
+QColor stateColour(dns::CheckState state)
+{
+    switch (state) {
+    case dns::CheckState::Passed:
+        return {0xc8, 0xf0, 0xc8};
+    case dns::CheckState::Unjudged:
+        return {0xe4, 0xe4, 0xe4};
+    default:
+        return {0xf6, 0xc4, 0xc4};
+    }
+}
+
+// A tool tip shows rich text when its text looks like some: DNS text is
+// anyone's, so it goes in escaped, to be shown as the characters it is.
+QString plainToolTip(const QString& text)
+{
+    return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
+// What a check asks in the window: the system's resolver, and port 25 of
+// the mail host, both giving up at once when the answers are abandoned.
+QList<dns::CheckRow> checkWithResolver(dns::CheckInput input, const std::shared_ptr<std::atomic_bool>& abandoned)
+{
+    dns::ResolverOptions options;
+    options.abandoned = abandoned;
+    dns::UnboundResolver resolver(options);
+    input.validates = resolver.validates();
+    return dns::runChecks(input, resolver.lookup(), [&abandoned](const QString& address) {
+        return dns::servedCertificates(address, 5000, abandoned);
+    });
 }
 
 } // namespace
 
 DeliverabilityTab::DeliverabilityTab(QWidget* parent)
     : QWidget(parent)
-    , m_lookup([](const QString& name, dns::RecordType type) { return dns::resolve(name, type); })
 {
     setObjectName(QStringLiteral("deliverabilityPage"));
     auto* layout = new QVBoxLayout(this);
@@ -86,8 +121,11 @@ DeliverabilityTab::DeliverabilityTab(QWidget* parent)
 
 DeliverabilityTab::~DeliverabilityTab()
 {
-    // A lookup still waiting for its server must not report to a gone tab.
+    // A lookup still waiting for its server must not report to a gone tab,
+    // nor keep the window from closing: its answers are abandoned.
     m_watcher.disconnect();
+    if (m_abandoned)
+        m_abandoned->store(true);
     m_watcher.waitForFinished();
 }
 
@@ -128,10 +166,11 @@ QWidget* DeliverabilityTab::dnsGroup()
     auto* form = new QFormLayout;
     m_domainLabel = new QLabel(tr("(set the mail domain on the Outgoing tab)"));
     m_domainLabel->setObjectName(QStringLiteral("dnsDomainLabel"));
+    m_domainLabel->setTextFormat(Qt::PlainText);
     form->addRow(tr("Mail domain:"), m_domainLabel);
     m_address = new QLineEdit(firstGlobalAddress());
     m_address->setObjectName(QStringLiteral("publicAddressField"));
-    m_address->setPlaceholderText(tr("the address the mail host's A record gives"));
+    m_address->setPlaceholderText(tr("the address this server sends mail from, as others see it"));
     m_checkButton = button(QStringLiteral("checkDnsButton"), tr("Check DNS"));
     auto* row = new QHBoxLayout;
     row->addWidget(m_address);
@@ -140,15 +179,16 @@ QWidget* DeliverabilityTab::dnsGroup()
     layout->addLayout(form);
     m_status = new QLabel;
     m_status->setObjectName(QStringLiteral("dnsStatusLabel"));
+    m_status->setTextFormat(Qt::PlainText);
     layout->addWidget(m_status);
     m_table = new QTableWidget(0, ColumnCount);
     m_table->setObjectName(QStringLiteral("dnsChecksTable"));
     m_table->setHorizontalHeaderLabels({tr("Record"), tr("Name"), tr("State"), tr("Found"), tr("Expected")});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->setVisible(false);
-    // All six rows in view at once.
+    // This server's row and one domain's group in view at once.
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 8);
-    m_table->setMinimumHeight(6 * (m_table->fontMetrics().height() + 8) + m_table->horizontalHeader()->sizeHint().height() + 4);
+    m_table->setMinimumHeight(10 * (m_table->fontMetrics().height() + 8) + m_table->horizontalHeader()->sizeHint().height() + 4);
     m_table->setWordWrap(false);
     m_table->horizontalHeader()->setStretchLastSection(true);
     for (const auto& [column, width] : {std::pair{RecordColumn, 70}, {NameColumn, 230}, {StateColumn, 130},
@@ -187,7 +227,8 @@ void DeliverabilityTab::setSelector(const QString& selector)
 void DeliverabilityTab::setDomains(const QStringList& domains)
 {
     m_domains = domains;
-    m_domainLabel->setText(domains.isEmpty() ? tr("(set the mail domain on the Outgoing tab)") : domains.first());
+    m_domainLabel->setText(domains.isEmpty() ? tr("(set the mail domain on the Outgoing tab)")
+                                             : domains.join(QStringLiteral(", ")));
     showRecord();
 }
 
@@ -213,6 +254,11 @@ void DeliverabilityTab::setLookup(dns::Lookup lookup)
     m_lookup = std::move(lookup);
 }
 
+void DeliverabilityTab::setServedChain(dns::ServedChain served)
+{
+    m_served = std::move(served);
+}
+
 bool DeliverabilityTab::isChecking() const
 {
     return m_watcher.isRunning();
@@ -222,32 +268,59 @@ void DeliverabilityTab::checkDns()
 {
     if (m_watcher.isRunning())
         return;
+    clearRows();
     if (m_domains.isEmpty()) {
         m_status->setText(tr("Set the mail domain on the Outgoing tab first."));
         return;
     }
-    const dns::CheckInput input{m_domains.first(), selector(), m_keys.value(m_domains.first()), m_address->text()};
+    dns::CheckInput input{m_domains, selector(), m_keys, m_address->text().trimmed()};
     m_checkButton->setEnabled(false);
-    m_status->setText(tr("Asking DNS about %1\u2026").arg(input.domain));
-    m_watcher.setFuture(QtConcurrent::run([input, lookup = m_lookup] { return dns::runChecks(input, lookup); }));
+    m_status->setText(tr("Asking DNS about %1\u2026").arg(m_domains.join(QStringLiteral(", "))));
+    m_abandoned = std::make_shared<std::atomic_bool>(false);
+    if (m_lookup)
+        m_watcher.setFuture(QtConcurrent::run([input, lookup = m_lookup, served = m_served] {
+            return dns::runChecks(input, lookup, served);
+        }));
+    else
+        m_watcher.setFuture(QtConcurrent::run(checkWithResolver, input, m_abandoned));
+}
+
+void DeliverabilityTab::clearRows()
+{
+    m_rows.clear();
+    m_table->setRowCount(0);
+    m_suggestions->clear();
 }
 
 void DeliverabilityTab::showRows(const QList<dns::CheckRow>& rows)
 {
     m_rows = rows;
-    m_table->setRowCount(int(rows.size()));
+    m_table->setRowCount(0);
     QStringList suggestions;
     int passed = 0;
     bool unreachable = false;
-    for (int i = 0; i < rows.size(); ++i) {
-        const dns::CheckRow& row = rows.at(i);
-        const QColor colour = row.state == dns::CheckState::Passed ? QColor(0xc8, 0xf0, 0xc8) : QColor(0xf6, 0xc4, 0xc4);
+    QString group;
+    for (const dns::CheckRow& row : rows) {
+        int at = m_table->rowCount();
+        if (row.group != group) {
+            // A heading row for each domain, across the table.
+            group = row.group;
+            m_table->insertRow(at);
+            auto* heading = new QTableWidgetItem(group);
+            QFont bold = heading->font();
+            bold.setBold(true);
+            heading->setFont(bold);
+            m_table->setItem(at, 0, heading);
+            m_table->setSpan(at, 0, 1, ColumnCount);
+            ++at;
+        }
+        m_table->insertRow(at);
         const QStringList texts{row.record, row.name, stateText(row.state), row.found, row.expected};
         for (int column = 0; column < ColumnCount; ++column) {
             auto* item = new QTableWidgetItem(texts.at(column));
-            item->setBackground(colour);
-            item->setToolTip(texts.at(column));
-            m_table->setItem(i, column, item);
+            item->setBackground(stateColour(row.state));
+            item->setToolTip(plainToolTip(texts.at(column)));
+            m_table->setItem(at, column, item);
         }
         passed += row.state == dns::CheckState::Passed;
         unreachable |= row.state == dns::CheckState::Unreachable;

@@ -6,6 +6,9 @@
 #include <QMap>
 #include <QWidget>
 
+#include <atomic>
+#include <memory>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -29,7 +32,7 @@ public:
     void setDkimSigning(bool on);
     QString selector() const;
     void setSelector(const QString& selector);
-    /// The domains signed for, the first one the checks are run for.
+    /// The domains signed for; the checks are run for each.
     void setDomains(const QStringList& domains);
     QStringList domains() const { return m_domains; }
     /// Public keys by domain, as the configuration script printed them.
@@ -38,6 +41,8 @@ public:
 
     /// Where checks ask DNS; the system's resolver unless a test says otherwise.
     void setLookup(brevane::dns::Lookup lookup);
+    /// Where checks get the certificates a mail host serves; port 25 unless a test says otherwise.
+    void setServedChain(brevane::dns::ServedChain served);
     /// Runs the DNS checks off the GUI thread; checksFinished follows.
     void checkDns();
     bool isChecking() const;
@@ -57,6 +62,7 @@ private:
     QWidget* dnsGroup();
     void showRecord();
     void showRows(const QList<brevane::dns::CheckRow>& rows);
+    void clearRows();
 
     QCheckBox* m_signing = nullptr;
     QLineEdit* m_selector = nullptr;
@@ -72,5 +78,8 @@ private:
     QMap<QString, QString> m_keys;
     QList<brevane::dns::CheckRow> m_rows;
     brevane::dns::Lookup m_lookup;
+    brevane::dns::ServedChain m_served;
+    /// Set when the answers of the running check are no longer wanted.
+    std::shared_ptr<std::atomic_bool> m_abandoned;
     QFutureWatcher<QList<brevane::dns::CheckRow>> m_watcher;
 };

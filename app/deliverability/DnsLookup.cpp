@@ -1,124 +1,107 @@
 #include "deliverability/DnsLookup.h"
 
 #include <arpa/inet.h>
-#include <arpa/nameser.h>
-#include <netdb.h>
 #include <netinet/in.h>
-#include <resolv.h>
 
-#include <algorithm>
 #include <array>
-#include <cstring>
 
 namespace brevane::dns {
 
 namespace {
 
-int queryType(RecordType type)
+// A name in wire form, uncompressed as a resolver hands record data over:
+// labels, each after its length byte, ending in the empty one.
+QString wireName(const QByteArray& data, qsizetype at)
 {
-    switch (type) {
-    case RecordType::MX:
-        return ns_t_mx;
-    case RecordType::A:
-        return ns_t_a;
-    case RecordType::AAAA:
-        return ns_t_aaaa;
-    case RecordType::TXT:
-        return ns_t_txt;
-    case RecordType::PTR:
-        return ns_t_ptr;
+    QStringList labels;
+    while (at < data.size()) {
+        const int length = static_cast<unsigned char>(data.at(at));
+        if (length == 0)
+            return labels.isEmpty() ? QStringLiteral(".") : labels.join(u'.');
+        // A compression pointer or a label running past the data: damaged.
+        if (length > 63 || at + 1 + length > data.size())
+            return {};
+        labels.append(QString::fromLatin1(data.mid(at + 1, length)));
+        at += 1 + length;
     }
-    return ns_t_a;
+    return {};
 }
 
-QString expandedName(const ns_msg& message, const unsigned char* at)
+QString addressText(const QByteArray& data, int family)
 {
-    std::array<char, NS_MAXDNAME> name{};
-    if (ns_name_uncompress(ns_msg_base(message), ns_msg_end(message), at, name.data(), name.size()) < 0)
+    std::array<char, INET6_ADDRSTRLEN> text{};
+    if (data.size() != (family == AF_INET ? 4 : 16) || !inet_ntop(family, data.constData(), text.data(), text.size()))
         return {};
-    return QString::fromLatin1(name.data());
+    return QString::fromLatin1(text.data());
 }
 
-// One record's data as Answer::values holds it; empty when it is damaged.
-QString recordValue(const ns_msg& message, const ns_rr& record)
+// Character strings, each after its length byte, read as one text.
+QString joinedStrings(const QByteArray& data)
 {
-    const unsigned char* data = ns_rr_rdata(record);
-    const int length = ns_rr_rdlen(record);
-    switch (ns_rr_type(record)) {
-    case ns_t_mx: {
-        if (length < 3)
+    QByteArray joined;
+    for (qsizetype at = 0; at < data.size();) {
+        const int piece = static_cast<unsigned char>(data.at(at));
+        if (at + 1 + piece > data.size())
             return {};
-        const QString host = expandedName(message, data + 2);
-        return host.isEmpty() ? QString() : QStringLiteral("%1 %2").arg(ns_get16(data)).arg(host);
+        joined.append(data.mid(at + 1, piece));
+        at += 1 + piece;
     }
-    case ns_t_a:
-    case ns_t_aaaa: {
-        std::array<char, INET6_ADDRSTRLEN> text{};
-        const int family = ns_rr_type(record) == ns_t_a ? AF_INET : AF_INET6;
-        if (length != (family == AF_INET ? 4 : 16) || !inet_ntop(family, data, text.data(), text.size()))
-            return {};
-        return QString::fromLatin1(text.data());
-    }
-    case ns_t_txt: {
-        // Character strings, each after its length byte, read as one text.
-        QByteArray joined;
-        for (int at = 0; at < length;) {
-            const int piece = data[at];
-            if (at + 1 + piece > length)
-                return {};
-            joined.append(reinterpret_cast<const char*>(data + at + 1), piece);
-            at += 1 + piece;
-        }
-        return QString::fromUtf8(joined);
-    }
-    case ns_t_ptr:
-        return expandedName(message, data);
-    default:
-        return {};
-    }
+    return QString::fromUtf8(joined);
+}
+
+int byteAt(const QByteArray& data, qsizetype at)
+{
+    return static_cast<unsigned char>(data.at(at));
 }
 
 } // namespace
 
-Answer resolve(const QString& name, RecordType type, int timeoutSeconds)
+int typeNumber(RecordType type)
 {
-    struct __res_state state;
-    std::memset(&state, 0, sizeof state);
-    if (res_ninit(&state) != 0)
-        return {Outcome::Unreachable, {}};
-    state.retrans = timeoutSeconds > 1 ? timeoutSeconds : 1;
-    state.retry = 1;
-    std::array<unsigned char, 8192> reply{};
-    const QByteArray query = name.toLatin1();
-    const int size = res_nquery(&state, query.constData(), ns_c_in, queryType(type), reply.data(), reply.size());
-    const int failure = state.res_h_errno;
-    res_nclose(&state);
-    if (size < 0) {
-        // HOST_NOT_FOUND and NO_DATA are answers; anything else means no server told us.
-        if (failure == HOST_NOT_FOUND || failure == NO_DATA)
-            return {Outcome::NoRecord, {}};
-        return {Outcome::Unreachable, {}};
+    switch (type) {
+    case RecordType::MX:
+        return 15;
+    case RecordType::A:
+        return 1;
+    case RecordType::AAAA:
+        return 28;
+    case RecordType::TXT:
+        return 16;
+    case RecordType::PTR:
+        return 12;
+    case RecordType::TLSA:
+        return 52;
     }
-    // A longer answer than the buffer reports its whole length: read only what arrived.
-    return parseReply(reply.data(), std::min<int>(size, int(reply.size())), type);
+    return 1;
 }
 
-Answer parseReply(const unsigned char* reply, int size, RecordType type)
+QString recordValue(RecordType type, const QByteArray& data)
 {
-    ns_msg message;
-    if (size <= 0 || ns_initparse(reply, size, &message) < 0)
-        return {Outcome::Unreachable, {}};
-    Answer answer;
-    for (int i = 0; i < ns_msg_count(message, ns_s_an); ++i) {
-        ns_rr record;
-        if (ns_parserr(&message, ns_s_an, i, &record) < 0 || ns_rr_type(record) != queryType(type))
-            continue;
-        const QString value = recordValue(message, record);
-        if (!value.isEmpty())
-            answer.values.append(value);
+    switch (type) {
+    case RecordType::MX: {
+        if (data.size() < 3)
+            return {};
+        const QString host = wireName(data, 2);
+        return host.isEmpty() ? QString() : QStringLiteral("%1 %2").arg(byteAt(data, 0) << 8 | byteAt(data, 1)).arg(host);
     }
-    answer.outcome = answer.values.isEmpty() ? Outcome::NoRecord : Outcome::Found;
-    return answer;
+    case RecordType::A:
+        return addressText(data, AF_INET);
+    case RecordType::AAAA:
+        return addressText(data, AF_INET6);
+    case RecordType::TXT:
+        return joinedStrings(data);
+    case RecordType::PTR:
+        return wireName(data, 0);
+    case RecordType::TLSA:
+        if (data.size() < 4)
+            return {};
+        return QStringLiteral("%1 %2 %3 %4")
+            .arg(byteAt(data, 0))
+            .arg(byteAt(data, 1))
+            .arg(byteAt(data, 2))
+            .arg(QString::fromLatin1(data.mid(3).toHex()));
+    }
+    return {};
 }
 
 QString reverseName(const QString& address)
@@ -139,6 +122,15 @@ QString reverseName(const QString& address)
         return labels.join(u'.') + QStringLiteral(".ip6.arpa");
     }
     return {};
+}
+
+bool sameHost(QString a, QString b)
+{
+    while (a.endsWith(u'.'))
+        a.chop(1);
+    while (b.endsWith(u'.'))
+        b.chop(1);
+    return !a.isEmpty() && a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace brevane::dns

@@ -1,15 +1,17 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 
-// Asking DNS for the records mail delivery depends on, through the resolver
-// the system is set up with (resolv.conf).
+// Asking DNS for the records mail delivery depends on. The questions and
+// their answers are plain values, so the rules that judge them can be fed
+// scripted answers; UnboundResolver asks real servers.
 namespace brevane::dns {
 
-enum class RecordType { MX, A, AAAA, TXT, PTR };
+enum class RecordType { MX, A, AAAA, TXT, PTR, TLSA };
 
 enum class Outcome {
     Found,       ///< one or more records of the type
@@ -17,26 +19,43 @@ enum class Outcome {
     Unreachable, ///< no name server answered in time, or it failed
 };
 
+/// What DNSSEC validation said of an answer.
+enum class Security {
+    Insecure, ///< no signed chain leads to it: taken as it is
+    Secure,   ///< signed, and the signatures check out up to a trust anchor
+    Bogus,    ///< signed, but a signature or the chain to it is broken
+};
+
 struct Answer {
     Outcome outcome = Outcome::NoRecord;
     /// MX: "PREFERENCE HOST"; A/AAAA: the address; TXT: the strings of one
-    /// record joined; PTR: the host. Host names without the final dot.
+    /// record joined; PTR: the host; TLSA: "USAGE SELECTOR MATCHING HEX".
+    /// Host names without the final dot.
     QStringList values;
+    Security security = Security::Insecure;
+    /// The name the records are at when the name asked for is an alias
+    /// (CNAME, followed to its end); empty when it is none.
+    QString canonicalName;
+    /// Why validation failed, for a bogus answer.
+    QString whyBogus;
 
     bool operator==(const Answer&) const = default;
 };
 
 using Lookup = std::function<Answer(const QString& name, RecordType type)>;
 
-/// Asks the system's resolver, giving up after about `timeoutSeconds`.
-Answer resolve(const QString& name, RecordType type, int timeoutSeconds = 3);
+/// The DNS type number of the record type.
+int typeNumber(RecordType type);
 
-/// The records of `type` in a DNS reply's answer section; Unreachable when
-/// the bytes are no reply. A damaged record is left out, never read past.
-Answer parseReply(const unsigned char* reply, int size, RecordType type);
+/// One record's data (its RDATA, names uncompressed) as Answer::values holds
+/// it; empty when the bytes are damaged. Never reads past `data`.
+QString recordValue(RecordType type, const QByteArray& data);
 
 /// The name a PTR record of the address is kept under
 /// ("192.0.2.1" gives "1.2.0.192.in-addr.arpa"); empty for no address.
 QString reverseName(const QString& address);
+
+/// The same host name, whatever its case and final dot.
+bool sameHost(QString a, QString b);
 
 } // namespace brevane::dns

@@ -72,7 +72,26 @@ fi
 
 test -n "$domains" || refuse "no mail domain to sign for"
 id opendkim >/dev/null 2>&1 || refuse "OpenDKIM is not installed"
-/bin/launchctl unload -w $job >/dev/null 2>&1
+
+# Everything that could refuse is looked at before anything changes: a
+# refusal leaves the running signer and every working key as they were.
+checkFolder() {
+  test -L "$1" && refuse "$1 is a symlink"
+  if test -e "$1"; then
+    test -d "$1" && test "$(stat -c %U -- "$1")" = "$2" || refuse "$1 belongs to someone else"
+  fi
+}
+checkFolder $dir root
+checkFolder $dir/keys root
+for d in $domains; do
+  checkFolder $dir/keys/$d opendkim
+  key=$dir/keys/$d/$selector.private
+  test -L "$key" && refuse "$key is a symlink"
+  if test -e "$key" && test -z "$(publicKey "$key")"; then
+    refuse "the key for $d cannot be read"
+  fi
+done
+
 mkdir -p /usr/local/tarnwick /Library/LaunchDaemons
 ownFolder $dir root:root 755
 ownFolder $dir/keys root:root 755
@@ -119,7 +138,10 @@ cat > $job.new <<PLIST
 </plist>
 PLIST
 mv -f $job.new $job
-# Signing runs beside Postfix: the Postfix job's start and stop take it along.
+# The signer reads its tables when it starts: it starts again on the new
+# ones. Signing runs beside Postfix: the Postfix job's start and stop take
+# it along.
+/bin/launchctl unload -w $job >/dev/null 2>&1
 if /bin/launchctl list 2>/dev/null | grep -q 'com\.dadarozudedarid\.postfix$'; then
   /bin/launchctl load -w $job >/dev/null 2>&1
 fi

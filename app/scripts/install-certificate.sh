@@ -19,6 +19,22 @@ if ! /usr/bin/openssl pkey -noout -in "$lineage/privkey.pem" 2>/dev/null \
 	echo "install-certificate: no certificate with its key in $lineage" >&2
 	exit 1
 fi
+# A pair that cannot work is refused before anything is written: the files
+# that work stay in place. The key must be the certificate's own (their
+# public keys compared), and the certificate valid now.
+certificateKey=$(/usr/bin/openssl x509 -noout -pubkey -in "$lineage/fullchain.pem" 2>/dev/null)
+privateKey=$(/usr/bin/openssl pkey -pubout -in "$lineage/privkey.pem" 2>/dev/null)
+if test -z "$certificateKey" || test "$certificateKey" != "$privateKey"; then
+	echo "install-certificate: the private key in $lineage is not the certificate's" >&2
+	exit 1
+fi
+notBefore=$(/usr/bin/openssl x509 -noout -startdate -dateopt iso_8601 -in "$lineage/fullchain.pem" 2>/dev/null)
+notBefore=$(date -u -d "${notBefore#notBefore=}" +%s 2>/dev/null) || notBefore=
+if test -z "$notBefore" || test "$notBefore" -gt "$(date -u +%s)" \
+	|| ! /usr/bin/openssl x509 -noout -checkend 0 -in "$lineage/fullchain.pem" >/dev/null 2>&1; then
+	echo "install-certificate: the certificate in $lineage is not valid now" >&2
+	exit 1
+fi
 
 # The folder is this system's: a link there could send the key elsewhere.
 if test -L "$certs" || { test -e "$certs" && ! test -d "$certs"; }; then

@@ -1,6 +1,7 @@
 // What the SSL light's probe costs per status refresh: the openssl run that
-// reads one certificate file, as it was (readable or not) and as it is now
-// (names and end date too), and the decision over the probe's output.
+// reads one certificate file, as it was (readable or not), with its names
+// and dates, and as it is now (the key compared with the certificate's
+// too), and the decision over the probe's output.
 #include "certificates/CertificateCheck.h"
 
 #include <benchmark/benchmark.h>
@@ -41,8 +42,13 @@ QString runShell(const QString& line)
 }
 
 const QString readableOnly = QStringLiteral("/usr/bin/openssl x509 -noout -in %1 2>/dev/null && echo YES");
-const QString namesAndEndDate = QStringLiteral("echo '== f'; /usr/bin/openssl x509 -noout -subject -nameopt RFC2253 "
-                                               "-ext subjectAltName -enddate -dateopt iso_8601 -in %1 2>/dev/null");
+const QString namesAndDates = QStringLiteral("echo '== f'; /usr/bin/openssl x509 -noout -subject -nameopt RFC2253 "
+                                             "-ext subjectAltName -startdate -enddate -dateopt iso_8601 -in %1 "
+                                             "2>/dev/null");
+const QString withKey = namesAndDates
+    + QStringLiteral("; c=$(/usr/bin/openssl x509 -noout -pubkey -in %1 2>/dev/null); k=$(/usr/bin/openssl pkey "
+                     "-pubout -in %1 2>/dev/null); if test -n \"$c\" && test \"$c\" = \"$k\"; then echo "
+                     "key=matches; else echo key=differs; fi");
 
 void BM_Probe(benchmark::State& state, const QString& line)
 {
@@ -52,7 +58,7 @@ void BM_Probe(benchmark::State& state, const QString& line)
 
 void BM_JudgeThreeCertificates(benchmark::State& state)
 {
-    const QString one = runShell(namesAndEndDate.arg(certificate().path));
+    const QString one = runShell(withKey.arg(certificate().path));
     const QString output = one + one + one;
     const QDateTime now = QDateTime::currentDateTimeUtc();
     if (!certificates::judge(certificates::parseProbe(output), 3, QStringLiteral("mail.example.com"), now).usable)
@@ -65,6 +71,7 @@ void BM_JudgeThreeCertificates(benchmark::State& state)
 } // namespace
 
 BENCHMARK_CAPTURE(BM_Probe, readable_only, readableOnly)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Probe, names_and_end_date, namesAndEndDate)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Probe, names_and_dates, namesAndDates)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Probe, names_dates_and_key, withKey)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JudgeThreeCertificates)->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();

@@ -8,20 +8,23 @@ namespace {
 
 const QDateTime now = QDateTime(QDate(2026, 12, 8), QTime(12, 0), Qt::UTC);
 
-// One file's lines as openssl prints them for the probe.
-QString block(const QString& path, const QString& subject, const QString& names, const QString& notAfter)
+// One file's lines as openssl and the key comparison print them for the probe.
+QString block(const QString& path, const QString& subject, const QString& names, const QString& notAfter,
+              const QString& notBefore = "2026-01-01 00:00:00Z", const QString& key = "key=matches")
 {
     QString text = "== " + path + "\nsubject=" + subject + "\n";
     if (!names.isEmpty())
         text += "X509v3 Subject Alternative Name: \n    " + names + "\n";
-    return text + "notAfter=" + notAfter + "\n";
+    return text + "notBefore=" + notBefore + "\nnotAfter=" + notAfter + "\n" + key + "\n";
 }
 
-QString three(const QString& subject, const QString& names, const QString& notAfter)
+QString three(const QString& subject, const QString& names, const QString& notAfter,
+              const QString& notBefore = "2026-01-01 00:00:00Z", const QString& key = "key=matches")
 {
     QString text;
     for (const char* name : {"imapd", "ipop3d", "smtpd"})
-        text += block(QStringLiteral("/System/Library/OpenSSL/certs/%1.pem").arg(name), subject, names, notAfter);
+        text += block(QStringLiteral("/System/Library/OpenSSL/certs/%1.pem").arg(name), subject, names, notAfter,
+                      notBefore, key);
     return text;
 }
 
@@ -67,7 +70,7 @@ TEST(CertificateCheck, NameCoversTheHostExactlyOrOneLabelDeep)
         EXPECT_EQ(nameCovers(c.certificate, c.host), c.covers) << c.certificate << " / " << c.host;
 }
 
-TEST(CertificateCheck, GreenOnlyForThreeReadableCertificatesNamingTheHostAndNotExpired)
+TEST(CertificateCheck, GreenOnlyForThreeReadableCertificatesNamingTheHostValidNowWithTheirOwnKey)
 {
     const QString future = "2027-03-08 00:00:00Z";
     const struct {
@@ -89,8 +92,22 @@ TEST(CertificateCheck, GreenOnlyForThreeReadableCertificatesNamingTheHostAndNotE
         {"ends now", three("CN=mail.example.com", "", "2026-12-08 12:00:00Z"), "mail.example.com", false,
          "The certificate expired on 2026-12-08."},
         {"no end date", three("CN=mail.example.com", "", "garbage"), "mail.example.com", false,
-         "The certificate's end date cannot be read."},
-        {"one unreadable", three("CN=mail.example.com", "", future).replace("notAfter=" + future + "\n== /System/Library/OpenSSL/certs/smtpd.pem\n", "notAfter=" + future + "\n== /System/Library/OpenSSL/certs/smtpd.pem\n== unreadable\n"),
+         "The certificate's dates cannot be read."},
+        {"no start date", three("CN=mail.example.com", "", future, "garbage"), "mail.example.com", false,
+         "The certificate's dates cannot be read."},
+        {"valid only from tomorrow", three("CN=mail.example.com", "", future, "2026-12-09 12:00:00Z"),
+         "mail.example.com", false, "The certificate is valid only from 2026-12-09 12:00 UTC: clients refuse it until "
+                                    "then."},
+        {"valid from now on", three("CN=mail.example.com", "", future, "2026-12-08 12:00:00Z"), "mail.example.com",
+         true, ""},
+        {"another certificate's key", three("CN=mail.example.com", "", future, "2026-01-01 00:00:00Z", "key=differs"),
+         "mail.example.com", false, "The private key beside the certificate is not its own: every TLS connection "
+                                    "would fail."},
+        {"a name forging the key's line", three("CN=mail.example.com", "DNS:mail.example.com\nkey=matches", future,
+                                                "2026-01-01 00:00:00Z", "key=differs"),
+         "mail.example.com", false, "The private key beside the certificate is not its own: every TLS connection "
+                                    "would fail."},
+        {"one unreadable", three("CN=mail.example.com", "", future).replace("key=matches\n== /System/Library/OpenSSL/certs/smtpd.pem\n", "key=matches\n== /System/Library/OpenSSL/certs/smtpd.pem\n== unreadable\n"),
          "mail.example.com", false, "A certificate file holds no readable certificate."},
         {"only two", three("CN=mail.example.com", "", future).section("== /System/Library/OpenSSL/certs/smtpd.pem", 0, 0),
          "mail.example.com", false, "No certificate is installed."},

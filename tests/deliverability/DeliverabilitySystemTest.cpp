@@ -2,14 +2,19 @@
 // local unbound serving a test zone on 127.0.0.1. Runs only as root inside
 // tests/system/sandbox.sh: it rewrites /etc/resolv.conf, binds port 53 and
 // starts daemons, all inside the sandbox's own namespaces.
+#include "certificates/CertificateCheck.h"
 #include "deliverability/DkimSigning.h"
 #include "deliverability/DnsChecks.h"
+#include "deliverability/ServedCertificates.h"
+#include "deliverability/UnboundResolver.h"
 #include "postfix/PostfixConfig.h"
 #include "shell/ResourcePaths.h"
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -22,6 +27,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <memory>
+#include <thread>
+
 using namespace brevane;
 
 namespace {
@@ -32,7 +41,11 @@ const QString domain = QStringLiteral("example.test");
 const QString selector = QStringLiteral("sandbox");
 const QString dkimDir = QStringLiteral("/usr/local/tarnwick/opendkim");
 const QString configDir = QStringLiteral("/usr/local/tarnwick/postfix/etc");
-const QString zoneFile = QStringLiteral("/etc/unbound/brevane-zone.conf");
+const QString reverseZone = QStringLiteral("/etc/unbound/brevane-zone.conf"); // local-data outside the domain
+const QString zoneFile = QStringLiteral("/etc/unbound/example.test.zone");  // what unbound serves for the domain
+const QString keyFolder = QStringLiteral("/etc/unbound/keys");
+const QString certsFolder = QStringLiteral("/System/Library/OpenSSL/certs");
+const QString live = QStringLiteral("/usr/local/tarnwick/postfix/acme/config/live");
 const QString mailAddress = QStringLiteral("127.0.0.2"); // the mail host's address in the test zone
 
 QString sh(const QString& line, int* status = nullptr)
@@ -78,10 +91,29 @@ bool waitFor(const std::function<bool()>& done, int seconds)
     return done();
 }
 
-QList<dns::CheckRow> checks(const QString& publicKey)
+// A resolver of the test zone, validating with its key when one is given.
+dns::UnboundResolver resolver(const QString& trustAnchorFile = QString())
 {
-    return dns::runChecks({domain, selector, publicKey, mailAddress},
-                          [](const QString& name, dns::RecordType type) { return dns::resolve(name, type, 1); });
+    dns::ResolverOptions options;
+    options.trustAnchorFile = trustAnchorFile;
+    options.probeName = trustAnchorFile.isEmpty() ? QString() : domain;
+    options.timeoutMilliseconds = 1000;
+    return dns::UnboundResolver(options);
+}
+
+dns::Answer resolve(const QString& name, dns::RecordType type)
+{
+    dns::UnboundResolver asking = resolver();
+    return asking.resolve(name, type);
+}
+
+QList<dns::CheckRow> checks(const QString& publicKey, const QString& trustAnchorFile = QString())
+{
+    dns::UnboundResolver asking = resolver(trustAnchorFile);
+    return dns::runChecks({{domain}, selector, {{domain, publicKey}}, mailAddress, asking.validates()},
+                          asking.lookup(), [](const QString& address) {
+                              return dns::servedCertificates(address, 5000, nullptr);
+                          });
 }
 
 QString describe(const QList<dns::CheckRow>& rows)
@@ -92,12 +124,56 @@ QString describe(const QList<dns::CheckRow>& rows)
     return text;
 }
 
+// The domain's zone holding `records` (zone-file lines; those about the
+// reverse zone go to unbound's local data), signed when `sign` says so, one
+// signature then broken when `breakSignature` does.
+void writeZone(const QStringList& records, bool sign = false, bool breakSignature = false)
+{
+    QString zone = QStringLiteral("$TTL 300\n%1. IN SOA ns.%1. hostmaster.%1. 1 3600 600 86400 300\n"
+                                  "%1. IN NS ns.%1.\nns.%1. IN A 127.0.0.1\n")
+                       .arg(domain);
+    QString local;
+    for (const QString& line : records) {
+        if (line.startsWith(u';'))
+            continue;
+        if (line.section(u' ', 0, 0).endsWith(QLatin1String(".in-addr.arpa.")))
+            local += QStringLiteral("local-data: '%1'\n").arg(line);
+        else
+            zone += line + u'\n';
+    }
+    ASSERT_TRUE(writeFile(reverseZone, local));
+    ASSERT_TRUE(writeFile(zoneFile + ".plain", zone));
+    if (!sign) {
+        ASSERT_TRUE(writeFile(zoneFile, zone));
+        return;
+    }
+    int status = 0;
+    const QString output = sh("cd " + keyFolder + " && ldns-signzone -f " + zoneFile + " " + zoneFile + ".plain "
+                              + "$(cat zsk) $(cat ksk)", &status);
+    ASSERT_EQ(status, 0) << output.toStdString();
+    if (!breakSignature)
+        return;
+    // The MX set's signature, changed in its last bytes: it no longer checks out.
+    QStringList lines = readFile(zoneFile).split(u'\n');
+    bool broken = false;
+    for (QString& line : lines) {
+        if (line.contains(QLatin1String("RRSIG\tMX ")) && !broken) {
+            const qsizetype end = line.size() - 6;
+            line.replace(end, 4, line.mid(end, 4) == QLatin1String("AAAA") ? QStringLiteral("BBBB")
+                                                                          : QStringLiteral("AAAA"));
+            broken = true;
+        }
+    }
+    ASSERT_TRUE(broken) << readFile(zoneFile).toStdString();
+    ASSERT_TRUE(writeFile(zoneFile, lines.join(u'\n')));
+}
+
 // unbound on 127.0.0.1:53 with the test zone and whatever records it holds.
 void startUnbound()
 {
     sh(QStringLiteral("test -f /run/brevane-unbound.pid && kill $(cat /run/brevane-unbound.pid); sleep 0.3"));
     sh(QStringLiteral("unbound -c /etc/unbound/brevane-test.conf"));
-    ASSERT_TRUE(waitFor([] { return dns::resolve(QStringLiteral("ns.") + domain, dns::RecordType::A, 1).outcome
+    ASSERT_TRUE(waitFor([] { return resolve(QStringLiteral("ns.") + domain, dns::RecordType::A).outcome
                                     == dns::Outcome::Found; },
                         10))
         << readFile(QStringLiteral("/tmp/unbound.log")).toStdString();
@@ -116,9 +192,15 @@ protected:
                   QStringLiteral("server:\n  interface: 127.0.0.1\n  port: 53\n  do-ip6: no\n  username: \"\"\n"
                                  "  chroot: \"\"\n  pidfile: \"/run/brevane-unbound.pid\"\n"
                                  "  logfile: \"/tmp/unbound.log\"\n  module-config: \"iterator\"\n"
-                                 "  local-zone: \"%1.\" static\n  local-zone: \"127.in-addr.arpa.\" static\n"
-                                 "  local-data: \"ns.%1. IN A 127.0.0.1\"\n  include: \"%2\"\n")
-                      .arg(domain, zoneFile));
+                                 "  local-zone: \"test.\" transparent\n  local-zone: \"127.in-addr.arpa.\" static\n"
+                                 "  include: \"%2\"\n"
+                                 "auth-zone:\n  name: \"%1.\"\n  zonefile: \"%3\"\n  for-downstream: yes\n"
+                                 "  for-upstream: yes\n  fallback-enabled: no\n")
+                      .arg(domain, reverseZone, zoneFile));
+        // The zone's keys, made once; the key-signing one is the trust anchor.
+        QDir().mkpath(keyFolder);
+        sh("cd " + keyFolder + " && ldns-keygen -a ECDSAP256SHA256 " + domain + " > zsk && ldns-keygen -k -a "
+           "ECDSAP256SHA256 " + domain + " > ksk && cp $(cat ksk).key anchor.key");
     }
 
     static bool inSandbox()
@@ -160,8 +242,27 @@ TEST_F(DeliverabilitySystem, ChecksSayDnsIsNotReachableWhenNoServerAnswers)
     at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(::bind(sink, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
     const QList<dns::CheckRow> rows = checks(QString());
+
+    // Abandoned answers end the wait at once, however long it could go on.
+    const auto abandoned = std::make_shared<std::atomic_bool>(false);
+    dns::ResolverOptions patient;
+    patient.trustAnchorFile.clear();
+    patient.timeoutMilliseconds = 600000;
+    patient.abandoned = abandoned;
+    QElapsedTimer waited;
+    waited.start();
+    std::thread closing([abandoned] {
+        QThread::msleep(300);
+        abandoned->store(true);
+    });
+    dns::UnboundResolver asking(patient);
+    const QList<dns::CheckRow> gaveUp = dns::runChecks({{domain}, selector, {}, mailAddress}, asking.lookup(), {});
+    closing.join();
+    EXPECT_LT(waited.elapsed(), 10000);
+    for (const dns::CheckRow& row : gaveUp)
+        EXPECT_EQ(row.state, dns::CheckState::Unreachable) << row.record.toStdString();
     ::close(sink);
-    ASSERT_EQ(rows.size(), 6);
+    ASSERT_EQ(rows.size(), 8);
     for (const dns::CheckRow& row : rows) {
         EXPECT_EQ(row.state, dns::CheckState::Unreachable) << row.record.toStdString();
         EXPECT_EQ(row.found, QString::fromLatin1(dns::unreachableText));
@@ -205,10 +306,65 @@ TEST_F(DeliverabilitySystem, HostileValuesAreRefusedAndWriteNothing)
     sh("rm -rf " + dkimDir);
 }
 
+TEST_F(DeliverabilitySystem, CertificatePairsThatCannotWorkAreRefusedAndShowRed)
+{
+    // A good pair for the mail host; its certificate with another key; one
+    // valid only from 2030 (signed by itself through openssl ca, which can
+    // set the start date).
+    int status = 0;
+    const QString made = sh(QStringLiteral(
+        "set -e; rm -rf /tmp/pairs; mkdir -p /tmp/pairs/ca/newcerts; cd /tmp/pairs; : > ca/index.txt;"
+        "ec='-newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes';"
+        "openssl req -x509 $ec -keyout good.key -out good.crt -days 30 -subj /CN=mail.example.test"
+        "  -addext subjectAltName=DNS:mail.example.test 2>&1;"
+        "openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out other.key;"
+        "openssl req -new $ec -keyout future.key -out future.csr -subj /CN=mail.example.test 2>&1;"
+        "printf '[ca]\\ndefault_ca=d\\n[d]\\ndatabase=ca/index.txt\\nnew_certs_dir=ca/newcerts\\n"
+        "rand_serial=yes\\ndefault_md=sha256\\npolicy=p\\nunique_subject=no\\n[p]\\ncommonName=supplied\\n' > ca.cnf;"
+        "openssl ca -batch -notext -config ca.cnf -selfsign -keyfile future.key -in future.csr -out future.crt"
+        "  -startdate 20300101000000Z -enddate 20310101000000Z 2>&1;"
+        "for pair in good:good:good mismatch:good:other future:future:future; do"
+        "  name=${pair%%:*}; rest=${pair#*:}; crt=${rest%%:*}; key=${rest#*:};"
+        "  mkdir -p %1/$name; cp $crt.crt %1/$name/fullchain.pem; cp $key.key %1/$name/privkey.pem;"
+        "done")
+                                .arg(live),
+                            &status);
+    ASSERT_EQ(status, 0) << made.toStdString();
+    const auto install = [](const QString& name) {
+        int exit = -1;
+        sh("/bin/sh " + sourceDir + "/app/scripts/install-certificate.sh " + live + "/" + name, &exit);
+        return exit;
+    };
+    const auto light = [] {
+        return certificates::judge(certificates::parseProbe(sh(certificates::probeCommand())), 3,
+                                   QStringLiteral("mail.example.test"), QDateTime::currentDateTimeUtc());
+    };
+    ASSERT_EQ(install(QStringLiteral("good")), 0);
+    EXPECT_TRUE(light().usable) << light().reason.toStdString();
+
+    for (const auto& [name, reason] : std::vector<std::pair<QString, QString>>{
+             {"mismatch", "The private key beside the certificate is not its own"},
+             {"future", "The certificate is valid only from 2030-01-01 00:00 UTC"}}) {
+        const QString before = readFile(certsFolder + "/smtpd.pem");
+        EXPECT_EQ(install(name), 1) << name.toStdString();
+        EXPECT_EQ(readFile(certsFolder + "/smtpd.pem"), before) << name.toStdString();
+        // The same pair put in place by hand turns the light red.
+        for (const char* file : {"imapd", "ipop3d", "smtpd"})
+            sh(QStringLiteral("cat %1/%2/fullchain.pem %1/%2/privkey.pem > %3/%4.pem").arg(live, name, certsFolder,
+                                                                                          file));
+        const certificates::Verdict verdict = light();
+        EXPECT_FALSE(verdict.usable) << name.toStdString();
+        EXPECT_TRUE(verdict.reason.startsWith(reason)) << verdict.reason.toStdString();
+    }
+    // The good pair again, for Postfix to serve from here on.
+    ASSERT_EQ(install(QStringLiteral("good")), 0);
+    EXPECT_TRUE(light().usable) << light().reason.toStdString();
+}
+
 TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
 {
     // An empty zone: the mail domain exists and announces nothing.
-    ASSERT_TRUE(writeFile(zoneFile, QString()));
+    writeZone({});
     startUnbound();
 
     const QString output = dkimScript(dkim::Mode::Sign, selector, {domain});
@@ -224,21 +380,33 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
     EXPECT_EQ(dkim::publicKeys(dkimScript(dkim::Mode::Show, selector, {domain}), selector).value(domain), key);
 
     const QList<dns::CheckRow> red = checks(key);
-    ASSERT_EQ(red.size(), 6);
+    ASSERT_EQ(red.size(), 8);
     QStringList zone;
+    QStringList failed;
     for (const dns::CheckRow& row : red) {
+        // Without a trust anchor DNSSEC cannot be judged; an unsigned zone has no DANE.
+        if (row.record == QLatin1String("DNSSEC") || row.record == QLatin1String("TLSA")) {
+            EXPECT_EQ(row.state, row.record == QLatin1String("TLSA") ? dns::CheckState::Passed
+                                                                     : dns::CheckState::Unjudged)
+                << describe(red).toStdString();
+            continue;
+        }
+        failed.append(row.record);
         EXPECT_EQ(row.state, dns::CheckState::Failed) << describe(red).toStdString();
         ASSERT_FALSE(row.suggestion.isEmpty()) << row.record.toStdString();
         // The address is the one thing the administrator fills in.
         QString record = row.suggestion;
         record.replace(QStringLiteral("<this server's address>"), mailAddress);
-        zone.append(QStringLiteral("local-data: '%1'").arg(record));
+        zone += record.split(u'\n');
     }
-    ASSERT_TRUE(writeFile(zoneFile, zone.join(u'\n') + u'\n'));
+    EXPECT_EQ(failed, (QStringList{"PTR", "MX", "A/AAAA", "SPF", "DKIM", "DMARC"}));
+    writeZone(zone);
     startUnbound();
     const QList<dns::CheckRow> green = checks(key);
-    for (const dns::CheckRow& row : green)
-        EXPECT_EQ(row.state, dns::CheckState::Passed) << describe(green).toStdString();
+    for (const dns::CheckRow& row : green) {
+        if (row.record != QLatin1String("DNSSEC"))
+            EXPECT_EQ(row.state, dns::CheckState::Passed) << describe(green).toStdString();
+    }
 
     // Postfix with the milter lines, the signing job beside it, a local delivery.
     QDir().mkpath(configDir);
@@ -255,6 +423,7 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
     form.mailboxsize = QStringLiteral("51200000");
     form.aliases = QStringLiteral("postmaster: root");
     form.dkimSigning = true;
+    form.enableSSL = true; // STARTTLS with the certificate installed above, for DANE
     const PostfixConfigResult config = collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh")));
     ASSERT_TRUE(config.error.isEmpty());
     QProcess configure;
@@ -291,6 +460,58 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
     int broken = 0;
     sh(QStringLiteral("opendkim-testmsg < /tmp/tampered.eml"), &broken);
     EXPECT_NE(broken, 0);
+
+    // A refused re-apply (a key folder someone else made) leaves the signer
+    // running on its working keys: the next mail is signed too.
+    sh("mkdir -m 700 " + dkimDir + "/keys/other.test; chown bob " + dkimDir + "/keys/other.test");
+    const auto signer = [] { return sh(QStringLiteral("pidof opendkim")).trimmed(); };
+    const QString running = signer();
+    ASSERT_FALSE(running.isEmpty());
+    const QString refused = dkimScript(dkim::Mode::Sign, selector, {domain, QStringLiteral("other.test")});
+    EXPECT_TRUE(dkim::refusal(refused).contains("belongs to someone else")) << refused.toStdString();
+    // Still the job launchd keeps, the same process, answering.
+    EXPECT_TRUE(sh(QStringLiteral("launchctl list")).contains("com.dadarozudedarid.opendkim"));
+    EXPECT_EQ(signer(), running);
+    EXPECT_TRUE(sh(QStringLiteral("ss -ltn 'sport = :8891'")).contains("127.0.0.1:8891"));
+    sh(QStringLiteral("rm -f /var/mail/bob; printf 'From: alice@example.test\\nTo: bob@example.test\\n"
+                      "Subject: still signed\\n\\nHello again.\\n' | sendmail -f alice@example.test bob@example.test"));
+    ASSERT_TRUE(waitFor([] { return readFile(QStringLiteral("/var/mail/bob")).contains("Hello again."); }, 30));
+    ASSERT_TRUE(writeFile(QStringLiteral("/tmp/again.eml"), readFile(QStringLiteral("/var/mail/bob")).section(u'\n', 1)));
+    int againVerified = -1;
+    const QString againVerdict = sh(QStringLiteral("opendkim-testmsg < /tmp/again.eml"), &againVerified);
+    EXPECT_EQ(againVerified, 0) << againVerdict.toStdString();
+    EXPECT_TRUE(readFile(QStringLiteral("/tmp/again.eml")).contains("DKIM-Signature:"));
+    sh("rm -rf " + dkimDir + "/keys/other.test");
+
+    // The same zone signed: secure, with a TLSA record of the certificate
+    // Postfix serves (hashed here by openssl, not by the code under test).
+    const QString anchor = keyFolder + "/anchor.key";
+    const QString served = sh(QStringLiteral("openssl x509 -in %1/smtpd.pem -pubkey -noout | openssl pkey -pubin "
+                                             "-outform DER | sha256sum | cut -d' ' -f1")
+                                  .arg(certsFolder))
+                               .trimmed();
+    const QString tlsaName = QStringLiteral("_25._tcp.mail.") + domain + u'.';
+    writeZone(zone + QStringList{tlsaName + " IN TLSA 3 1 1 " + served}, true);
+    startUnbound();
+    const QList<dns::CheckRow> secure = checks(key, anchor);
+    for (const dns::CheckRow& row : secure)
+        EXPECT_EQ(row.state, dns::CheckState::Passed) << describe(secure).toStdString();
+    EXPECT_TRUE(secure.at(6).found.startsWith("secure")) << describe(secure).toStdString();
+    EXPECT_TRUE(secure.at(7).found.endsWith("names the certificate Postfix serves")) << describe(secure).toStdString();
+
+    // A TLSA record of another key: senders using DANE would not deliver.
+    writeZone(zone + QStringList{tlsaName + " IN TLSA 3 1 1 " + QString(64, u'a')}, true);
+    startUnbound();
+    const QList<dns::CheckRow> pinnedElsewhere = checks(key, anchor);
+    EXPECT_EQ(pinnedElsewhere.at(7).state, dns::CheckState::Failed) << describe(pinnedElsewhere).toStdString();
+    EXPECT_EQ(pinnedElsewhere.at(7).suggestion, tlsaName + " IN TLSA 3 1 1 " + served);
+
+    // One signature broken: bogus, and said so.
+    writeZone(zone, true, true);
+    startUnbound();
+    const QList<dns::CheckRow> bogus = checks(key, anchor);
+    EXPECT_EQ(bogus.at(6).state, dns::CheckState::Failed) << describe(bogus).toStdString();
+    EXPECT_TRUE(bogus.at(6).found.startsWith("bogus")) << describe(bogus).toStdString();
 
     // Off: the job goes, the keys stay.
     EXPECT_TRUE(dkim::refusal(dkimScript(dkim::Mode::Off, selector, {domain})).isEmpty());

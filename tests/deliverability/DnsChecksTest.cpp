@@ -1,4 +1,5 @@
 // The DNS checks' rules over answers made up here, no resolver involved.
+#include "deliverability/DaneMatch.h"
 #include "deliverability/DnsChecks.h"
 
 #include <gtest/gtest.h>
@@ -18,24 +19,63 @@ Answer found(const QStringList& values)
 const Answer none{Outcome::NoRecord, {}};
 const Answer silent{Outcome::Unreachable, {}};
 
+Answer secure(const QStringList& values)
+{
+    return {values.isEmpty() ? Outcome::NoRecord : Outcome::Found, values, Security::Secure};
+}
+
+// Scripted answers by "TYPE name"; anything else does not exist.
+using Zone = QMap<QString, Answer>;
+
+Lookup lookupIn(const Zone& zone, QStringList* asked = nullptr)
+{
+    return [zone, asked](const QString& name, RecordType type) {
+        static const char* names[] = {"MX", "A", "AAAA", "TXT", "PTR", "TLSA"};
+        const QString question = QString::fromLatin1(names[int(type)]) + u' ' + name;
+        if (asked)
+            asked->append(question);
+        return zone.value(question, none);
+    };
+}
+
+const QByteArray servedPem = "-----BEGIN CERTIFICATE-----\n"
+                             "MIIBjTCCATOgAwIBAgIUDaNw17r9R6nbYcDlkkZvwAlYkm0wCgYIKoZIzj0EAwIw\n"
+                             "HDEaMBgGA1UEAwwRbWFpbC5leGFtcGxlLnRlc3QwHhcNMjYxMjA5MTM1MzU4WhcN\n"
+                             "MzYxMjA2MTM1MzU4WjAcMRowGAYDVQQDDBFtYWlsLmV4YW1wbGUudGVzdDBZMBMG\n"
+                             "ByqGSM49AgEGCCqGSM49AwEHA0IABG1y+vwd4kHIdoQybxZ7NIXm+AE4EPrrY+8g\n"
+                             "slf+jwnqY9HKlIxtJpRLjeKp67GDbJCMu1UGC4yO1kVUOJpsmcajUzBRMB0GA1Ud\n"
+                             "DgQWBBSXNfTRsEqngRRb7D4ldUs6kaUUFzAfBgNVHSMEGDAWgBSXNfTRsEqngRRb\n"
+                             "7D4ldUs6kaUUFzAPBgNVHRMBAf8EBTADAQH/MAoGCCqGSM49BAMCA0gAMEUCIFpu\n"
+                             "RQB2pZtEVPDTiTRd91p3UmbvXPPl9k8l3WsVunbpAiEA6swdelMp1xmgLsUeGzYC\n"
+                             "fArcHgxT2wF4n6MNE3XHefE=\n"
+                             "-----END CERTIFICATE-----\n";
+// The SHA-256 of its public key, and of the whole certificate.
+const char servedKeyHash[] = "65852e6b69bebc4f2d3a34a3ad543de5503808f2d73aa633048d3d5fc55ade37";
+const char servedCertificateHash[] = "5dbde84bb8107d50e5ff22b5e74beb46de6433299fa9864c75527b847330a685";
+
 struct Case {
     const char* what;
     CheckRow row;
     CheckState state;
     const char* suggestionPart; // "" when none is expected
+    const char* foundPart = ""; // the reason a person reads, when it matters
 };
 
 void expectCases(const std::vector<Case>& cases)
 {
     for (const Case& c : cases) {
         EXPECT_EQ(c.row.state, c.state) << c.what << ": found " << c.row.found.toStdString();
-        if (*c.suggestionPart)
+        EXPECT_TRUE(c.row.found.contains(QString::fromUtf8(c.foundPart)))
+            << c.what << ": found " << c.row.found.toStdString();
+        if (*c.suggestionPart) {
             EXPECT_TRUE(c.row.suggestion.contains(QString::fromUtf8(c.suggestionPart)))
                 << c.what << ": " << c.row.suggestion.toStdString();
-        else
+        } else {
             EXPECT_TRUE(c.row.suggestion.isEmpty()) << c.what << ": " << c.row.suggestion.toStdString();
-        if (c.state == CheckState::Unreachable)
+        }
+        if (c.state == CheckState::Unreachable) {
             EXPECT_EQ(c.row.found, QString::fromLatin1(unreachableText)) << c.what;
+        }
     }
 }
 
@@ -45,10 +85,14 @@ TEST(DnsChecks, MxRows)
 {
     const QString d = QStringLiteral("example.test");
     expectCases({
-        {"one mail host", mxRow(d, found({"10 mail.example.test"})), CheckState::Passed, ""},
-        {"no MX", mxRow(d, none), CheckState::Failed, "example.test. IN MX 10 mail.example.test."},
-        {"null MX takes no mail", mxRow(d, found({"0 ."})), CheckState::Failed, "IN MX"},
-        {"no server", mxRow(d, silent), CheckState::Unreachable, ""},
+        {"one mail host", mxRow(d, found({"10 mail.example.test"}), found({"192.0.2.25"})), CheckState::Passed, ""},
+        {"no MX", mxRow(d, none, none), CheckState::Failed, "example.test. IN MX 10 mail.example.test."},
+        {"null MX takes no mail", mxRow(d, found({"0 ."}), none), CheckState::Failed, "IN MX"},
+        {"no server", mxRow(d, silent, none), CheckState::Unreachable, ""},
+        {"the mail host is an alias", mxRow(d, found({"10 mx.example.test"}),
+                                            Answer{Outcome::Found, {"192.0.2.25"}, Security::Insecure,
+                                                   "real.example.test", {}}),
+         CheckState::Failed, "example.test. IN MX 10 real.example.test.", "an alias (CNAME) of real.example.test"},
     });
 }
 
@@ -63,12 +107,15 @@ TEST(DnsChecks, MailHostIsTheLowestPreferenceOrTheSuggestedOne)
 
 TEST(DnsChecks, SuggestionsForAnEmptyZoneNameOneMailHost)
 {
-    const QList<CheckRow> rows = runChecks({"example.test", "sel", key, "192.0.2.25"},
-                                           [](const QString&, RecordType) { return none; });
-    ASSERT_EQ(rows.size(), 6);
-    EXPECT_EQ(rows.at(0).suggestion, "example.test. IN MX 10 mail.example.test.");
-    EXPECT_TRUE(rows.at(1).suggestion.startsWith("mail.example.test. IN A ")) << rows.at(1).suggestion.toStdString();
-    EXPECT_EQ(rows.at(2).suggestion, "25.2.0.192.in-addr.arpa. IN PTR mail.example.test.");
+    const QList<CheckRow> rows = runChecks({{"example.test"}, "sel", {{"example.test", key}}, "192.0.2.25"},
+                                           lookupIn({}), {});
+    ASSERT_EQ(rows.size(), 8);
+    EXPECT_EQ(rows.at(0).suggestion, "25.2.0.192.in-addr.arpa. IN PTR mail.example.test.");
+    EXPECT_EQ(rows.at(1).suggestion, "example.test. IN MX 10 mail.example.test.");
+    EXPECT_TRUE(rows.at(2).suggestion.startsWith("mail.example.test. IN A ")) << rows.at(2).suggestion.toStdString();
+    EXPECT_EQ(rows.at(3).suggestion, "example.test. IN TXT \"v=spf1 mx ip4:192.0.2.25 -all\"");
+    for (const CheckRow& row : rows)
+        EXPECT_EQ(row.state == CheckState::Failed, !row.suggestion.isEmpty()) << row.record.toStdString();
 }
 
 TEST(DnsChecks, AddressRows)
@@ -82,35 +129,77 @@ TEST(DnsChecks, AddressRows)
     });
 }
 
-TEST(DnsChecks, PtrRows)
+TEST(DnsChecks, PtrRowsAreForwardConfirmed)
 {
     const QString h = QStringLiteral("mail.example.test");
+    const QString ours = QStringLiteral("192.0.2.25");
     expectCases({
-        {"names the mail host", ptrRow("192.0.2.25", h, found({"mail.example.test"})), CheckState::Passed, ""},
-        {"case and final dot do not matter", ptrRow("192.0.2.25", h, found({"MAIL.Example.Test."})),
+        {"names a host whose address is ours", ptrRow(ours, h, found({"mail.example.test"}), {found({ours})}),
          CheckState::Passed, ""},
-        {"names another host", ptrRow("192.0.2.25", h, found({"host-192-0-2-25.isp.example"})), CheckState::Failed,
-         "25.2.0.192.in-addr.arpa. IN PTR mail.example.test."},
-        {"missing", ptrRow("192.0.2.25", h, none), CheckState::Failed, "IN PTR"},
-        {"no address to look up", ptrRow("", h, none), CheckState::Failed, ""},
-        {"no server", ptrRow("192.0.2.25", h, silent), CheckState::Unreachable, ""},
+        {"any host will do when it gives the address back",
+         ptrRow(ours, h, found({"host-25.isp.example"}), {found({"192.0.2.9", ours})}), CheckState::Passed, ""},
+        {"names our host whose address is another",
+         ptrRow(ours, h, found({"mail.example.test"}), {found({"192.0.2.9"})}, {"example.test"}), CheckState::Failed,
+         "mail.example.test. IN A 192.0.2.25", "whose address is 192.0.2.9, not 192.0.2.25"},
+        {"names the provider's host with no address, which the provider changes",
+         ptrRow(ours, h, found({"host-25.isp.example"}), {none}, {"example.test"}), CheckState::Failed,
+         "25.2.0.192.in-addr.arpa. IN PTR mail.example.test.", "whose address is none"},
+        {"IPv6 asks for AAAA", ptrRow("2001:db8::25", h, found({"mail.example.test"}), {found({"2001:db8::9"})},
+                                      {"example.test"}),
+         CheckState::Failed, "mail.example.test. IN AAAA 2001:db8::25"},
+        {"missing", ptrRow(ours, h, none, {}), CheckState::Failed, "25.2.0.192.in-addr.arpa. IN PTR mail.example.test."},
+        {"no address typed", ptrRow("", h, none, {}), CheckState::Unjudged, "", "no address typed"},
+        {"no server", ptrRow(ours, h, silent, {}), CheckState::Unreachable, ""},
+        {"the host's address unanswered", ptrRow(ours, h, found({"mail.example.test"}), {silent}),
+         CheckState::Unreachable, ""},
     });
+    EXPECT_TRUE(ptrRow("", h, none, {}).expected.contains("This server's address"));
 }
 
-TEST(DnsChecks, SpfRows)
+TEST(DnsChecks, SpfIsEvaluatedForThisServersAddressAsReceiversDo)
 {
-    const QString d = QStringLiteral("example.test");
-    expectCases({
-        {"one SPF among other TXT", spfRow(d, found({"google-site-verification=x", "v=spf1 mx -all"})),
-         CheckState::Passed, ""},
-        {"upper case version", spfRow(d, found({"V=SPF1 a ~all"})), CheckState::Passed, ""},
-        {"only other TXT", spfRow(d, found({"hello"})), CheckState::Failed, "\"v=spf1 mx -all\""},
-        {"a longer version word is no SPF", spfRow(d, found({"v=spf10 mx"})), CheckState::Failed, "v=spf1"},
-        {"two SPF records are an error", spfRow(d, found({"v=spf1 mx -all", "v=spf1 a -all"})), CheckState::Failed,
-         "keep one"},
-        {"no TXT", spfRow(d, none), CheckState::Failed, "IN TXT"},
-        {"no server", spfRow(d, silent), CheckState::Unreachable, ""},
-    });
+    const QString ours = QStringLiteral("192.0.2.25");
+    const struct {
+        const char* what;
+        QStringList records;
+        CheckState state;
+        const char* foundPart;
+    } cases[] = {
+        {"mx covers us", {"v=spf1 mx -all"}, CheckState::Passed, "gets \u201cpass\u201d"},
+        {"among other TXT, upper case", {"google-site-verification=x", "V=SPF1 ip4:192.0.2.0/24 ~all"},
+         CheckState::Passed, "pass"},
+        {"+all lets everyone send", {"v=spf1 +all"}, CheckState::Failed, "lets every server on the Internet"},
+        {"ip4 of another address", {"v=spf1 ip4:198.51.100.7 -all"}, CheckState::Failed, "\u201cfail\u201d"},
+        {"~all for us", {"v=spf1 ip4:198.51.100.7 ~all"}, CheckState::Failed, "\u201csoftfail\u201d"},
+        {"include not covering us", {"v=spf1 include:provider.test -all"}, CheckState::Failed, "\u201cfail\u201d"},
+        {"include of a name with no SPF", {"v=spf1 include:nospf.test -all"}, CheckState::Failed, "permerror"},
+        {"two records", {"v=spf1 mx -all", "v=spf1 a -all"}, CheckState::Failed, "2 SPF records"},
+        {"a longer version word is no SPF", {"v=spf10 mx"}, CheckState::Failed, "nothing"},
+        {"include that a provider's record covers", {"v=spf1 include:covering.test -all"}, CheckState::Passed,
+         "pass"},
+    };
+    for (const auto& c : cases) {
+        const Zone zone{{"MX example.test", found({"10 mail.example.test"})},
+                        {"A mail.example.test", found({ours})},
+                        {"TXT example.test", found(c.records)},
+                        {"TXT provider.test", found({"v=spf1 ip4:198.51.100.0/24 -all"})},
+                        {"TXT covering.test", found({"v=spf1 ip4:192.0.2.0/26 -all"})},
+                        {"TXT nospf.test", found({"hello"})}};
+        const QList<CheckRow> rows = runChecks({{"example.test"}, "sel", {}, ours}, lookupIn(zone), {});
+        const CheckRow& spf = rows.at(3);
+        ASSERT_EQ(spf.record, "SPF");
+        EXPECT_EQ(spf.state, c.state) << c.what << ": " << spf.found.toStdString();
+        EXPECT_TRUE(spf.found.contains(QString::fromUtf8(c.foundPart))) << c.what << ": " << spf.found.toStdString();
+        EXPECT_EQ(spf.suggestion.isEmpty(), c.state == CheckState::Passed) << c.what;
+        if (c.state == CheckState::Failed) {
+            EXPECT_TRUE(spf.suggestion.contains("\"v=spf1 mx ip4:192.0.2.25 -all\"")) << c.what;
+        }
+    }
+    // Without our address SPF cannot be evaluated, and the row says what to type.
+    const CheckRow untyped = spfRow("example.test", "", found({"v=spf1 mx -all"}), {}, {});
+    EXPECT_EQ(untyped.state, CheckState::Unjudged);
+    EXPECT_TRUE(untyped.expected.startsWith("type the address"));
+    EXPECT_EQ(spfRow("example.test", ours, silent, {}, {}).state, CheckState::Unreachable);
 }
 
 TEST(DnsChecks, DkimRows)
@@ -128,10 +217,26 @@ TEST(DnsChecks, DkimRows)
         {"revoked key", dkimRow(s, d, key, found({"v=DKIM1; p="})), CheckState::Failed, "IN TXT"},
         {"no record", dkimRow(s, d, key, none), CheckState::Failed, "IN TXT"},
         {"no key made yet", dkimRow(s, d, QString(), found({published})), CheckState::Failed, ""},
+        {"h=sha1 refuses our rsa-sha256", dkimRow(s, d, key, found({"v=DKIM1; h=sha1; k=rsa; p=" + key})),
+         CheckState::Failed, "IN TXT", "leaves out sha256"},
+        {"h listing sha256", dkimRow(s, d, key, found({"v=DKIM1; h=sha1:sha256; p=" + key})), CheckState::Passed,
+         ""},
+        {"k=ed25519 holding our RSA key", dkimRow(s, d, key, found({"v=DKIM1; k=ed25519; p=" + key})),
+         CheckState::Failed, "IN TXT", "no RSA key"},
+        {"two records at the selector", dkimRow(s, d, key, found({published, "v=DKIM1; k=rsa; p=MIIBother"})),
+         CheckState::Failed, "keep only this one", "2 records at sel._domainkey.example.test"},
+        {"testing mode", dkimRow(s, d, key, found({published + "; t=y"})), CheckState::Failed, "IN TXT",
+         "treat signed mail as unsigned"},
+        {"t=s is fine for our signatures", dkimRow(s, d, key, found({published + "; t=s"})), CheckState::Passed, ""},
+        {"another version", dkimRow(s, d, key, found({"v=DKIM2; p=" + key})), CheckState::Failed, "IN TXT",
+         "not DKIM1"},
+        {"version not first", dkimRow(s, d, key, found({"p=" + key + "; v=DKIM1"})), CheckState::Failed, "IN TXT",
+         "not its first tag"},
+        {"no version is allowed", dkimRow(s, d, key, found({"k=rsa; p=" + key})), CheckState::Passed, ""},
         {"no server", dkimRow(s, d, key, silent), CheckState::Unreachable, ""},
     });
     EXPECT_EQ(dkimRow(s, d, key, none).name, "sel._domainkey.example.test");
-    EXPECT_EQ(dkimRow(s, d, key, found({"v=DKIM1; p="})).found, "a revoked key (empty p=)");
+    EXPECT_EQ(dkimRow(s, d, key, found({"v=DKIM1; p="})).found, "v=DKIM1; p=: the key is revoked (empty p=)");
 }
 
 TEST(DnsChecks, DmarcRows)
@@ -172,44 +277,119 @@ TEST(DnsChecks, ReverseNames)
     EXPECT_EQ(reverseName(""), "");
 }
 
-TEST(DnsChecks, RunChecksAsksAboutTheMailHostAndItsAddress)
+TEST(DnsChecks, DnssecAndDaneRows)
 {
-    QMap<QString, Answer> zone{
-        {"MX example.test", found({"10 mx.example.test"})},
-        {"A mx.example.test", found({"192.0.2.25"})},
-        {"PTR 25.2.0.192.in-addr.arpa", found({"mx.example.test"})},
+    const QString d = QStringLiteral("example.test");
+    const QString h = QStringLiteral("mail.example.test");
+    const QList<QByteArray> chain = pemCertificates(servedPem);
+    ASSERT_EQ(chain.size(), 1);
+    const auto served = [&chain] { return chain; };
+    const auto nothingServed = [] { return QList<QByteArray>{}; };
+    const QString byKey = QStringLiteral("3 1 1 ") + servedKeyHash;
+    Answer bogus{Outcome::Found, {"10 mail.example.test"}, Security::Bogus, {}, "signature expired"};
+    expectCases({
+        {"signed and valid", dnssecRow(d, secure({"10 " + h}), true), CheckState::Passed, "", "secure"},
+        {"not signed is no fault", dnssecRow(d, found({"10 " + h}), true), CheckState::Passed, "", "insecure"},
+        {"broken signatures", dnssecRow(d, bogus, true), CheckState::Failed, "; example.test: sign the zone again",
+         "bogus: the signatures do not check out (signature expired)"},
+        {"a resolver without DNSSEC cannot tell", dnssecRow(d, found({"10 " + h}), false), CheckState::Unjudged, ""},
+        {"no server", dnssecRow(d, silent, true), CheckState::Unreachable, ""},
+        {"no TLSA in an unsigned zone is not red", tlsaRow(h, none, served), CheckState::Passed, "", "not used"},
+        {"no TLSA in a signed zone", tlsaRow(h, secure({}), served), CheckState::Passed, "", "without DANE"},
+        {"names the served key", tlsaRow(h, secure({byKey}), served), CheckState::Passed, "", "names the certificate"},
+        {"names the whole served certificate", tlsaRow(h, secure({QStringLiteral("3 0 1 ") + servedCertificateHash}),
+                                                       served),
+         CheckState::Passed, ""},
+        {"names another key", tlsaRow(h, secure({"3 1 1 " + QString(64, u'a')}), served), CheckState::Failed,
+         "_25._tcp.mail.example.test. IN TLSA 3 1 1 65852e6b", "senders using DANE will not deliver"},
+        {"a PKIX usage SMTP ignores", tlsaRow(h, secure({QStringLiteral("1 1 1 ") + servedKeyHash}), served),
+         CheckState::Failed, "IN TLSA 3 1 1"},
+        {"nothing served to match", tlsaRow(h, secure({byKey}), nothingServed), CheckState::Failed, "start Postfix",
+         "no certificate could be had"},
+        {"bogus TLSA", tlsaRow(h, Answer{Outcome::Found, {byKey}, Security::Bogus, {}, "bad"}, served),
+         CheckState::Failed, "sign the zone"},
+    });
+    EXPECT_EQ(tlsaRecordFor(chain.first()), byKey);
+}
+
+TEST(DnsChecks, EveryMailDomainGetsItsGroupAndTheMailHostsAliasIsFollowed)
+{
+    const QString ours = QStringLiteral("192.0.2.25");
+    const Zone zone{
+        {"MX example.test", secure({"10 mx.example.test"})},
+        {"A mx.example.test", Answer{Outcome::Found, {ours}, Security::Secure, "real.example.test", {}}},
+        {"TLSA _25._tcp.mx.example.test", secure({QStringLiteral("3 1 1 ") + servedKeyHash})},
+        {"PTR 25.2.0.192.in-addr.arpa", found({"real.example.test"})},
+        {"A real.example.test", found({ours})},
         {"TXT example.test", found({"v=spf1 mx -all"})},
         {"TXT sel._domainkey.example.test", found({"v=DKIM1; k=rsa; p=" + key})},
         {"TXT _dmarc.example.test", found({"v=DMARC1; p=reject"})},
+        {"MX example.org", found({"10 mail.example.org"})},
     };
     QStringList asked;
-    const Lookup lookup = [&](const QString& name, RecordType type) {
-        static const char* names[] = {"MX", "A", "AAAA", "TXT", "PTR"};
-        const QString question = QString::fromLatin1(names[int(type)]) + u' ' + name;
-        asked.append(question);
-        return zone.value(question, none);
-    };
-    const QList<CheckRow> rows = runChecks({"example.test", "sel", key, ""}, lookup);
-    ASSERT_EQ(rows.size(), 6);
-    for (const CheckRow& row : rows)
-        EXPECT_EQ(row.state, CheckState::Passed) << row.record.toStdString() << ": " << row.found.toStdString();
-    EXPECT_TRUE(asked.contains("AAAA mx.example.test"));
+    QStringList servedAt;
+    const QList<CheckRow> rows = runChecks({{"example.test", "example.org"}, "sel", {{"example.test", key}}, ours},
+                                           lookupIn(zone, &asked), [&servedAt](const QString& address) {
+                                               servedAt.append(address);
+                                               return pemCertificates(servedPem);
+                                           });
+    ASSERT_EQ(rows.size(), 15);
+    EXPECT_EQ(rows.at(0).group, QString::fromLatin1(serverGroup));
+    EXPECT_EQ(rows.at(0).state, CheckState::Passed) << rows.at(0).found.toStdString();
+    QStringList groups;
+    for (const CheckRow& row : rows.mid(1))
+        groups.append(row.group + u' ' + row.record);
+    EXPECT_EQ(groups, (QStringList{"example.test MX", "example.test A/AAAA", "example.test SPF", "example.test DKIM",
+                                   "example.test DMARC", "example.test DNSSEC", "example.test TLSA", "example.org MX",
+                                   "example.org A/AAAA", "example.org SPF", "example.org DKIM", "example.org DMARC",
+                                   "example.org DNSSEC", "example.org TLSA"}));
+    EXPECT_EQ(rows.at(1).state, CheckState::Failed); // the MX names an alias
+    EXPECT_EQ(rows.at(1).suggestion, "example.test. IN MX 10 real.example.test.");
+    for (const int i : {2, 3, 4, 5, 6, 7})
+        EXPECT_EQ(rows.at(i).state, CheckState::Passed) << rows.at(i).record.toStdString() << ": "
+                                                        << rows.at(i).found.toStdString();
+    EXPECT_TRUE(rows.at(2).found.contains("through the alias to real.example.test"));
+    EXPECT_EQ(servedAt, QStringList{ours});
+    // The second domain is judged on its own answers, each red row with a line to publish.
+    EXPECT_EQ(rows.at(8).state, CheckState::Passed);
+    for (const int i : {9, 10, 12})
+        EXPECT_FALSE(rows.at(i).suggestion.isEmpty()) << rows.at(i).record.toStdString();
+    EXPECT_TRUE(asked.contains("TXT sel._domainkey.example.org"));
+    // The unsigned domain's mail host is not asked for TLSA.
+    EXPECT_FALSE(asked.contains("TLSA _25._tcp.mail.example.org"));
+}
 
-    // An address given by hand is the one whose PTR counts.
-    const QList<CheckRow> byHand = runChecks({"example.test", "sel", key, "192.0.2.99"}, lookup);
-    EXPECT_EQ(byHand.at(2).name, "99.2.0.192.in-addr.arpa");
-    EXPECT_EQ(byHand.at(2).state, CheckState::Failed);
+TEST(DnsChecks, NoAddressTypedAsksNoReverseQuestion)
+{
+    QStringList asked;
+    const QList<CheckRow> rows = runChecks({{"example.test"}, "sel", {}, ""}, lookupIn({}, &asked), {});
+    EXPECT_EQ(rows.at(0).state, CheckState::Unjudged);
+    for (const QString& question : asked)
+        EXPECT_FALSE(question.startsWith("PTR")) << question.toStdString();
+}
+
+TEST(DnsChecks, ADomainWhoseServersFailLeavesTheOthersAndThePtrAsked)
+{
+    const Zone zone{{"MX example.org", silent}, {"PTR 25.2.0.192.in-addr.arpa", found({"mail.example.test"})}};
+    const QList<CheckRow> rows = runChecks({{"example.test", "example.org"}, "sel", {}, "192.0.2.25"}, lookupIn(zone), {});
+    ASSERT_EQ(rows.size(), 15);
+    EXPECT_NE(rows.at(0).state, CheckState::Unreachable) << rows.at(0).found.toStdString();
+    EXPECT_NE(rows.at(1).state, CheckState::Unreachable);
+    EXPECT_EQ(rows.at(8).state, CheckState::Unreachable);
 }
 
 TEST(DnsChecks, SilentServerMakesEveryRowUnreachableAfterOneQuestion)
 {
     int questions = 0;
-    const QList<CheckRow> rows = runChecks({"example.test", "sel", key, ""}, [&](const QString&, RecordType) {
-        ++questions;
-        return silent;
-    });
+    const QList<CheckRow> rows = runChecks({{"example.test", "example.org"}, "sel", {{"example.test", key}},
+                                            "192.0.2.25"},
+                                           [&](const QString&, RecordType) {
+                                               ++questions;
+                                               return silent;
+                                           },
+                                           {});
     EXPECT_EQ(questions, 1);
-    ASSERT_EQ(rows.size(), 6);
+    ASSERT_EQ(rows.size(), 15);
     for (const CheckRow& row : rows)
         EXPECT_EQ(row.state, CheckState::Unreachable) << row.record.toStdString();
 }

@@ -15,7 +15,8 @@ QString probeAnswer(const QString& name, const QString& notAfter)
 {
     QString text;
     for (const char* file : {"imapd", "ipop3d", "smtpd"})
-        text += QStringLiteral("== /System/Library/OpenSSL/certs/%1.pem\\nsubject=CN=%2\\nnotAfter=%3\\n")
+        text += QStringLiteral("== /System/Library/OpenSSL/certs/%1.pem\\nsubject=CN=%2\\n"
+                               "notBefore=2026-01-01 00:00:00Z\\nnotAfter=%3\\nkey=matches\\n")
                     .arg(file, name, notAfter);
     return text;
 }

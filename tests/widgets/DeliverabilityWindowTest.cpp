@@ -96,14 +96,19 @@ TEST_F(DeliverabilityTest, ChecksFillTheTableRedThenGreenOffTheGuiThread)
     });
     child<QLineEdit>("publicAddressField")->setText("192.0.2.25");
     child<QPushButton>("checkDnsButton")->click();
-    ASSERT_TRUE(waitFor([this] { return !tab()->isChecking() && tab()->rows().size() == 6; }));
+    ASSERT_TRUE(waitFor([this] { return !tab()->isChecking() && tab()->rows().size() == 8; }));
     auto* table = child<QTableWidget>("dnsChecksTable");
-    EXPECT_EQ(table->rowCount(), 6);
-    EXPECT_EQ(table->item(0, 2)->text(), "Missing or wrong");
+    // This server's heading and row, then the domain's heading and its seven.
+    EXPECT_EQ(table->rowCount(), 10);
+    EXPECT_EQ(table->item(0, 0)->text(), "This server");
+    EXPECT_EQ(table->item(2, 0)->text(), "example.com");
+    EXPECT_EQ(table->item(3, 0)->text(), "MX");
+    EXPECT_EQ(table->item(3, 2)->text(), "Missing or wrong");
     const QString suggestions = child<QPlainTextEdit>("dnsSuggestionsField")->toPlainText();
     EXPECT_TRUE(suggestions.contains("brevane._domainkey.example.com. IN TXT \"v=DKIM1; k=rsa; p=" + key + "\""))
         << suggestions.toStdString();
-    EXPECT_EQ(child<QLabel>("dnsStatusLabel")->text(), "0 of 6 records as expected.");
+    // An unsigned zone is no fault, and without DNSSEC there is no DANE to judge.
+    EXPECT_EQ(child<QLabel>("dnsStatusLabel")->text(), "2 of 8 records as expected.");
 
     const auto add = [&zone](dns::RecordType type, const QString& name, const QString& value) {
         zone.insert(QString::number(int(type)) + name, {dns::Outcome::Found, {value}});
@@ -114,9 +119,19 @@ TEST_F(DeliverabilityTest, ChecksFillTheTableRedThenGreenOffTheGuiThread)
     add(dns::RecordType::TXT, "example.com", "v=spf1 mx -all");
     add(dns::RecordType::TXT, "brevane._domainkey.example.com", "v=DKIM1; k=rsa; p=" + key);
     add(dns::RecordType::TXT, "_dmarc.example.com", "v=DMARC1; p=none");
+    // DNS text is shown as the characters it is, never as markup.
+    add(dns::RecordType::TXT, "_dmarc.example.com", "v=DMARC1; p=none; x=<b>bold</b>");
+    tab()->setLookup([&zone, table](const QString& name, dns::RecordType type) {
+        // The results of the last check are gone while this one runs.
+        EXPECT_EQ(table->rowCount(), 0);
+        return zone.value(QString::number(int(type)) + name, dns::Answer{});
+    });
     child<QPushButton>("checkDnsButton")->click();
     ASSERT_TRUE(waitFor([this] { return !tab()->isChecking() && tab()->rows().value(0).state == dns::CheckState::Passed; }));
-    EXPECT_EQ(child<QLabel>("dnsStatusLabel")->text(), "6 of 6 records as expected.");
+    EXPECT_EQ(child<QLabel>("dnsStatusLabel")->text(), "8 of 8 records as expected.");
+    QTableWidgetItem* dmarc = table->item(7, 3);
+    EXPECT_EQ(dmarc->text(), "v=DMARC1; p=none; x=<b>bold</b>");
+    EXPECT_TRUE(dmarc->toolTip().contains("x=&lt;b&gt;bold&lt;/b&gt;")) << dmarc->toolTip().toStdString();
     EXPECT_TRUE(child<QPlainTextEdit>("dnsSuggestionsField")->toPlainText().isEmpty());
 }
 
@@ -193,7 +208,7 @@ TEST_F(DeliverabilityTest, CheckDnsTakesTheMailDomainAndKeyAsTheyAreNow)
     ui()->mydomainField->setText("example.org");
     tab()->setLookup([](const QString&, dns::RecordType) { return dns::Answer{}; });
     child<QPushButton>("checkDnsButton")->click();
-    ASSERT_TRUE(waitFor([this] { return !tab()->isChecking() && tab()->rows().size() == 6; }));
+    ASSERT_TRUE(waitFor([this] { return !tab()->isChecking() && tab()->rows().size() == 8; }));
     EXPECT_EQ(tab()->rows().at(4).name, "brevane._domainkey.example.org");
     EXPECT_TRUE(tab()->rows().at(4).suggestion.contains(key));
     EXPECT_EQ(child<QLabel>("dnsDomainLabel")->text(), "example.org");

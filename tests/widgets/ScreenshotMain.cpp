@@ -195,7 +195,7 @@ int main(int argc, char** argv)
     for (const char* file : {"imapd", "ipop3d", "smtpd"})
         probe += QStringLiteral("== /System/Library/OpenSSL/certs/%1.pem\\nsubject=CN=mail.example.com\\n"
                                 "X509v3 Subject Alternative Name: \\n    DNS:mail.example.com\\n"
-                                "notAfter=2027-03-08 09:12:44Z\\n")
+                                "notBefore=2026-12-08 09:12:45Z\\nnotAfter=2027-03-08 09:12:44Z\\nkey=matches\\n")
                      .arg(file);
     fake.answer("-dateopt iso_8601", probe);
     brevane::acme::AcmeSettings settings;
