@@ -37,6 +37,16 @@ QString valueFor(const QString& recipient, const char* key)
     return {};
 }
 
+// Queues one message to `recipient` and waits until Postfix has deferred it.
+int queueDeferred(const QString& recipient)
+{
+    int status = 0;
+    sandbox::shell("queue_message root@probe.local " + recipient + "\nwait_until has_remarks '"
+                       + recipient.section(u'@', 1) + " type=MX' 1",
+                   &status);
+    return status;
+}
+
 // Runs one of the queue view's commands as the helper would (it runs as root).
 void runAsHelper(const std::optional<QStringList>& command)
 {
@@ -222,10 +232,7 @@ TEST_F(QueueSandbox, FlushCommandMakesPostfixActOnDeferredMailNow)
 TEST_F(QueueSandbox, TheListingNeedsNoFileAndLeavesNoneBehind)
 {
     int status = 0;
-    sandbox::shell(QStringLiteral("queue_message root@probe.local ole@remote-ten.example\n"
-                                  "wait_until has_remarks 'remote-ten.example type=MX' 1"),
-                   &status);
-    ASSERT_EQ(status, 0);
+    ASSERT_EQ(queueDeferred(QStringLiteral("ole@remote-ten.example")), 0);
     const auto temporaryFiles = [] { return sandbox::run({"/bin/sh", "-c", "ls /tmp | grep -c '^tmp\\.' || true"}); };
     const QString before = temporaryFiles();
     ASSERT_TRUE(waitUntil([] { return !valueFor("ole@remote-ten.example", "nextRetry").isEmpty(); }));
@@ -245,10 +252,7 @@ TEST_F(QueueSandbox, TheListingNeedsNoFileAndLeavesNoneBehind)
 TEST_F(QueueSandbox, AListingReadsOnlyTheDeferredFoldersThatChanged)
 {
     int status = 0;
-    sandbox::shell(QStringLiteral("queue_message root@probe.local pia@remote-eleven.example\n"
-                                  "wait_until has_remarks 'remote-eleven.example type=MX' 1"),
-                   &status);
-    ASSERT_EQ(status, 0);
+    ASSERT_EQ(queueDeferred(QStringLiteral("pia@remote-eleven.example")), 0);
     // Old enough that no later change can share the folder's time stamp.
     QThread::sleep(3);
     const auto list = [](const DeferredFolders& known, QByteArray* output) {
