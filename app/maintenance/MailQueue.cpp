@@ -116,9 +116,9 @@ std::optional<QStringList> queueActionCommand(QueueAction action, const QStringL
     return command;
 }
 
-QStringList mailqListingCommand()
+QStringList mailqListingCommand(const QStringList& knownStamps)
 {
-    return shellCommand(scriptText(QStringLiteral("list-queue.sh")));
+    return shellCommand(scriptText(QStringLiteral("list-queue.sh"))) + QStringList{QString()} + knownStamps;
 }
 
 std::optional<QStringList> viewMessageCommand(const QString& queueID)

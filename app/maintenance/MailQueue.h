@@ -44,9 +44,10 @@ enum class QueueAction { Delete, Hold, Release, Requeue };
 /// ID is left.
 std::optional<QStringList> queueActionCommand(QueueAction action, const QStringList& queueIDs);
 
-/// The listing in one run: the deferred messages' next retry times, then
-/// `postqueue -j` (or `postqueue -p` where -j is unknown).
-QStringList mailqListingCommand();
+/// The listing in one run: `postqueue -j` (or `postqueue -p` where -j is
+/// unknown), then the deferred folders' stamps and the next retry times of
+/// those not among `knownStamps` (deferredFolderStamps), each an argument.
+QStringList mailqListingCommand(const QStringList& knownStamps = {});
 
 /// "/usr/sbin/postcat", "-h", "-b", "-q", the bare ID: headers, then body.
 std::optional<QStringList> viewMessageCommand(const QString& queueID);

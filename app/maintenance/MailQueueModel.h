@@ -63,6 +63,8 @@ public:
     QueueListing setListing(QueueListing listing, QList<qint32> arranged);
     void setListing(QueueListing listing);
     const QueueListing& listing() const { return m_listing; }
+    /// What the last listing read of the deferred folders, for the next.
+    DeferredFolders& deferredFolders() { return m_deferredFolders; }
     const QueuedRecipient& recipientAt(int row) const;
     const QueuedMessage& messageAt(int row) const;
 
@@ -89,6 +91,7 @@ private:
     void selectWholeMessages(const QItemSelection& selected, const QItemSelection& deselected);
 
     QueueListing m_listing;
+    DeferredFolders m_deferredFolders;
     QList<qint32> m_arranged;
     QStringList m_titles;
     QString m_filter;

@@ -31,21 +31,6 @@ QueueName queueNamed(QByteArrayView name)
     return QueueName::Unknown;
 }
 
-// "ID seconds[.fraction]" as find prints a deferred file's name and time.
-bool readRetryLine(QByteArrayView line, QString* id, qint64* seconds)
-{
-    const qsizetype blank = line.indexOf(' ');
-    if (blank <= 0)
-        return false;
-    *id = QString::fromLatin1(line.first(blank));
-    QByteArrayView time = line.sliced(blank + 1);
-    if (const qsizetype dot = time.indexOf('.'); dot >= 0)
-        time = time.first(dot);
-    bool ok = false;
-    *seconds = time.toLongLong(&ok);
-    return ok && isQueueID(*id);
-}
-
 QueueName queueFromMarks(QStringView printedID)
 {
     if (printedID.contains(u'*'))
@@ -204,22 +189,11 @@ void QueueListingReader::readLine(QByteArrayView line)
         readJsonLine(line);
         return;
     }
-    QString id;
-    qint64 seconds = 0;
-    if (line.isEmpty())
+    if (line.isEmpty() || m_deferred.readLine(line) || m_mode == Mode::Json)
         return;
-    if (!readRetryLine(line, &id, &seconds)) {
-        if (m_mode == Mode::Json)
-            return;
-        // Neither a retry time nor JSON: a Postfix without -j listed the classic way.
-        m_mode = Mode::Classic;
-        m_classic = line.toByteArray() + '\n';
-        return;
-    }
-    // The retry times follow the listing: one table the size of the queue, grown once.
-    if (m_retry.isEmpty())
-        m_retry.reserve(m_listing.messages.size());
-    m_retry.insert(id, seconds);
+    // Neither a retry time nor JSON: a Postfix without -j listed the classic way.
+    m_mode = Mode::Classic;
+    m_classic = line.toByteArray() + '\n';
 }
 
 void QueueListingReader::readJsonLine(QByteArrayView line)
@@ -312,6 +286,11 @@ QString QueueListingReader::shared(QByteArrayView utf8, QHash<QByteArray, QStrin
     return *found;
 }
 
+QueueListingReader::QueueListingReader(DeferredFolders known, qint64 listedAt)
+    : m_deferred(std::move(known), listedAt)
+{
+}
+
 QueueListing QueueListingReader::finish()
 {
     if (!m_partial.isEmpty()) {
@@ -325,9 +304,10 @@ QueueListing QueueListingReader::finish()
         text.chop(1);
         m_listing = listingFromRows(parseMailQueue(text));
     }
+    const QHash<QString, qint64> retry = m_deferred.retryTimes();
     for (QueuedMessage& message : m_listing.messages) {
         if (message.queue == QueueName::Deferred)
-            message.nextRetry = m_retry.value(message.queueID, 0);
+            message.nextRetry = retry.value(message.queueID, 0);
     }
     m_senders.clear();
     m_remarks.clear();

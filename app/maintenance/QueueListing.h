@@ -1,5 +1,6 @@
 #pragma once
 
+#include "maintenance/DeferredFolders.h"
 #include "maintenance/QueueJson.h"
 #include "shell/Archive.h"
 
@@ -72,9 +73,14 @@ QueueListing listingFromRows(const Rows& rows);
 class QueueListingReader
 {
 public:
+    /// `known`: the deferred folders' times from the listing before, asked
+    /// for at `listedAt` (DeferredFoldersReader).
+    explicit QueueListingReader(DeferredFolders known = {}, qint64 listedAt = 0);
     void feed(QByteArrayView bytes);
     /// Reads what is left and answers the listing; the reader is spent.
     QueueListing finish();
+    /// After finish: the folders' times for the next listing.
+    DeferredFolders takeDeferredFolders() { return m_deferred.takeFolders(); }
 
 private:
     enum class Mode { Start, Json, Classic };
@@ -89,7 +95,7 @@ private:
     Mode m_mode = Mode::Start;
     QByteArray m_partial;
     QByteArray m_classic;
-    QHash<QString, qint64> m_retry;
+    DeferredFoldersReader m_deferred;
     QHash<QByteArray, QString> m_senders;
     QHash<QByteArray, QString> m_remarks;
     ScannedMessage m_scanned;

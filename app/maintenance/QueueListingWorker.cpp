@@ -4,10 +4,13 @@
 
 namespace brevane {
 
-QueueListingWorker::QueueListingWorker(QString filter, int sortColumn, Qt::SortOrder order)
+QueueListingWorker::QueueListingWorker(QString filter, int sortColumn, Qt::SortOrder order, DeferredFolders known,
+                                       qint64 listedAt)
     : m_filter(std::move(filter))
     , m_sortColumn(sortColumn)
     , m_order(order)
+    , m_known(std::move(known))
+    , m_listedAt(listedAt)
     , m_thread(&QueueListingWorker::work, this)
 {
 }
@@ -49,7 +52,7 @@ void QueueListingWorker::finish(std::function<void()> done)
 
 void QueueListingWorker::work()
 {
-    QueueListingReader reader;
+    QueueListingReader reader(std::move(m_known), m_listedAt);
     std::function<void()> onDone;
     for (;;) {
         std::unique_lock guard(m_lock);
@@ -64,6 +67,7 @@ void QueueListingWorker::work()
         reader.feed(piece);
     }
     m_listing = reader.finish();
+    m_deferred = reader.takeDeferredFolders();
     m_arranged = arrangeRows(m_listing, m_filter, m_sortColumn, m_order);
     m_done = true;
     if (onDone)

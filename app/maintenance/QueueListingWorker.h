@@ -22,7 +22,9 @@ namespace brevane {
 class QueueListingWorker
 {
 public:
-    QueueListingWorker(QString filter, int sortColumn, Qt::SortOrder order);
+    /// `known` and `listedAt` as for QueueListingReader.
+    QueueListingWorker(QString filter, int sortColumn, Qt::SortOrder order, DeferredFolders known = {},
+                       qint64 listedAt = 0);
     ~QueueListingWorker();
     QueueListingWorker(const QueueListingWorker&) = delete;
     QueueListingWorker& operator=(const QueueListingWorker&) = delete;
@@ -35,6 +37,7 @@ public:
     /// After done: the listing and its arranged rows.
     QueueListing takeListing() { return std::move(m_listing); }
     QList<qint32> takeArranged() { return std::move(m_arranged); }
+    DeferredFolders takeDeferredFolders() { return std::move(m_deferred); }
 
     /// Frees a listing away from the caller's thread: a hundred thousand
     /// rows take a while to free.
@@ -46,6 +49,8 @@ private:
     const QString m_filter;
     const int m_sortColumn;
     const Qt::SortOrder m_order;
+    DeferredFolders m_known;
+    const qint64 m_listedAt;
     std::mutex m_lock;
     std::condition_variable m_wake;
     std::deque<QByteArray> m_pieces;
@@ -59,6 +64,7 @@ private:
     std::atomic<bool> m_done {false};
     QueueListing m_listing;
     QList<qint32> m_arranged;
+    DeferredFolders m_deferred;
     std::thread m_thread;
 };
 

@@ -1,7 +1,7 @@
 #include "postfix/PostfixSettings.h"
 
 #include "postfix/PostfixSettingsParse.h"
-#include "shell/CommandBatch.h"
+#include "postfix/PostfixReadBack.h"
 
 namespace brevane {
 
@@ -9,19 +9,6 @@ namespace {
 
 enum CommandLine { ToolBlock, CustomBlock, PortBlock, SaslPasswd, SasldbPasswd, Access, Aliases, VirtualDb, Virtual };
 
-const QStringList commandLines = {
-    QStringLiteral("sed -n '/^###Start Brevane###$/,/^###End Brevane###$/p' /usr/local/tarnwick/postfix/etc/main.cf"),
-    QStringLiteral("sed -n '/^###Start Custom Config###$/,/^###End Custom Config###$/p' "
-                   "/usr/local/tarnwick/postfix/etc/main.cf | sed '1d'  | sed '$d'"),
-    QStringLiteral("sed -n '/^###Start Brevane###$/,/^###End Brevane###$/p' "
-                   "/usr/local/tarnwick/postfix/etc/master.cf | sed '1d'  | sed '$d'"),
-    QStringLiteral("cat /usr/local/tarnwick/postfix/etc/sasl_passwd"),
-    QStringLiteral("cat /usr/local/tarnwick/postfix/etc/sasldb_passwd"),
-    QStringLiteral("cat /usr/local/tarnwick/postfix/etc/access"),
-    QStringLiteral("cat /usr/local/tarnwick/postfix/etc/aliases"),
-    QStringLiteral("ls /usr/local/tarnwick/postfix/etc/virtual.db"),
-    QStringLiteral("cat /usr/local/tarnwick/postfix/etc/virtual"),
-};
 
 void applyDomains(PostfixSettings& s, const PostfixSettingsTable& table)
 {
@@ -59,13 +46,13 @@ void applyTable(PostfixSettings& s, const PostfixSettingsTable& table)
 
 QStringList postfixSettingsCommandLines()
 {
-    return commandLines;
+    return postfixReadBackLines(postfixConfigDirectory());
 }
 
 PostfixSettings loadPostfixSettings(const CommandRunner& run)
 {
     // One privileged run for all of them: the window waits for each run.
-    const QStringList outputs = runShellLines(run, commandLines);
+    const QStringList outputs = readPostfixSections(run, postfixConfigDirectory());
     PostfixSettings s;
     applyTable(s, parseSettingsTable(outputs.at(ToolBlock)));
     s.custom = outputs.at(CustomBlock);

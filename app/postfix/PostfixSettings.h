@@ -49,9 +49,9 @@ struct PostfixSettings {
 QStringList postfixSettingsCommandLines();
 
 /// Reads the tool's block of main.cf, the custom block, the port block of
-/// master.cf and the maps through `run` (every line of
-/// postfixSettingsCommandLines, in order, in one run: runShellLines), and
-/// answers the controls' values.
+/// master.cf and the maps through `run` (each section what its line of
+/// postfixSettingsCommandLines gives, all in one run: readPostfixSections),
+/// and answers the controls' values.
 PostfixSettings loadPostfixSettings(const CommandRunner& run);
 
 } // namespace brevane

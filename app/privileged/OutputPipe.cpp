@@ -1,6 +1,7 @@
 #include "privileged/OutputPipe.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,7 +9,9 @@
 
 namespace brevane {
 
-OutputPipe::OutputPipe(std::function<void(const QByteArray&)> reader) : m_reader(std::move(reader))
+OutputPipe::OutputPipe(std::function<void(const QByteArray&)> reader, int gatherMs)
+    : m_gatherMs(gatherMs)
+    , m_reader(std::move(reader))
 {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {
@@ -54,8 +57,13 @@ void OutputPipe::readAvailable()
         }
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0 && errno == EAGAIN)
+        if (got < 0 && errno == EAGAIN) {
+            if (m_gatherMs > 0) {
+                m_notifier->setEnabled(false);
+                QTimer::singleShot(m_gatherMs, this, [this] { m_notifier->setEnabled(true); });
+            }
             return;
+        }
         // End of file, or an error that ends the output just the same.
         m_notifier->setEnabled(false);
         m_atEnd = true;

@@ -15,8 +15,11 @@ namespace brevane {
 class OutputPipe : public QObject {
     Q_OBJECT
 public:
-    /// Each piece read goes to reader as it arrives.
-    explicit OutputPipe(std::function<void(const QByteArray&)> reader);
+    /// Each piece read goes to reader as it arrives. With `gatherMs`, a
+    /// wake-up that found only a trickle waits that long before the next,
+    /// so a writer of many small pieces wakes the reader once per gathering
+    /// rather than once per write.
+    explicit OutputPipe(std::function<void(const QByteArray&)> reader, int gatherMs = 0);
     ~OutputPipe() override;
 
     /// False when the pipe could not be made; the run then reads nothing.
@@ -40,6 +43,7 @@ private:
     int m_readEnd = -1;
     int m_writeEnd = -1;
     bool m_atEnd = false;
+    int m_gatherMs = 0;
     std::function<void(const QByteArray&)> m_reader;
     std::unique_ptr<QSocketNotifier> m_notifier;
 };

@@ -151,7 +151,9 @@ bool TaskWrapper::startProcessReadingOutput(const std::function<void(const QByte
     // that leaves a job behind, (sleep 1; echo late) &, has not finished
     // printing when the helper exits, and QProcess stops reading then.
     task->setProcessChannelMode(QProcess::ForwardedChannels);
-    OutputPipe output(reader);
+    // postqueue writes a message a write: gathering for a millisecond wakes
+    // the window a few thousand times for 50,000 messages, not 50,000.
+    OutputPipe output(reader, 1);
     // The form waits in the helper's input from its first instruction on.
     task->setInputChannelMode(QProcess::ForwardedInputChannel);
     InputPipe input(m_extAuth);

@@ -12,8 +12,8 @@ namespace {
 // only reads one plainly named file ("cat /x", "ls /x") prints nothing when
 // there is no such file: its program is not started, for every start costs
 // about a millisecond and a fresh server lacks most of the maps.
-const QString batchScript = QStringLiteral(
-    "boundary=$1; shift\n"
+const QString batchHead = QStringLiteral("boundary=$1; shift\n");
+const QString batchLoop = QStringLiteral(
     "for line do\n"
     "  case $line in\n"
     "    'cat /'*|'ls /'*) path=${line#* }\n"
@@ -33,9 +33,10 @@ QString freshBoundary()
 
 } // namespace
 
-QStringList batchArguments(const QStringList& lines, const QString& boundary)
+QStringList batchArguments(const QStringList& lines, const QString& boundary, const QString& shortcut)
 {
-    return QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-c"), batchScript, QString(), boundary} + lines;
+    const QString script = batchHead + shortcut + batchLoop;
+    return QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-c"), script, QString(), boundary} + lines;
 }
 
 QStringList splitBatchResult(const QString& result, const QString& boundary, int count)
@@ -51,10 +52,10 @@ QStringList splitBatchResult(const QString& result, const QString& boundary, int
     return sections;
 }
 
-QStringList runShellLines(const CommandRunner& run, const QStringList& lines)
+QStringList runShellLines(const CommandRunner& run, const QStringList& lines, const QString& shortcut)
 {
     const QString boundary = freshBoundary();
-    return splitBatchResult(run(batchArguments(lines, boundary)), boundary, int(lines.size()));
+    return splitBatchResult(run(batchArguments(lines, boundary, shortcut)), boundary, int(lines.size()));
 }
 
 } // namespace brevane

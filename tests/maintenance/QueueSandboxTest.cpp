@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QFile>
 #include <QThread>
 
@@ -34,6 +35,16 @@ QString valueFor(const QString& recipient, const char* key)
             return row.value(QLatin1String(key)).toString();
     }
     return {};
+}
+
+// Queues one message to `recipient` and waits until Postfix has deferred it.
+int queueDeferred(const QString& recipient)
+{
+    int status = 0;
+    sandbox::shell("queue_message root@probe.local " + recipient + "\nwait_until has_remarks '"
+                       + recipient.section(u'@', 1) + " type=MX' 1",
+                   &status);
+    return status;
 }
 
 // Runs one of the queue view's commands as the helper would (it runs as root).
@@ -221,10 +232,7 @@ TEST_F(QueueSandbox, FlushCommandMakesPostfixActOnDeferredMailNow)
 TEST_F(QueueSandbox, TheListingNeedsNoFileAndLeavesNoneBehind)
 {
     int status = 0;
-    sandbox::shell(QStringLiteral("queue_message root@probe.local ole@remote-ten.example\n"
-                                  "wait_until has_remarks 'remote-ten.example type=MX' 1"),
-                   &status);
-    ASSERT_EQ(status, 0);
+    ASSERT_EQ(queueDeferred(QStringLiteral("ole@remote-ten.example")), 0);
     const auto temporaryFiles = [] { return sandbox::run({"/bin/sh", "-c", "ls /tmp | grep -c '^tmp\\.' || true"}); };
     const QString before = temporaryFiles();
     ASSERT_TRUE(waitUntil([] { return !valueFor("ole@remote-ten.example", "nextRetry").isEmpty(); }));
@@ -239,4 +247,40 @@ TEST_F(QueueSandbox, TheListingNeedsNoFileAndLeavesNoneBehind)
                             [](const QueuedRecipient& r) { return r.address == "ole@remote-ten.example"; }));
     EXPECT_TRUE(std::any_of(listing.messages.cbegin(), listing.messages.cend(),
                             [](const QueuedMessage& m) { return m.nextRetry != 0; }));
+}
+
+TEST_F(QueueSandbox, AListingReadsOnlyTheDeferredFoldersThatChanged)
+{
+    int status = 0;
+    ASSERT_EQ(queueDeferred(QStringLiteral("pia@remote-eleven.example")), 0);
+    // Old enough that no later change can share the folder's time stamp.
+    QThread::sleep(3);
+    const auto list = [](const DeferredFolders& known, QByteArray* output) {
+        *output = sandbox::run(mailqListingCommand(deferredFolderStamps(known))).toUtf8();
+        QueueListingReader reader(known, QDateTime::currentSecsSinceEpoch());
+        reader.feed(*output);
+        QueueListing listing = reader.finish();
+        return std::pair{std::move(listing), reader.takeDeferredFolders()};
+    };
+    const auto retryOf = [](const QueueListing& listing) {
+        QHash<QString, qint64> times;
+        for (const QueuedMessage& message : listing.messages)
+            times.insert(message.queueID, message.nextRetry);
+        return times;
+    };
+    QByteArray first, second, third;
+    const auto [firstListing, folders] = list({}, &first);
+    const auto [secondListing, kept] = list(folders, &second);
+    EXPECT_TRUE(first.contains("\nfolder ")) << first.toStdString();
+    EXPECT_FALSE(second.contains("\nfolder ")) << second.toStdString();
+    EXPECT_TRUE(second.contains("\nkept ")) << second.toStdString();
+    EXPECT_EQ(retryOf(secondListing), retryOf(firstListing));
+    EXPECT_TRUE(std::any_of(secondListing.messages.cbegin(), secondListing.messages.cend(),
+                            [](const QueuedMessage& m) { return m.nextRetry != 0; }));
+
+    // Held and released, the message is renamed into its folder again: that folder is read afresh.
+    sandbox::shell(QStringLiteral("id=$(queue_id_of pia@remote-eleven.example); postsuper -h $id; postsuper -H $id"),
+                   &status);
+    list(kept, &third);
+    EXPECT_TRUE(third.contains("\nfolder ")) << third.toStdString();
 }

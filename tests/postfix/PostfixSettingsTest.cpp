@@ -1,3 +1,4 @@
+#include "postfix/PostfixReadBack.h"
 #include "postfix/PostfixSettings.h"
 #include "postfix/PostfixSettingsParse.h"
 #include "shell/CommandBatch.h"
@@ -30,7 +31,7 @@ struct FakeHelper {
             ++runs;
             const QStringList lines = arguments.mid(5);
             const QString boundary = arguments.value(4);
-            EXPECT_EQ(arguments, batchArguments(lines, boundary));
+            EXPECT_EQ(arguments, batchArguments(lines, boundary, postfixReadBackShortcut(postfixConfigDirectory())));
             QString printed;
             for (const QString& line : lines) {
                 ran.append(line);
