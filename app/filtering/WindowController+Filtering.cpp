@@ -2,6 +2,7 @@
 #include "deliverability/DkimSigning.h"
 #include "filtering/FilteringHealth.h"
 #include "filtering/FilteringTab.h"
+#include "filtering/Learning.h"
 #include "filtering/RspamdConfig.h"
 #include "postfix/ServiceRules.h"
 #include "shell/Alerts.h"
@@ -14,6 +15,7 @@
 #include <QActionGroup>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 
 using namespace brevane;
@@ -60,7 +62,39 @@ void WindowController::setUpFilteringTab()
     grid->addWidget(m_filteringLight, row, 0);
     grid->addWidget(new QLabel(tabLabel), row, 1);
 
+    // Learning from the queue view, after its own buttons; only while rspamd is installed.
+    for (const bool spam : { true, false }) {
+        auto* learn = new QPushButton(spam ? tr("Learn as Spam") : tr("Learn as Not Spam"));
+        learn->setObjectName(spam ? QStringLiteral("learnSpamButton") : QStringLiteral("learnHamButton"));
+        learn->setToolTip(tr("Teach rspamd's statistics the selected messages."));
+        learn->setEnabled(false);
+        m_ui->layout_51->addWidget(learn);
+        connect(learn, &QPushButton::clicked, this, [this, spam] { learnMailqMessages(spam); });
+    }
+
     connect(m_filtering, &FilteringTab::applyRequested, this, &WindowController::applyFiltering);
+}
+
+void WindowController::learnMailqMessages(bool spam)
+{
+    int learned = 0;
+    QStringList failures;
+    for (const QString& id : mailqController.selectedQueueIDs()) {
+        const auto arguments = filtering::learnArguments(id, spam);
+        if (!arguments)
+            continue;
+        const filtering::LearnResult result = filtering::learnResult(run(*arguments));
+        if (result.learned)
+            ++learned;
+        else
+            failures << id + QStringLiteral(": ") + result.text;
+    }
+    if (failures.isEmpty() && learned == 0)
+        return;
+    const QString what = spam ? tr("spam") : tr("not spam");
+    const QString title = learned == 1 ? tr("1 message learned as %1.").arg(what)
+                                       : tr("%1 messages learned as %2.").arg(learned).arg(what);
+    Alerts::beginSheet(this, { title, failures.join(u'\n'), tr("OK") });
 }
 
 void WindowController::applyFiltering()
@@ -102,6 +136,9 @@ void WindowController::loadFilteringSettings()
     m_filteringInstalled = installed.spamFiltering;
     m_virusScanningInstalled = installed.spamFiltering && installed.virusScanning;
     m_filtering->setSettings(installed);
+    for (const char* name : { "learnSpamButton", "learnHamButton" })
+        if (auto* learn = findChild<QPushButton*>(QLatin1String(name)))
+            learn->setEnabled(m_filteringInstalled);
 }
 
 void WindowController::checkFilteringLight()

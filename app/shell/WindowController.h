@@ -159,6 +159,8 @@ public:
     void checkFilteringLight();
     /// Start, Restart or Stop Postfix takes the filtering jobs along.
     void filteringFollowsPostfix(const QString& label);
+    /// Teaches rspamd the selected queue messages as spam or as not spam.
+    void learnMailqMessages(bool spam);
     FilteringTab* filteringTab() const { return m_filtering; }
 
     // Outlets, reachable by tests and by every concern.

@@ -2,7 +2,9 @@
 // way the Filtering tab sets them up. Runs only as root inside
 // tests/system/sandbox.sh: ClamAV gets a one-line signature file for the
 // EICAR test string in place of its downloaded database.
+#include "SandboxRun.h"
 #include "filtering/FilteringHealth.h"
+#include "filtering/Learning.h"
 #include "filtering/RspamdConfig.h"
 #include "postfix/PostfixConfig.h"
 #include "shell/ResourcePaths.h"
@@ -16,7 +18,6 @@
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 using namespace brevane;
 using namespace brevane::filtering;
@@ -32,19 +33,7 @@ const QString gtube = QStringLiteral("XJS*C4JDBQADN1.NSBN3*2IDNEN*GTUBE-STANDARD
 
 QString sh(const QString& line, int* status = nullptr)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("/bin/sh"), { QStringLiteral("-c"), line });
-    process.waitForFinished(120000);
-    if (status)
-        *status = process.exitCode();
-    return QString::fromUtf8(process.readAll());
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return sandbox::run({ QStringLiteral("/bin/sh"), QStringLiteral("-c"), line }, status);
 }
 
 QString readFile(const QString& path)
@@ -76,7 +65,7 @@ QString filteringScript(Mode mode, const FilteringSettings& settings)
 // transcript, holding the server's reply to the message.
 QString smtp(const QString& subject, const QString& body, const QString& extra = {})
 {
-    writeFile(QStringLiteral("/tmp/body.txt"), body.toUtf8());
+    sandbox::writeFile(QStringLiteral("/tmp/body.txt"), body.toUtf8());
     return sh(QStringLiteral("swaks --server 127.0.0.1:25 --from alice@example.test --to bob@example.test "
                              "--h-Subject '%1' --body /tmp/body.txt %2 2>&1")
                   .arg(subject, extra));
@@ -100,8 +89,8 @@ const QStringList jobs { QStringLiteral("redis"), QStringLiteral("clamd"), QStri
 // more on a busy machine; the test's few top-level domains take seconds.
 void loadJobs()
 {
-    writeFile(QStringLiteral("/usr/local/tarnwick/rspamd/test-tlds.dat"), "com\nnet\norg\ntest\n");
-    writeFile(QStringLiteral("/usr/local/tarnwick/rspamd/local.d/options.inc"),
+    sandbox::writeFile(QStringLiteral("/usr/local/tarnwick/rspamd/test-tlds.dat"), "com\nnet\norg\ntest\n");
+    sandbox::writeFile(QStringLiteral("/usr/local/tarnwick/rspamd/local.d/options.inc"),
         "url_tld = \"/usr/local/tarnwick/rspamd/test-tlds.dat\";\n");
     for (const QString& job : jobs)
         sh("launchctl load -w /Library/LaunchDaemons/com.dadarozudedarid." + job + ".plist");
@@ -139,10 +128,7 @@ void reapply(const FilteringSettings& settings)
 
 class FilteringSystem : public ::testing::Test {
 protected:
-    static bool inSandbox()
-    {
-        return ::geteuid() == 0 && qEnvironmentVariable("BREVANE_IN_SANDBOX") == QLatin1String("1");
-    }
+    static bool inSandbox() { return sandbox::active(); }
 
     void SetUp() override
     {
@@ -167,6 +153,8 @@ void startPostfix()
     form.messagesize = QStringLiteral("10240000");
     form.mailboxsize = QStringLiteral("51200000");
     form.filtering = true;
+    // Mail for other hosts stays in the queue, for the queue view's learning.
+    form.custom = QStringLiteral("defer_transports=smtp");
     const PostfixConfigResult config = collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh")));
     ASSERT_TRUE(config.error.isEmpty());
     QProcess configure;
@@ -205,8 +193,8 @@ TEST_F(FilteringSystem, SpamIsMarkedOrRejectedVirusesRejectedAndMailFlowsWithout
     sh("bash " + sourceDir + "/platform/install.sh " + buildDir + " >/tmp/platform-install.log 2>&1");
     sh(QStringLiteral("id bob >/dev/null 2>&1 || useradd -m bob; rm -f /var/mail/bob; : > /etc/resolv.conf"));
     // ClamAV's whole database, for this test: the EICAR string, anywhere in any file.
-    ASSERT_TRUE(writeFile(
-        QStringLiteral("/var/lib/clamav/brevane-test.ndb"), "Brevane.Test.EICAR:0:*:" + eicar.toHex() + "\n"));
+    sandbox::writeFile(
+        QStringLiteral("/var/lib/clamav/brevane-test.ndb"), "Brevane.Test.EICAR:0:*:" + eicar.toHex() + "\n");
     startPostfix();
 
     const FilteringSettings settings { true, "6", "15", false, true };
@@ -232,7 +220,7 @@ TEST_F(FilteringSystem, SpamIsMarkedOrRejectedVirusesRejectedAndMailFlowsWithout
     EXPECT_TRUE(headersOf(QStringLiteral("gtube")).isEmpty());
 
     // EICAR as an attachment: rejected, the reply naming the virus.
-    writeFile(QStringLiteral("/tmp/invoice.com"), eicar);
+    sandbox::writeFile(QStringLiteral("/tmp/invoice.com"), eicar);
     const QString virusReply = smtp(QStringLiteral("invoice"), QStringLiteral("See the attachment.\n"),
         QStringLiteral("--attach /tmp/invoice.com"));
     EXPECT_TRUE(virusReply.contains(QLatin1String("<** 554 5.7.1 clamav: virus found: \"Brevane.Test.EICAR")))
@@ -241,7 +229,7 @@ TEST_F(FilteringSystem, SpamIsMarkedOrRejectedVirusesRejectedAndMailFlowsWithout
     // The scores: a harmless attachment named like a program scores about 4
     // (MIME_BAD_EXTENSION); below the mark score it passes unmarked, above it
     // is marked, above the reject score too it is refused.
-    writeFile(QStringLiteral("/tmp/tool.com"), "harmless\n");
+    sandbox::writeFile(QStringLiteral("/tmp/tool.com"), "harmless\n");
     const auto sendTool = [](int n) {
         return smtp(QStringLiteral("tool %1").arg(n), QStringLiteral("The tool, take %1.\n").arg(n),
             QStringLiteral("--attach /tmp/tool.com"));
@@ -258,6 +246,35 @@ TEST_F(FilteringSystem, SpamIsMarkedOrRejectedVirusesRejectedAndMailFlowsWithout
     const QString rejectReply = sendTool(3);
     EXPECT_TRUE(rejectReply.contains(QLatin1String("<** 554 5.7.1 Spam message rejected")))
         << rejectReply.toStdString();
+
+    // Learning a queued message as spam counts in rspamd's statistics.
+    sh(QStringLiteral("printf 'Subject: cheap watches\\n\\nCheap replica watches, genuine discount prices, order today "
+                      "and save money on luxury brands.\\n' | sendmail -f alice@example.test "
+                      "carol@remote.invalid"));
+    QString id;
+    ASSERT_TRUE(waitFor(
+        [&id] {
+            id = sh(
+                QStringLiteral("postqueue -j | sed -n 's/.*\"queue_id\": *\"\\([0-9A-Za-z]*\\)\".*/\\1/p' | head -1"))
+                     .trimmed();
+            return !id.isEmpty();
+        },
+        20))
+        << diagnostics().toStdString();
+    const auto learn = learnArguments(id, true);
+    ASSERT_TRUE(learn);
+    QProcess learning;
+    learning.start(learn->first(), learn->mid(1));
+    learning.waitForFinished(60000);
+    const LearnResult learned = learnResult(QString::fromUtf8(learning.readAllStandardOutput()));
+    EXPECT_TRUE(learned.learned) << learned.text.toStdString();
+    EXPECT_TRUE(sh(QStringLiteral("rspamc -h /usr/local/tarnwick/rspamd/run/controller.sock stat"))
+                    .contains(QLatin1String("Messages learned: 1\n")))
+        << sh(QStringLiteral("rspamc -h /usr/local/tarnwick/rspamd/run/controller.sock stat")).toStdString();
+    // The same message again: rspamd says it knows it already.
+    learning.start(learn->first(), learn->mid(1));
+    learning.waitForFinished(60000);
+    EXPECT_FALSE(learnResult(QString::fromUtf8(learning.readAllStandardOutput())).learned);
 
     // rspamd killed: mail still arrives, unfiltered, and the light is red.
     sh(QStringLiteral("for p in $(pidof rspamd); do kill -9 $p; done"));

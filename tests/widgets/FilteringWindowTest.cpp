@@ -88,8 +88,13 @@ TEST_F(FilteringTest, DocumentsCarryTheSettingsAndTheJobsFollowPostfix)
     EXPECT_EQ(fake.countCalls(script), 0);
 
     // Installed filtering starts and stops with Postfix, redis first, rspamd last.
+    auto* learn = window->findChild<QPushButton*>("learnSpamButton");
+    ASSERT_NE(learn, nullptr);
+    EXPECT_FALSE(learn->isEnabled()); // nothing installed to learn with
     fake.answer(" show yes", installed);
     window->reloadData();
+    EXPECT_TRUE(learn->isEnabled());
+    EXPECT_TRUE(window->findChild<QPushButton*>("learnHamButton")->isEnabled());
     fake.answer("check-postfix: ", "check-postfix: result up\\n");
     for (const char* label : { "Start Postfix", "Stop Postfix" }) {
         fake.clearCalls();
