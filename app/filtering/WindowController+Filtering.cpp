@@ -124,7 +124,12 @@ void WindowController::applyFiltering()
         runShell(QStringLiteral("/usr/sbin/postfix reload"));
     stopProgress();
     checkFilteringLight();
-    // rspamd takes seconds to load its rules, a minute and more the first time: look again then.
+    lookAtFilteringLater();
+}
+
+void WindowController::lookAtFilteringLater()
+{
+    // rspamd takes seconds to load its rules, a minute and more the first time.
     for (int seconds : { 5, 30, 90 })
         QTimer::singleShot(seconds * 1000, this, [this] { checkFilteringLight(); });
 }
@@ -163,7 +168,9 @@ void WindowController::filteringFollowsPostfix(const QString& label)
     QStringList jobs = filteringJobs(m_virusScanningInstalled);
     for (auto job = jobs.crbegin(); job != jobs.crend(); ++job)
         runShell(services::unloadJob(*job));
-    if (label != QLatin1String("Stop Postfix"))
-        for (const QString& job : jobs)
-            runShell(services::loadJob(job));
+    if (label == QLatin1String("Stop Postfix"))
+        return;
+    for (const QString& job : jobs)
+        runShell(services::loadJob(job));
+    lookAtFilteringLater();
 }

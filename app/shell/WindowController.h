@@ -205,6 +205,8 @@ private:
     void setUpQueueTab();
     void setUpDeliverabilityTab();
     void setUpFilteringTab();
+    /// The filters take a while to answer after a start: the light looks again.
+    void lookAtFilteringLater();
     QStringList dkimDomains() const;
     void showMailqSummary();
     void confirmMailqDelete(const QStringList& queueIDs);
