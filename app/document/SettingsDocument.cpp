@@ -37,6 +37,9 @@ const QList<Entry>& entries()
         // Certificates from an ACME CA; older documents give the defaults.
         integer("acmeEnabled"), text("acmeDirectoryField", acme::letsEncryptDirectory), text("acmeHostNameField"),
         text("acmeEmailField"), integer("acmeMethod"), text("acmeWebrootField"),
+        // Spam and virus filtering; older documents have it off.
+        integer("spamFiltering"), text("spamHeaderScore", "6"), text("spamRejectScore", "15"), integer("greylisting"),
+        integer("virusScanning"),
     };
     return list;
 }

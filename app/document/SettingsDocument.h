@@ -9,7 +9,7 @@
 
 #include <optional>
 
-// The settings document: one keyed archive of 41 entries, each keyed by the
+// The settings document: one keyed archive of 46 entries, each keyed by the
 // outlet whose value it carries, the two tables as row archives inside it.
 namespace brevane::document {
 
@@ -32,7 +32,7 @@ QString withFileType(const QString& path);
 /// Qt's "[*]" where the mark of changed forms goes.
 QString windowTitle(const QString& documentPath);
 
-/// The 41 entries in the order they are written.
+/// The 46 entries in the order they are written.
 const QList<Entry>& entries();
 
 /// Values by key: QString, int, or Rows (as QVariant::fromValue<Rows>) for tables.

@@ -2,6 +2,7 @@
 #include "certificates/AcmePanel.h"
 #include "deliverability/DeliverabilityTab.h"
 #include "document/SettingsDocument.h"
+#include "filtering/FilteringTab.h"
 #include "fetchmail/FetchmailAccounts.h"
 #include "shell/Alerts.h"
 #include "shell/Controls.h"
@@ -127,6 +128,7 @@ QVariantMap WindowController::documentValues() const
     text("dkimSelector", m_deliverability->selector());
     values.insert(QStringLiteral("smartHostController"), QVariant::fromValue(smartHostController.arrangedObjects()));
     acme::putDocumentValues(m_acmePanel->settings(), values);
+    filtering::putDocumentValues(m_filtering->settings(), values);
     return values;
 }
 
@@ -251,6 +253,7 @@ bool WindowController::openFile(const QString& path)
     m_deliverability->setDkimSigning(number("dkimSigning") != 0);
     m_deliverability->setSelector(text("dkimSelector"));
     m_acmePanel->setSettings(acme::fromDocumentValues(*values));
+    m_filtering->setSettings(filtering::fromDocumentValues(*values));
     document::noteRecentDocument(path);
     checkStatusLights();
     markFormsClean(path);

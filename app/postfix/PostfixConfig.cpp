@@ -21,7 +21,7 @@ struct SingleLineValue {
 
 struct Collected {
     PostfixForm form;
-    QStringList values;  // the 24 script arguments
+    QStringList values;  // the 25 script arguments
     QList<SingleLineValue> singleLines;
 };
 
@@ -100,7 +100,8 @@ Collected collect(const PostfixForm& input)
                 portNos,
                 multiLineValue(form.virtualText),
                 virtualDomains,
-                form.dkimSigning ? QStringLiteral("yes") : QString()};
+                form.dkimSigning ? QStringLiteral("yes") : QString(),
+                form.filtering ? QStringLiteral("yes") : QString()};
 
     // In the window's order; only values that are actually written count.
     c.singleLines = {{mydomain, "mail domain field", "mydomainField", PostfixValueKind::HostName},

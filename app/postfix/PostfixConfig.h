@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-// Turning the Postfix forms into the configuration script's 24 arguments.
+// Turning the Postfix forms into the configuration script's 25 arguments.
 // The window's glue copies its controls into a PostfixForm, calls
 // collectPostfixConfig, writes the normalised form back and runs the vector.
 namespace brevane {
@@ -35,6 +35,7 @@ struct PostfixForm {
     QString virtualText;          ///< multi-line
     QString virtualDomains;
     bool dkimSigning = false;     ///< Postfix hands mail to OpenDKIM to be signed
+    bool filtering = false;       ///< Postfix hands mail to rspamd to be filtered
 
     bool operator==(const PostfixForm&) const = default;
 };
@@ -46,7 +47,7 @@ struct PostfixConfigResult {
     /// account, relay boxes possibly off, both sizes as integers. Equal to
     /// the input when the form was refused.
     PostfixForm form;
-    /// "/bin/sh", "-c", script, "", then the 24 script arguments; empty
+    /// "/bin/sh", "-c", script, "", then the 25 script arguments; empty
     /// when refused.
     QStringList arguments;
     /// Alert text naming the refused field; empty when accepted.
@@ -72,6 +73,6 @@ QString refusedCustomLine(const QString& scriptOutput);
 QString customLineRefusal(const QString& line);
 
 /// Number of positional arguments the configuration script takes.
-inline constexpr int postfixScriptArgumentCount = 24;
+inline constexpr int postfixScriptArgumentCount = 25;
 
 } // namespace brevane

@@ -39,7 +39,8 @@ void applyTable(PostfixSettings& s, const PostfixSettingsTable& table)
     s.mynetworksStyleRow = has("mynetworks_style") ? 1 : 0;
     s.enableSSL = has("smtpd_use_tls");
     s.requireSSL = has("smtpd_tls_auth_only");
-    s.dkimSigning = has("smtpd_milters");
+    // Filtering's milter may stand beside the signer's in the list.
+    s.dkimSigning = table.value(QStringLiteral("smtpd_milters")).contains(QLatin1String("127.0.0.1:8891"));
 }
 
 } // namespace

@@ -39,6 +39,7 @@ std::optional<QStringList> WindowController::collectPostfixArguments()
     form.virtualText = controls::plainText(m_ui->virtualField);
     form.virtualDomains = m_ui->virtualDomainsField->text();
     form.dkimSigning = m_deliverability->dkimSigning();
+    form.filtering = m_filteringInstalled;
 
     const PostfixConfigResult result = collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh")));
     if (!result.error.isEmpty()) {

@@ -55,8 +55,10 @@ void WindowController::Postfix(QAction* sender)
         const auto arguments = collectPostfixArguments();
         refused = !arguments || !applyPostfixConfig(*arguments, true);
     }
-    if (!refused)
+    if (!refused) {
         signingFollowsPostfix(label);
+        filteringFollowsPostfix(label);
+    }
     if (!refused)
         loadPostfixSettings();
     checkStatusLights();
@@ -122,6 +124,7 @@ void WindowController::checkStatusLights()
                                                     : QStringLiteral("Start Fetchmail"));
     m_ui->stopFetchmailAction->setEnabled(fetchmailRunning);
     showHealth(m_ui->fetchmail_light, fetchmail, QStringLiteral("fetchmail"));
+    checkFilteringLight();
 }
 
 void WindowController::showHealth(StatusLight* light, const services::ServiceHealth& health, const QString& service)

@@ -1,5 +1,6 @@
 # Regenerates main.cf, master.cf and the maps from the window's 23 values,
-# and a 24th: "yes" when outgoing mail is signed by OpenDKIM (configure-dkim.sh).
+# a 24th: "yes" when outgoing mail is signed by OpenDKIM (configure-dkim.sh),
+# and a 25th: "yes" when rspamd filters mail (configure-filtering.sh).
 # Run as root by "/bin/sh" "-c" with "" as $0, in the resource directory.
 #
 # Values are expanded without quotes on purpose: blanks collapse to one and
@@ -35,6 +36,7 @@ portNos=${21}
 virtual=${22}
 virtualDomains=${23}
 dkimSigning=${24}
+filtering=${25}
 
 cd "$currentDir"
 config_dir=/usr/local/tarnwick/postfix/etc
@@ -340,8 +342,13 @@ if test -n "$virtual"; then
   echo "virtual_alias_maps=hash:$config_dir/virtual" >> main.cf.temp
 fi
 
-if test "$dkimSigning" = yes; then
-  echo "smtpd_milters=inet:127.0.0.1:8891" >> main.cf.temp
+# rspamd first: mail it rejects is not signed for nothing. A milter that
+# does not answer lets mail through unfiltered and unsigned, never stops it.
+milters=
+test "$filtering" = yes && milters=inet:127.0.0.1:11432
+test "$dkimSigning" = yes && milters="${milters:+$milters, }inet:127.0.0.1:8891"
+if test -n "$milters"; then
+  echo "smtpd_milters=$milters" >> main.cf.temp
   echo 'non_smtpd_milters=$smtpd_milters' >> main.cf.temp
   echo "milter_default_action=accept" >> main.cf.temp
 fi

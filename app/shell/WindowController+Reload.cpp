@@ -15,6 +15,7 @@ void WindowController::reloadData()
     }
     loadPostfixSettings();
     loadFetchmailSettings();
+    loadFilteringSettings();
     checkStatusLights();
     markFormsClean(m_documentPath);
 }

@@ -23,6 +23,7 @@ class QDialog;
 class QMenu;
 class QToolButton;
 class DeliverabilityTab;
+class FilteringTab;
 class StatusLight;
 namespace brevane {
 class AcmePanel;
@@ -160,6 +161,17 @@ public:
     void signingFollowsPostfix(const QString& label);
     DeliverabilityTab* deliverabilityTab() const { return m_deliverability; }
 
+    // Spam and virus filtering.
+    void applyFiltering();
+    /// Reads the installed filtering back into the Filtering tab.
+    void loadFilteringSettings();
+    void checkFilteringLight();
+    /// Start, Restart or Stop Postfix takes the filtering jobs along.
+    void filteringFollowsPostfix(const QString& label);
+    /// Teaches rspamd the selected queue messages as spam or as not spam.
+    void learnMailqMessages(bool spam);
+    FilteringTab* filteringTab() const { return m_filtering; }
+
     // Outlets, reachable by tests and by every concern.
     Ui::MainWindow* ui() const { return m_ui.get(); }
     Ui::LoginPanel* loginUi() const { return m_loginUi.get(); }
@@ -201,6 +213,9 @@ private:
     void connectMaintenanceActions();
     void setUpQueueTab();
     void setUpDeliverabilityTab();
+    void setUpFilteringTab();
+    /// The filters take a while to answer after a start: the light looks again.
+    void lookAtFilteringLater();
     QStringList dkimDomains() const;
     void showMailqSummary();
     void confirmMailqDelete(const QStringList& queueIDs);
@@ -237,6 +252,10 @@ private:
     struct QueueTab; // the queue tab's own widgets and timer, a child object
     QueueTab* m_queueTab = nullptr;
     DeliverabilityTab* m_deliverability = nullptr;
+    FilteringTab* m_filtering = nullptr;
+    StatusLight* m_filteringLight = nullptr;
+    bool m_filteringInstalled = false; ///< as last read back
+    bool m_virusScanningInstalled = false;
     brevane::AcmePanel* m_acmePanel = nullptr;
     QDialog* m_acmeDialog = nullptr;
 };

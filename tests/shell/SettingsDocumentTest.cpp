@@ -9,22 +9,28 @@
 
 using namespace brevane;
 
-TEST(SettingsDocument, HasThe41EntriesInWritingOrder)
+TEST(SettingsDocument, HasThe46EntriesInWritingOrder)
 {
     const auto& entries = document::entries();
-    ASSERT_EQ(entries.size(), 41);
+    ASSERT_EQ(entries.size(), 46);
     EXPECT_EQ(entries.first().key, "myoriginField");
     EXPECT_EQ(entries.at(14).key, "luser_relay_popup");
     EXPECT_EQ(entries.at(18).key, "saslAuthMethod");
     EXPECT_EQ(entries.at(32).key, "smartHostController");
-    EXPECT_EQ(entries.last().key, "acmeWebrootField");
+    EXPECT_EQ(entries.at(40).key, "acmeWebrootField");
+    EXPECT_EQ(entries.last().key, "virusScanning");
 }
 
 TEST(SettingsDocument, EmptyDocumentGivesEveryAbsentValue)
 {
     const auto values = document::decode(document::encode({}));
     ASSERT_TRUE(values.has_value());
-    EXPECT_EQ(values->size(), 41);
+    EXPECT_EQ(values->size(), 46);
+    // Documents from before filtering: off, at the usual scores.
+    EXPECT_EQ(values->value("spamFiltering").toInt(), 0);
+    EXPECT_EQ(values->value("spamHeaderScore").toString(), "6");
+    EXPECT_EQ(values->value("spamRejectScore").toString(), "15");
+    EXPECT_EQ(values->value("virusScanning").toInt(), 0);
     // A document from before certificates came from a CA: off, Let's Encrypt's directory.
     EXPECT_EQ(values->value("acmeEnabled").toInt(), 0);
     EXPECT_EQ(values->value("acmeDirectoryField").toString(), "https://acme-v02.api.letsencrypt.org/directory");

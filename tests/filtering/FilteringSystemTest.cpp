@@ -1,0 +1,297 @@
+// Spam and virus filtering with real rspamd, redis, clamd and Postfix, the
+// way the Filtering tab sets them up. Runs only as root inside
+// tests/system/sandbox.sh: ClamAV gets a one-line signature file for the
+// EICAR test string in place of its downloaded database.
+#include "SandboxRun.h"
+#include "filtering/FilteringHealth.h"
+#include "filtering/Learning.h"
+#include "filtering/RspamdConfig.h"
+#include "postfix/PostfixConfig.h"
+#include "shell/ResourcePaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace brevane;
+using namespace brevane::filtering;
+
+namespace {
+
+const QString sourceDir = QStringLiteral(BREVANE_SOURCE_DIR);
+const QString buildDir = QStringLiteral(BREVANE_BUILD_DIR);
+const QString configDir = QStringLiteral("/usr/local/tarnwick/postfix/etc");
+const QString mailbox = QStringLiteral("/var/mail/bob");
+const QByteArray eicar = QByteArrayLiteral("X5O!P%@AP[4\\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*");
+const QString gtube = QStringLiteral("XJS*C4JDBQADN1.NSBN3*2IDNEN*GTUBE-STANDARD-ANTI-UBE-TEST-EMAIL*C.34X");
+
+QString sh(const QString& line, int* status = nullptr)
+{
+    return sandbox::run({ QStringLiteral("/bin/sh"), QStringLiteral("-c"), line }, status);
+}
+
+QString readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+bool waitFor(const std::function<bool()>& done, int seconds)
+{
+    for (int i = 0; i < seconds * 5; ++i) {
+        if (done())
+            return true;
+        QThread::msleep(200);
+    }
+    return done();
+}
+
+QString filteringScript(Mode mode, const FilteringSettings& settings)
+{
+    const QStringList arguments = scriptArguments(mode, settings, scriptText(QStringLiteral("configure-filtering.sh")));
+    QProcess process;
+    process.start(arguments.first(), arguments.mid(1));
+    process.waitForFinished(120000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// One SMTP conversation on port 25 with the message in a file: swaks's
+// transcript, holding the server's reply to the message.
+QString smtp(const QString& subject, const QString& body, const QString& extra = {})
+{
+    sandbox::writeFile(QStringLiteral("/tmp/body.txt"), body.toUtf8());
+    return sh(QStringLiteral("swaks --server 127.0.0.1:25 --from alice@example.test --to bob@example.test "
+                             "--h-Subject '%1' --body /tmp/body.txt %2 2>&1")
+                  .arg(subject, extra));
+}
+
+bool delivered(const QString& text)
+{
+    return waitFor([&text] { return readFile(mailbox).contains(text); }, 20);
+}
+
+QString diagnostics()
+{
+    return sh(QStringLiteral("launchctl list; postqueue -p | tail -5; tail -15 /var/log/mail.log;"
+                             "tail -15 /usr/local/tarnwick/rspamd/log/rspamd.log;"
+                             "tail -5 /usr/local/tarnwick/rspamd/clamd/clamd.log"));
+}
+
+const QStringList jobs { QStringLiteral("redis"), QStringLiteral("clamd"), QStringLiteral("rspamd") };
+
+// rspamd's first start compiles the whole public-suffix list, a minute and
+// more on a busy machine; the test's few top-level domains take seconds.
+void loadJobs()
+{
+    sandbox::writeFile(QStringLiteral("/usr/local/tarnwick/rspamd/test-tlds.dat"), "com\nnet\norg\ntest\n");
+    sandbox::writeFile(QStringLiteral("/usr/local/tarnwick/rspamd/local.d/options.inc"),
+        "url_tld = \"/usr/local/tarnwick/rspamd/test-tlds.dat\";\n");
+    for (const QString& job : jobs)
+        sh("launchctl load -w /Library/LaunchDaemons/com.dadarozudedarid." + job + ".plist");
+}
+
+void unloadJobs()
+{
+    for (auto job = jobs.crbegin(); job != jobs.crend(); ++job)
+        sh("launchctl unload -w /Library/LaunchDaemons/com.dadarozudedarid." + *job + ".plist");
+}
+
+// The header lines of the delivered message with this subject; empty when
+// none arrived.
+QString headersOf(const QString& subject)
+{
+    for (const QString& message : readFile(mailbox).split(QStringLiteral("\nFrom ")))
+        if (message.contains("\nSubject: " + subject + "\n"))
+            return message.section(QStringLiteral("\n\n"), 0, 0) + u'\n';
+    return {};
+}
+
+bool filtersAnswer()
+{
+    return waitFor([] { return milterAnswers(milterPort) && clamdAnswersPing(clamdPort); }, 90);
+}
+
+// New scores, as the tab's Apply gives them to rspamd: its jobs restarted.
+void reapply(const FilteringSettings& settings)
+{
+    unloadJobs();
+    ASSERT_TRUE(filteringScript(Mode::On, settings).contains("Filtering on"));
+    loadJobs();
+    ASSERT_TRUE(filtersAnswer()) << diagnostics().toStdString();
+}
+
+class FilteringSystem : public ::testing::Test {
+protected:
+    static bool inSandbox() { return sandbox::active(); }
+
+    void SetUp() override
+    {
+        if (!inSandbox())
+            GTEST_SKIP() << "needs root inside tests/system/sandbox.sh";
+    }
+};
+
+// Postfix with filtering's milter in its main.cf, delivering to /var/mail.
+void startPostfix()
+{
+    QDir().mkpath(configDir);
+    for (const char* name : { "main.cf.default", "master.cf.default" }) {
+        QFile::remove(configDir + '/' + name);
+        QFile::copy(sourceDir + "/server/usr/local/tarnwick/postfix/etc/" + name, configDir + '/' + name);
+    }
+    QFile::copy(configDir + "/main.cf.default", configDir + "/main.cf");
+    QTemporaryDir resources;
+    QDir(resources.path()).mkpath(QString::fromLatin1(workingFolderName));
+    PostfixForm form;
+    form.mydomain = QStringLiteral("example.test");
+    form.messagesize = QStringLiteral("10240000");
+    form.mailboxsize = QStringLiteral("51200000");
+    form.filtering = true;
+    // Mail for other hosts stays in the queue, for the queue view's learning.
+    form.custom = QStringLiteral("defer_transports=smtp");
+    const PostfixConfigResult config = collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh")));
+    ASSERT_TRUE(config.error.isEmpty());
+    QProcess configure;
+    configure.setWorkingDirectory(resources.path());
+    configure.start(config.arguments.first(), config.arguments.mid(1));
+    configure.waitForFinished(120000);
+    ASSERT_TRUE(readFile(configDir + "/main.cf")
+                    .contains("smtpd_milters=inet:127.0.0.1:11432\nnon_smtpd_milters=$smtpd_milters\n"
+                              "milter_default_action=accept\n"));
+    sh("postfix -c " + configDir + " start");
+}
+
+} // namespace
+
+TEST_F(FilteringSystem, HostileArgumentsAreRefusedAndWriteNothing)
+{
+    sh(QStringLiteral("rm -rf /usr/local/tarnwick/rspamd"));
+    const QString script = scriptText(QStringLiteral("configure-filtering.sh"));
+    for (const QStringList& words : std::vector<QStringList> {
+             { "on", "maybe" },
+             { "reboot", "yes" },
+             { "on", "no", "../../../etc/passwd", "x" },
+             { "on", "no", "actions.conf" },
+             { "on", "no", "rspamd.conf.override", "lua = \"/tmp/x.lua\";" },
+         }) {
+        QProcess process;
+        process.start(QStringLiteral("/bin/sh"), QStringList { "-c", script, "" } + words);
+        process.waitForFinished(30000);
+        EXPECT_TRUE(process.readAllStandardOutput().startsWith("Refused: ")) << words.join(' ').toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/usr/local/tarnwick/rspamd")));
+}
+
+TEST_F(FilteringSystem, SpamIsMarkedOrRejectedVirusesRejectedAndMailFlowsWithoutTheFilter)
+{
+    sh("bash " + sourceDir + "/platform/install.sh " + buildDir + " >/tmp/platform-install.log 2>&1");
+    sh(QStringLiteral("id bob >/dev/null 2>&1 || useradd -m bob; rm -f /var/mail/bob; : > /etc/resolv.conf"));
+    // ClamAV's whole database, for this test: the EICAR string, anywhere in any file.
+    sandbox::writeFile(
+        QStringLiteral("/var/lib/clamav/brevane-test.ndb"), "Brevane.Test.EICAR:0:*:" + eicar.toHex() + "\n");
+    startPostfix();
+
+    const FilteringSettings settings { true, "6", "15", false, true };
+    const QString output = filteringScript(Mode::On, settings);
+    ASSERT_TRUE(output.contains("Filtering on")) << output.toStdString();
+    EXPECT_EQ(installedSettings(filteringScript(Mode::Show, {})), settings);
+    loadJobs();
+    ASSERT_TRUE(filtersAnswer()) << diagnostics().toStdString();
+    EXPECT_TRUE(filteringLight(true, true, milterAnswers(milterPort), clamdAnswersPing(clamdPort)).green);
+
+    // A clean message arrives as it was sent, with rspamd's verdict added.
+    const QString clean = QStringLiteral("Hello Bob,\nthe minutes of Tuesday's meeting follow next week.\n");
+    const QString cleanReply = smtp(QStringLiteral("minutes"), clean);
+    ASSERT_TRUE(delivered(clean)) << cleanReply.toStdString() << diagnostics().toStdString();
+    QString box = readFile(mailbox);
+    EXPECT_TRUE(box.contains(QRegularExpression(QStringLiteral("\nX-Spam-Status: No, score=-?[0-9.]+\n"))))
+        << box.toStdString();
+    EXPECT_FALSE(box.contains(QLatin1String("X-Spam: Yes")));
+
+    // GTUBE: rejected with rspamd's reply, and nothing delivered.
+    const QString spamReply = smtp(QStringLiteral("gtube"), QStringLiteral("Buy now.\n") + gtube + u'\n');
+    EXPECT_TRUE(spamReply.contains(QLatin1String("<** 554 5.7.1 Gtube pattern"))) << spamReply.toStdString();
+    EXPECT_TRUE(headersOf(QStringLiteral("gtube")).isEmpty());
+
+    // EICAR as an attachment: rejected, the reply naming the virus.
+    sandbox::writeFile(QStringLiteral("/tmp/invoice.com"), eicar);
+    const QString virusReply = smtp(QStringLiteral("invoice"), QStringLiteral("See the attachment.\n"),
+        QStringLiteral("--attach /tmp/invoice.com"));
+    EXPECT_TRUE(virusReply.contains(QLatin1String("<** 554 5.7.1 clamav: virus found: \"Brevane.Test.EICAR")))
+        << virusReply.toStdString() << diagnostics().toStdString();
+
+    // The scores: a harmless attachment named like a program scores about 4
+    // (MIME_BAD_EXTENSION); below the mark score it passes unmarked, above it
+    // is marked, above the reject score too it is refused.
+    sandbox::writeFile(QStringLiteral("/tmp/tool.com"), "harmless\n");
+    const auto sendTool = [](int n) {
+        return smtp(QStringLiteral("tool %1").arg(n), QStringLiteral("The tool, take %1.\n").arg(n),
+            QStringLiteral("--attach /tmp/tool.com"));
+    };
+    const QString passedReply = sendTool(1);
+    ASSERT_TRUE(delivered(QStringLiteral("take 1"))) << passedReply.toStdString();
+    EXPECT_FALSE(headersOf(QStringLiteral("tool 1")).contains(QLatin1String("X-Spam: Yes")));
+    reapply({ true, "3", "100", false, true });
+    const QString markedReply = sendTool(2);
+    ASSERT_TRUE(delivered(QStringLiteral("take 2"))) << markedReply.toStdString() << diagnostics().toStdString();
+    EXPECT_TRUE(headersOf(QStringLiteral("tool 2")).contains(QLatin1String("\nX-Spam: Yes\n")))
+        << headersOf(QStringLiteral("tool 2")).toStdString();
+    reapply({ true, "3", "4", false, true });
+    const QString rejectReply = sendTool(3);
+    EXPECT_TRUE(rejectReply.contains(QLatin1String("<** 554 5.7.1 Spam message rejected")))
+        << rejectReply.toStdString();
+
+    // Learning a queued message as spam counts in rspamd's statistics.
+    sh(QStringLiteral("printf 'Subject: cheap watches\\n\\nCheap replica watches, genuine discount prices, order today "
+                      "and save money on luxury brands.\\n' | sendmail -f alice@example.test "
+                      "carol@remote.invalid"));
+    // Once deferred: in the maildrop it has another name, and postcat finds none.
+    QString id;
+    ASSERT_TRUE(waitFor(
+        [&id] {
+            id = sh(QStringLiteral("postqueue -j | grep '\"queue_name\": *\"deferred\"' | sed -n 's/.*\"queue_id\": "
+                                   "*\"\\([0-9A-Za-z]*\\)\".*/\\1/p' | head -1"))
+                     .trimmed();
+            return !id.isEmpty();
+        },
+        20))
+        << diagnostics().toStdString();
+    const auto learn = learnArguments(id, true);
+    ASSERT_TRUE(learn);
+    QProcess learning;
+    learning.start(learn->first(), learn->mid(1));
+    learning.waitForFinished(60000);
+    const LearnResult learned = learnResult(QString::fromUtf8(learning.readAllStandardOutput()));
+    EXPECT_TRUE(learned.learned) << learned.text.toStdString();
+    EXPECT_TRUE(sh(QStringLiteral("rspamc -h /usr/local/tarnwick/rspamd/run/controller.sock stat"))
+                    .contains(QLatin1String("Messages learned: 1\n")))
+        << sh(QStringLiteral("rspamc -h /usr/local/tarnwick/rspamd/run/controller.sock stat")).toStdString();
+    // The same message again: rspamd says it knows it already.
+    learning.start(learn->first(), learn->mid(1));
+    learning.waitForFinished(60000);
+    EXPECT_FALSE(learnResult(QString::fromUtf8(learning.readAllStandardOutput())).learned);
+
+    // rspamd killed: mail still arrives, unfiltered, and the light is red.
+    sh(QStringLiteral("for p in $(pidof rspamd); do kill -9 $p; done"));
+    ASSERT_TRUE(waitFor([] { return !milterAnswers(milterPort, 300); }, 10));
+    EXPECT_FALSE(filteringLight(true, true, milterAnswers(milterPort), clamdAnswersPing(clamdPort)).green);
+    const QString unfiltered = QStringLiteral("Hello again, while the filter is down.\n");
+    const QString downReply = smtp(QStringLiteral("down"), unfiltered);
+    EXPECT_TRUE(delivered(unfiltered)) << downReply.toStdString() << diagnostics().toStdString();
+
+    // Off: the jobs and our configuration go, Debian's stays as it was.
+    const QString debianBefore = sh(QStringLiteral("ls -lR /etc/rspamd /etc/clamav /etc/redis | md5sum"));
+    EXPECT_TRUE(filteringScript(Mode::Off, {}).isEmpty());
+    EXPECT_EQ(installedSettings(filteringScript(Mode::Show, {})).spamFiltering, false);
+    for (const QString& job : jobs)
+        EXPECT_FALSE(QFileInfo::exists("/Library/LaunchDaemons/com.dadarozudedarid." + job + ".plist"));
+    EXPECT_FALSE(sh(QStringLiteral("launchctl list")).contains("rspamd"));
+    EXPECT_EQ(sh(QStringLiteral("ls -lR /etc/rspamd /etc/clamav /etc/redis | md5sum")), debianBefore);
+    sh(QStringLiteral("postfix stop"));
+}
