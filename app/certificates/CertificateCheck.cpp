@@ -35,14 +35,22 @@ QString commonNameOf(const QString& subject)
     return take();
 }
 
+QDateTime utcDate(const QString& text)
+{
+    QDateTime date = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss'Z'"));
+    date.setTimeSpec(Qt::UTC);
+    return date;
+}
+
 void readLine(CertificateFacts& facts, const QString& line, bool& inNames)
 {
     if (line.startsWith(QLatin1String("subject="))) {
         facts.commonName = commonNameOf(line.mid(8));
     } else if (line.startsWith(QLatin1String("notAfter="))) {
-        // The last one counts: a name cannot forge the date printed after it.
-        facts.notAfter = QDateTime::fromString(line.mid(9), QStringLiteral("yyyy-MM-dd HH:mm:ss'Z'"));
-        facts.notAfter.setTimeSpec(Qt::UTC);
+        // The last one counts: a name cannot forge the dates printed after it.
+        facts.notAfter = utcDate(line.mid(9));
+    } else if (line.startsWith(QLatin1String("notBefore="))) {
+        facts.notBefore = utcDate(line.mid(10));
     } else if (line.startsWith(QLatin1String("X509v3 Subject Alternative Name:"))) {
         inNames = true;
         return;
@@ -60,7 +68,7 @@ QString probeCommand()
 {
     return QStringLiteral("for f in ") + services::certificatePaths().join(u' ')
         + QStringLiteral("; do echo \"== $f\"; /usr/bin/openssl x509 -noout -subject -nameopt RFC2253 "
-                         "-ext subjectAltName -enddate -dateopt iso_8601 -in $f 2>/dev/null || echo '")
+                         "-ext subjectAltName -startdate -enddate -dateopt iso_8601 -in $f 2>/dev/null || echo '")
         + unreadableLine + QStringLiteral("'; done");
 }
 
@@ -73,7 +81,7 @@ QList<CertificateFacts> parseProbe(const QString& output)
             if (!certificates.isEmpty())
                 certificates.last() = CertificateFacts{};
         } else if (line.startsWith(blockMark)) {
-            certificates.append(CertificateFacts{true, {}, {}, {}});
+            certificates.append(CertificateFacts{true, {}, {}, {}, {}});
             inNames = false;
         } else if (!certificates.isEmpty()) {
             readLine(certificates.last(), line, inNames);

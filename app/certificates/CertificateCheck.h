@@ -11,7 +11,7 @@
 namespace brevane::certificates {
 
 /// For each certificate file, a "== PATH" line, then openssl's subject,
-/// subject alternative names and end date, or "== unreadable". Run as
+/// subject alternative names, start and end date, or "== unreadable". Run as
 /// root: the files hold the private key too.
 QString probeCommand();
 
@@ -20,6 +20,7 @@ struct CertificateFacts {
     QString commonName;
     QStringList dnsNames; // the subject alternative names of type DNS
     QDateTime notAfter;   // invalid when openssl printed none
+    QDateTime notBefore;  // likewise
 };
 
 /// The probe's output, one entry per file in probe order.
