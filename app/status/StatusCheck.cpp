@@ -9,31 +9,31 @@ namespace brevane::status {
 
 namespace {
 
-Result overran(std::chrono::milliseconds limit)
-{
-    const QString seconds = QString::number(double(limit.count()) / 1000.0);
-    return {State::Red, QStringLiteral("No answer within %1 s.").arg(seconds),
+    Result overran(std::chrono::milliseconds limit)
+    {
+        const QString seconds = QString::number(double(limit.count()) / 1000.0);
+        return { State::Red, QStringLiteral("No answer within %1 s.").arg(seconds),
             QStringLiteral("An answer within %1 s.").arg(seconds),
             QStringLiteral("Something this check waits for hangs: see whether the disk or the mail system "
-                           "responds, then check again.")};
-}
-
-Result failed(const QString& why)
-{
-    return {State::Red, QStringLiteral("The check itself failed: %1").arg(why), QStringLiteral("A check that runs."),
-            QStringLiteral("Check again; if it keeps failing, report it.")};
-}
-
-Result guarded(const std::function<Result()>& run)
-{
-    try {
-        return run ? run() : failed(QStringLiteral("it has nothing to run."));
-    } catch (const std::exception& error) {
-        return failed(QString::fromLocal8Bit(error.what()));
-    } catch (...) {
-        return failed(QStringLiteral("unknown error."));
+                           "responds, then check again.") };
     }
-}
+
+    Result failed(const QString& why)
+    {
+        return { State::Red, QStringLiteral("The check itself failed: %1").arg(why),
+            QStringLiteral("A check that runs."), QStringLiteral("Check again; if it keeps failing, report it.") };
+    }
+
+    Result guarded(const std::function<Result()>& run)
+    {
+        try {
+            return run ? run() : failed(QStringLiteral("it has nothing to run."));
+        } catch (const std::exception& error) {
+            return failed(QString::fromLocal8Bit(error.what()));
+        } catch (...) {
+            return failed(QStringLiteral("unknown error."));
+        }
+    }
 
 } // namespace
 
@@ -54,7 +54,7 @@ QList<Outcome> runChecks(const QList<Check>& checks)
         const Check& check = checks.at(i);
         std::future<Result>& answer = answers.at(std::size_t(i));
         const bool inTime = answer.wait_until(start + check.timeLimit) == std::future_status::ready;
-        outcomes.append({check.id, check.title, inTime ? answer.get() : overran(check.timeLimit)});
+        outcomes.append({ check.id, check.title, inTime ? answer.get() : overran(check.timeLimit) });
     }
     return outcomes;
 }

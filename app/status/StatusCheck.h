@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QString>
-
 #include <chrono>
 #include <functional>
 
@@ -21,9 +20,9 @@ struct Result {
 };
 
 struct Check {
-    QString id;    ///< stable, for remembering alerts: "certificates"
+    QString id; ///< stable, for remembering alerts: "certificates"
     QString title; ///< "Certificates"
-    std::chrono::milliseconds timeLimit {10000};
+    std::chrono::milliseconds timeLimit { 10000 };
     /// Runs on a thread of its own and may outlive the call that started it
     /// when it overruns its limit: it must own everything it reads.
     std::function<Result()> run;

@@ -10,14 +10,14 @@ namespace brevane::status {
 
 namespace {
 
-// Under the engine's own limit, so a hanging listing is ended here and
-// reported with what it said rather than left running.
-constexpr int queueListingMs = 15000;
+    // Under the engine's own limit, so a hanging listing is ended here and
+    // reported with what it said rather than left running.
+    constexpr int queueListingMs = 15000;
 
-Check fixed(const QString& id, const QString& title, Result result)
-{
-    return {id, title, 1s, [result] { return result; }};
-}
+    Check fixed(const QString& id, const QString& title, Result result)
+    {
+        return { id, title, 1s, [result] { return result; } };
+    }
 
 } // namespace
 
@@ -42,7 +42,7 @@ Result checkQueue(const QStringList& command, const QueueLimits& limits, int tim
 SpaceFacts spaceOf(const QString& role, const QString& path)
 {
     const QStorageInfo storage(path);
-    return {role, path, storage.isValid() && storage.isReady(), storage.bytesAvailable(), storage.bytesTotal()};
+    return { role, path, storage.isValid() && storage.isReady(), storage.bytesAvailable(), storage.bytesTotal() };
 }
 
 QList<Check> statusChecks(const StatusInputs& inputs)
@@ -52,20 +52,19 @@ QList<Check> statusChecks(const StatusInputs& inputs)
     const QString certificates = QStringLiteral("Certificates");
     checks.append(inputs.services ? fixed(QStringLiteral("services"), services, servicesRule(*inputs.services))
                                   : fixed(QStringLiteral("services"), services, needsLoginRule()));
-    checks.append(inputs.certificates
-                      ? fixed(QStringLiteral("certificates"), certificates,
-                              certificateRule(*inputs.certificates, QDateTime::currentDateTimeUtc()))
-                      : fixed(QStringLiteral("certificates"), certificates, needsLoginRule()));
-    checks.append({QStringLiteral("queue"), QStringLiteral("Mail queue"), 20s,
-                   [command = inputs.queueCommand, limits = inputs.queueLimits] {
-                       return checkQueue(command, limits, queueListingMs);
-                   }});
+    checks.append(inputs.certificates ? fixed(QStringLiteral("certificates"), certificates,
+                      certificateRule(*inputs.certificates, QDateTime::currentDateTimeUtc()))
+                                      : fixed(QStringLiteral("certificates"), certificates, needsLoginRule()));
+    checks.append({ QStringLiteral("queue"), QStringLiteral("Mail queue"), 20s,
+        [command = inputs.queueCommand, limits = inputs.queueLimits] {
+            return checkQueue(command, limits, queueListingMs);
+        } });
     // A file system that hangs (a lost network mount) hangs statvfs too.
-    checks.append({QStringLiteral("space"), QStringLiteral("Free space"), 10s,
-                   [queue = inputs.queueDirectory, mailboxes = inputs.mailboxDirectory] {
-                       return freeSpaceRule({spaceOf(QStringLiteral("queue"), queue),
-                                             spaceOf(QStringLiteral("mailboxes"), mailboxes)});
-                   }});
+    checks.append({ QStringLiteral("space"), QStringLiteral("Free space"), 10s,
+        [queue = inputs.queueDirectory, mailboxes = inputs.mailboxDirectory] {
+            return freeSpaceRule(
+                { spaceOf(QStringLiteral("queue"), queue), spaceOf(QStringLiteral("mailboxes"), mailboxes) });
+        } });
     return checks;
 }
 

@@ -6,7 +6,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 // The checks of the Status tab, from what the caller has already probed
@@ -18,7 +17,7 @@ struct StatusInputs {
     /// Unset before login: the probes run as root.
     std::optional<QList<ServiceFacts>> services;
     std::optional<QList<certificates::CertificateFacts>> certificates;
-    QStringList queueCommand {QStringLiteral("/usr/sbin/postqueue"), QStringLiteral("-j")};
+    QStringList queueCommand { QStringLiteral("/usr/sbin/postqueue"), QStringLiteral("-j") };
     QString queueDirectory = QStringLiteral("/var/spool/postfix");
     QString mailboxDirectory = QStringLiteral("/var/mail");
     QueueLimits queueLimits;

@@ -43,6 +43,7 @@ struct ServiceFacts {
     services::ServiceHealth health;
     /// A required service not loaded is red; an optional one is fine off.
     bool required = false;
+    QString control; ///< where it is started: "the toolbar"
 };
 /// Red when a loaded service is not up, or a required one is not loaded.
 Result servicesRule(const QList<ServiceFacts>& services);

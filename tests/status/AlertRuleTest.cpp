@@ -14,18 +14,20 @@ TEST(AlertRule, OncePerChangeAndAtMostHourly)
         std::vector<std::pair<qint64, State>> runs; // offset from t0, state
         std::vector<bool> alerts;
     } cases[] = {
-        {"green stays silent", {{0, State::Green}, {30 * minute, State::Green}}, {false, false}},
-        {"first red alerts once", {{0, State::Red}, {30 * minute, State::Red}, {90 * minute, State::Red}},
-         {true, false, false}},
-        {"repair alerted after the hour", {{0, State::Red}, {60 * minute, State::Green}}, {true, true}},
-        {"repair within the hour waits, then is told", {{0, State::Red}, {30 * minute, State::Green},
-                                                         {59 * minute, State::Green}, {60 * minute, State::Green}},
-         {true, false, false, true}},
-        {"a flap within the hour is never told", {{0, State::Red}, {10 * minute, State::Green},
-                                                  {20 * minute, State::Red}, {80 * minute, State::Red}},
-         {true, false, false, false}},
-        {"yellow then red are two changes", {{0, State::Yellow}, {60 * minute, State::Red}}, {true, true}},
-        {"a clock set back does not silence", {{0, State::Red}, {-5 * minute, State::Green}}, {true, true}},
+        { "green stays silent", { { 0, State::Green }, { 30 * minute, State::Green } }, { false, false } },
+        { "first red alerts once", { { 0, State::Red }, { 30 * minute, State::Red }, { 90 * minute, State::Red } },
+            { true, false, false } },
+        { "repair alerted after the hour", { { 0, State::Red }, { 60 * minute, State::Green } }, { true, true } },
+        { "repair within the hour waits, then is told",
+            { { 0, State::Red }, { 30 * minute, State::Green }, { 59 * minute, State::Green },
+                { 60 * minute, State::Green } },
+            { true, false, false, true } },
+        { "a flap within the hour is never told",
+            { { 0, State::Red }, { 10 * minute, State::Green }, { 20 * minute, State::Red },
+                { 80 * minute, State::Red } },
+            { true, false, false, false } },
+        { "yellow then red are two changes", { { 0, State::Yellow }, { 60 * minute, State::Red } }, { true, true } },
+        { "a clock set back does not silence", { { 0, State::Red }, { -5 * minute, State::Green } }, { true, true } },
     };
     for (const auto& c : cases) {
         AlertMemory memory;

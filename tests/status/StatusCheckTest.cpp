@@ -1,11 +1,9 @@
 #include "status/StatusChecks.h"
 
-#include <gtest/gtest.h>
-
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
-
+#include <gtest/gtest.h>
 #include <stdexcept>
 #include <thread>
 
@@ -16,27 +14,28 @@ namespace {
 
 Check answering(const char* id, State state, std::chrono::milliseconds after, std::chrono::milliseconds limit)
 {
-    return {QString::fromLatin1(id), QString::fromLatin1(id), limit, [state, after] {
+    return { QString::fromLatin1(id), QString::fromLatin1(id), limit, [state, after] {
                 std::this_thread::sleep_for(after);
-                return Result{state, QStringLiteral("found"), {}, {}};
-            }};
+                return Result { state, QStringLiteral("found"), {}, {} };
+            } };
 }
 
 QStringList shell(const QString& script)
 {
-    return {QStringLiteral("/bin/sh"), QStringLiteral("-c"), script};
+    return { QStringLiteral("/bin/sh"), QStringLiteral("-c"), script };
 }
 
 } // namespace
 
 TEST(StatusEngine, ChecksRunTogetherAndAnOverrunIsRedWithoutHoldingTheRest)
 {
-    const QList<Check> checks{
+    const QList<Check> checks {
         answering("slow but in time", State::Green, 300ms, 2s),
         answering("hangs", State::Green, 10s, 400ms),
         answering("quick", State::Yellow, 0ms, 2s),
-        {QStringLiteral("throws"), QStringLiteral("throws"), 1s, []() -> Result { throw std::runtime_error("boom"); }},
-        {QStringLiteral("empty"), QStringLiteral("empty"), 1s, {}},
+        { QStringLiteral("throws"), QStringLiteral("throws"), 1s,
+            []() -> Result { throw std::runtime_error("boom"); } },
+        { QStringLiteral("empty"), QStringLiteral("empty"), 1s, {} },
     };
     QElapsedTimer timer;
     timer.start();
@@ -67,15 +66,15 @@ TEST(StatusEngine, QueueCheckReadsTheListingAndSaysWhyItCannot)
         State state;
         const char* found;
     } cases[] = {
-        {"empty queue", shell("true"), State::Green, "0 messages."},
-        {"old deferred", shell("printf '%s\\n' '" + deferred + "'"), State::Red, "waited 5 h 0 min"},
-        {"mail system down", shell("echo 'postqueue: fatal: Queue report unavailable' >&2; exit 69"), State::Red,
-         "could not be listed: postqueue: fatal: Queue report unavailable"},
-        {"no such program", {"/nonexistent/postqueue", "-j"}, State::Red, "could not be listed"},
-        {"hangs", shell("sleep 10"), State::Red, "no answer within 1 s"},
+        { "empty queue", shell("true"), State::Green, "0 messages." },
+        { "old deferred", shell("printf '%s\\n' '" + deferred + "'"), State::Red, "waited 5 h 0 min" },
+        { "mail system down", shell("echo 'postqueue: fatal: Queue report unavailable' >&2; exit 69"), State::Red,
+            "could not be listed: postqueue: fatal: Queue report unavailable" },
+        { "no such program", { "/nonexistent/postqueue", "-j" }, State::Red, "could not be listed" },
+        { "hangs", shell("sleep 10"), State::Red, "no answer within 1 s" },
     };
     for (const auto& c : cases) {
-        const Result result = checkQueue(c.command, QueueLimits{}, 1000);
+        const Result result = checkQueue(c.command, QueueLimits {}, 1000);
         EXPECT_EQ(result.state, c.state) << c.name;
         EXPECT_TRUE(result.found.contains(QLatin1String(c.found))) << c.name << ": " << result.found.toStdString();
     }
@@ -99,7 +98,7 @@ TEST(StatusEngine, BeforeLoginTheRootProbesSayLogIn)
     QStringList ids;
     for (const Outcome& outcome : outcomes)
         ids.append(outcome.id);
-    EXPECT_EQ(ids, (QStringList{"services", "certificates", "queue", "space"}));
+    EXPECT_EQ(ids, (QStringList { "services", "certificates", "queue", "space" }));
     EXPECT_EQ(outcomes.at(0).result.whatToDo, "Log in, then check again.");
     EXPECT_EQ(outcomes.at(1).result.state, State::Yellow);
     EXPECT_EQ(outcomes.at(2).result.state, State::Green);
