@@ -16,6 +16,7 @@ QStyle::StandardPixmap standardIconFor(const QString& label)
         { QStringLiteral("Mail Log"), QStyle::SP_FileDialogDetailedView },
         { QStringLiteral("Mail Queue"), QStyle::SP_FileDialogListView },
         { QStringLiteral("Deliverability"), QStyle::SP_DialogApplyButton },
+        { QStringLiteral("Status"), QStyle::SP_MessageBoxInformation },
         { QStringLiteral("Postfix"), QStyle::SP_MediaPlay },
     };
     return icons.value(label, QStyle::SP_CustomBase);

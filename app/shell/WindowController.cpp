@@ -33,6 +33,7 @@ WindowController::WindowController(QWidget* parent)
     m_unixTask = std::make_unique<TaskWrapper>();
     setUpWindow();
     setUpDeliverabilityTab();
+    setUpStatusTab();
     setUpTables();
     connectShellActions();
     connectServiceActions();

@@ -23,6 +23,7 @@ class QDialog;
 class QMenu;
 class QToolButton;
 class DeliverabilityTab;
+class StatusTab;
 class StatusLight;
 namespace brevane {
 class AcmePanel;
@@ -151,6 +152,11 @@ public:
     void signingFollowsPostfix(const QString& label);
     DeliverabilityTab* deliverabilityTab() const { return m_deliverability; }
 
+    // Health checks.
+    /// Probes what needs root, then runs the Status tab's checks.
+    void checkStatus();
+    StatusTab* statusTab() const { return m_status; }
+
     // Outlets, reachable by tests and by every concern.
     Ui::MainWindow* ui() const { return m_ui.get(); }
     Ui::LoginPanel* loginUi() const { return m_loginUi.get(); }
@@ -192,6 +198,7 @@ private:
     void connectMaintenanceActions();
     void setUpQueueTab();
     void setUpDeliverabilityTab();
+    void setUpStatusTab();
     QStringList dkimDomains() const;
     void showMailqSummary();
     void confirmMailqDelete(const QStringList& queueIDs);
@@ -225,6 +232,7 @@ private:
     struct QueueTab; // the queue tab's own widgets and timer, a child object
     QueueTab* m_queueTab = nullptr;
     DeliverabilityTab* m_deliverability = nullptr;
+    StatusTab* m_status = nullptr;
     brevane::AcmePanel* m_acmePanel = nullptr;
     QDialog* m_acmeDialog = nullptr;
 };
