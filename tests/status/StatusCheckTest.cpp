@@ -88,18 +88,3 @@ TEST(StatusEngine, SpaceOfARealFolderAndAMissingOne)
     EXPECT_LE(here.available, here.total);
     EXPECT_FALSE(spaceOf(QStringLiteral("mailboxes"), QStringLiteral("/nonexistent/folder")).readable);
 }
-
-TEST(StatusEngine, BeforeLoginTheRootProbesSayLogIn)
-{
-    StatusInputs inputs;
-    inputs.queueCommand = shell("true");
-    inputs.queueDirectory = inputs.mailboxDirectory = QDir::tempPath();
-    const QList<Outcome> outcomes = runChecks(statusChecks(inputs));
-    QStringList ids;
-    for (const Outcome& outcome : outcomes)
-        ids.append(outcome.id);
-    EXPECT_EQ(ids, (QStringList { "services", "certificates", "queue", "space" }));
-    EXPECT_EQ(outcomes.at(0).result.whatToDo, "Log in, then check again.");
-    EXPECT_EQ(outcomes.at(1).result.state, State::Yellow);
-    EXPECT_EQ(outcomes.at(2).result.state, State::Green);
-}
