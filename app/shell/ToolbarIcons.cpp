@@ -17,6 +17,7 @@ QStyle::StandardPixmap standardIconFor(const QString& label)
         { QStringLiteral("Mail Queue"), QStyle::SP_FileDialogListView },
         { QStringLiteral("Deliverability"), QStyle::SP_DialogApplyButton },
         { QStringLiteral("Filtering"), QStyle::SP_MessageBoxWarning },
+        { QStringLiteral("Status"), QStyle::SP_MessageBoxInformation },
         { QStringLiteral("Postfix"), QStyle::SP_MediaPlay },
     };
     return icons.value(label, QStyle::SP_CustomBase);

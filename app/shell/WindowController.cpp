@@ -34,6 +34,7 @@ WindowController::WindowController(QWidget* parent)
     setUpWindow();
     setUpDeliverabilityTab();
     setUpFilteringTab();
+    setUpStatusTab();
     setUpTables();
     connectShellActions();
     connectServiceActions();

@@ -24,6 +24,7 @@ class QMenu;
 class QToolButton;
 class DeliverabilityTab;
 class FilteringTab;
+class StatusTab;
 class StatusLight;
 namespace brevane {
 class AcmePanel;
@@ -171,6 +172,10 @@ public:
     /// Teaches rspamd the selected queue messages as spam or as not spam.
     void learnMailqMessages(bool spam);
     FilteringTab* filteringTab() const { return m_filtering; }
+    // Health checks.
+    /// Probes what needs root, then runs the Status tab's checks.
+    void checkStatus();
+    StatusTab* statusTab() const { return m_status; }
 
     // Outlets, reachable by tests and by every concern.
     Ui::MainWindow* ui() const { return m_ui.get(); }
@@ -216,6 +221,7 @@ private:
     void setUpFilteringTab();
     /// The filters take a while to answer after a start: the light looks again.
     void lookAtFilteringLater();
+    void setUpStatusTab();
     QStringList dkimDomains() const;
     void showMailqSummary();
     void confirmMailqDelete(const QStringList& queueIDs);
@@ -256,6 +262,7 @@ private:
     StatusLight* m_filteringLight = nullptr;
     bool m_filteringInstalled = false; ///< as last read back
     bool m_virusScanningInstalled = false;
+    StatusTab* m_status = nullptr;
     brevane::AcmePanel* m_acmePanel = nullptr;
     QDialog* m_acmeDialog = nullptr;
 };

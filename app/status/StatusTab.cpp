@@ -1,0 +1,128 @@
+#include "status/StatusTab.h"
+
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+using namespace brevane;
+
+namespace {
+
+enum Column { CheckColumn, StateColumn, FoundColumn, ExpectedColumn, ActionColumn, ColumnCount };
+
+QColor colourOf(status::State state)
+{
+    switch (state) {
+    case status::State::Green:
+        return { 0xc8, 0xf0, 0xc8 };
+    case status::State::Yellow:
+        return { 0xf6, 0xe6, 0xa8 };
+    case status::State::Red:
+        return { 0xf6, 0xc4, 0xc4 };
+    }
+    return {};
+}
+
+} // namespace
+
+StatusTab::StatusTab(QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("statusPage"));
+    auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    m_summary = new QLabel(tr("Press Check Now to see whether this mail server is healthy."));
+    m_summary->setObjectName(QStringLiteral("statusSummaryLabel"));
+    m_summary->setWordWrap(true);
+    m_checkButton = new QPushButton(tr("Check Now"));
+    m_checkButton->setObjectName(QStringLiteral("checkNowButton"));
+    top->addWidget(m_summary, 1);
+    top->addWidget(m_checkButton);
+    layout->addLayout(top);
+
+    m_table = new QTableWidget(0, ColumnCount);
+    m_table->setObjectName(QStringLiteral("statusChecksTable"));
+    m_table->setHorizontalHeaderLabels({ tr("Check"), tr("State"), tr("Found"), tr("Expected"), tr("What to do") });
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->verticalHeader()->setVisible(false);
+    m_table->setWordWrap(true);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    for (const auto& [column, width] :
+        { std::pair { CheckColumn, 110 }, { StateColumn, 80 }, { FoundColumn, 300 }, { ExpectedColumn, 200 } })
+        m_table->setColumnWidth(column, width);
+    layout->addWidget(m_table, 1);
+
+    connect(m_checkButton, &QPushButton::clicked, this, &StatusTab::checkNowRequested);
+    connect(&m_watcher, &QFutureWatcher<QList<status::Outcome>>::finished, this, [this] {
+        showOutcomes(m_watcher.result());
+        m_checkButton->setEnabled(true);
+        emit checksFinished();
+    });
+}
+
+StatusTab::~StatusTab()
+{
+    // Every check answers within its own limit, so this wait is bounded.
+    m_watcher.disconnect();
+    m_watcher.waitForFinished();
+}
+
+bool StatusTab::isChecking() const
+{
+    return m_watcher.isRunning();
+}
+
+void StatusTab::setQueueCommand(const QStringList& command)
+{
+    m_queueCommand = command;
+}
+
+void StatusTab::runChecks(const status::StatusInputs& given)
+{
+    if (m_watcher.isRunning())
+        return;
+    status::StatusInputs inputs = given;
+    if (!m_queueCommand.isEmpty())
+        inputs.queueCommand = m_queueCommand;
+    m_checkButton->setEnabled(false);
+    m_summary->setText(tr("Checking\u2026"));
+    m_watcher.setFuture(
+        QtConcurrent::run([checks = status::statusChecks(inputs)] { return status::runChecks(checks); }));
+}
+
+void StatusTab::showOutcomes(const QList<status::Outcome>& outcomes)
+{
+    m_outcomes = outcomes;
+    m_table->setRowCount(int(outcomes.size()));
+    int failing = 0;
+    int warnings = 0;
+    for (int i = 0; i < outcomes.size(); ++i) {
+        const status::Outcome& outcome = outcomes.at(i);
+        const status::Result& result = outcome.result;
+        const QStringList texts { outcome.title, status::stateText(result.state), result.found, result.expected,
+            result.whatToDo };
+        for (int column = 0; column < ColumnCount; ++column) {
+            auto* item = new QTableWidgetItem(texts.at(column));
+            item->setBackground(colourOf(result.state));
+            item->setToolTip(texts.at(column));
+            m_table->setItem(i, column, item);
+        }
+        failing += result.state == status::State::Red;
+        warnings += result.state == status::State::Yellow;
+    }
+    m_table->resizeRowsToContents();
+    const QString when = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss"));
+    if (failing + warnings == 0)
+        m_summary->setText(tr("All %1 checks OK (checked at %2).").arg(outcomes.size()).arg(when));
+    else
+        m_summary->setText(tr("%1 failing, %2 warning, of %3 checks (checked at %4).")
+                               .arg(failing)
+                               .arg(warnings)
+                               .arg(outcomes.size())
+                               .arg(when));
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "status/StatusChecks.h"
+
+#include <QFutureWatcher>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+/// The Status tab: one row a health check, green, yellow or red, with what
+/// was found, what is expected and what to do. The checks run off the GUI
+/// thread; the window controller hands over what only it can probe.
+class StatusTab : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit StatusTab(QWidget* parent = nullptr);
+    ~StatusTab() override;
+
+    /// Runs the checks off the GUI thread; checksFinished follows. Does
+    /// nothing while a run is still going.
+    void runChecks(const brevane::status::StatusInputs& inputs);
+    bool isChecking() const;
+    /// Where the queue is listed from; postqueue unless a test says otherwise.
+    void setQueueCommand(const QStringList& command);
+    QList<brevane::status::Outcome> outcomes() const { return m_outcomes; }
+
+signals:
+    /// Check Now was pressed: the controller probes, then calls runChecks.
+    void checkNowRequested();
+    void checksFinished();
+
+private:
+    void showOutcomes(const QList<brevane::status::Outcome>& outcomes);
+
+    QPushButton* m_checkButton = nullptr;
+    QLabel* m_summary = nullptr;
+    QTableWidget* m_table = nullptr;
+    QList<brevane::status::Outcome> m_outcomes;
+    QStringList m_queueCommand;
+    QFutureWatcher<QList<brevane::status::Outcome>> m_watcher;
+};

@@ -1,0 +1,64 @@
+// The Status tab: the health checks, with what only a logged-in window can probe.
+#include "certificates/CertificateCheck.h"
+#include "postfix/ServiceHealth.h"
+#include "postfix/ServiceRules.h"
+#include "shell/TextHelpers.h"
+#include "shell/ToolbarIcons.h"
+#include "shell/WindowController.h"
+#include "status/StatusTab.h"
+#include "ui_MainWindow.h"
+
+#include <QActionGroup>
+#include <algorithm>
+
+using namespace brevane;
+
+namespace {
+
+const QString tabLabel = QStringLiteral("Status");
+
+} // namespace
+
+void WindowController::setUpStatusTab()
+{
+    m_status = new StatusTab;
+    m_status->setProperty("identifier", tabLabel);
+    m_ui->tabView->addWidget(m_status);
+
+    auto* item = new QAction(tabLabel, this);
+    item->setObjectName(QStringLiteral("statusItem"));
+    item->setToolTip(tr("Health checks of this mail server"));
+    item->setProperty("paletteLabel", tabLabel);
+    item->setCheckable(true);
+    item->setIcon(toolbarIcon(tabLabel, style(), m_ui->toolbar->iconSize().height()));
+    if (QActionGroup* tabs = m_ui->outgoingItem->actionGroup())
+        tabs->addAction(item);
+    // Right after the Mail Queue item and whatever tab items follow it.
+    const QList<QAction*> items = m_ui->toolbar->actions();
+    qsizetype at = items.indexOf(m_ui->mailQueueItem) + 1;
+    while (at < items.size() && items.at(at)->isCheckable())
+        ++at;
+    m_ui->toolbar->insertAction(items.value(at), item);
+    connect(item, &QAction::triggered, this, [this, item] { selectTabViewItem(item); });
+    connect(m_status, &StatusTab::checkNowRequested, this, &WindowController::checkStatus);
+}
+
+void WindowController::checkStatus()
+{
+    status::StatusInputs inputs;
+    // The job listing and the certificates are root's to read.
+    if (m_loggedIn) {
+        inputs.services = QList<status::ServiceFacts> {
+            { QStringLiteral("Postfix"),
+                services::postfixHealth(runShell(services::postfixHealthProbe()), checkIfOpenPort(25)), true,
+                tr("the toolbar") },
+            { QStringLiteral("fetchmail"), services::fetchmailHealth(runShell(services::fetchmailHealthProbe())), false,
+                tr("the Fetchmail tab") }
+        };
+        const QStringList& paths = services::certificatePaths();
+        inputs.certificates = std::any_of(paths.cbegin(), paths.cend(), checkIfUnixPathExists)
+            ? certificates::parseProbe(runShell(certificates::probeCommand()))
+            : QList<certificates::CertificateFacts> {};
+    }
+    m_status->runChecks(inputs);
+}

@@ -1,0 +1,68 @@
+// The Status tab in the real window over a fake system.
+#include "WindowFixture.h"
+#include "status/StatusTab.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+
+using namespace brevane;
+
+namespace {
+
+class StatusTest : public WindowTest {
+protected:
+    StatusTab* tab() const { return window->statusTab(); }
+    template <typename T> T* child(const char* name) const { return tab()->findChild<T*>(QString::fromLatin1(name)); }
+
+    QString cell(int row, int column) const
+    {
+        const QTableWidgetItem* item = child<QTableWidget>("statusChecksTable")->item(row, column);
+        return item ? item->text() : QString();
+    }
+
+    /// Opens the tab and presses Check Now; true once the rows are shown.
+    bool checkNow()
+    {
+        window->findChild<QAction*>("statusItem")->trigger();
+        tab()->setQueueCommand({ "/bin/sh", "-c", "sleep 0.3" });
+        child<QPushButton>("checkNowButton")->click();
+        // The window answers while the checks run.
+        EXPECT_TRUE(tab()->isChecking());
+        EXPECT_FALSE(child<QPushButton>("checkNowButton")->isEnabled());
+        return waitFor([this] { return !tab()->isChecking() && !tab()->outcomes().isEmpty(); });
+    }
+};
+
+} // namespace
+
+TEST_F(StatusTest, BeforeLoginNothingRunsAsRootAndTheRowsSaySo)
+{
+    window->applicationDidFinishLaunching();
+    fake.clearCalls();
+    ASSERT_TRUE(checkNow());
+    EXPECT_EQ(ui()->tabView->currentWidget(), tab());
+    EXPECT_TRUE(fake.calls().isEmpty()) << fake.calls().join('\n').toStdString();
+    EXPECT_EQ(child<QTableWidget>("statusChecksTable")->rowCount(), 4);
+    EXPECT_EQ(cell(0, 0), "Services");
+    EXPECT_EQ(cell(0, 1), "Warning");
+    EXPECT_EQ(cell(0, 4), "Log in, then check again.");
+    EXPECT_EQ(cell(2, 0), "Mail queue");
+    EXPECT_EQ(cell(2, 1), "OK");
+    EXPECT_TRUE(child<QPushButton>("checkNowButton")->isEnabled());
+}
+
+TEST_F(StatusTest, APostfixThatIsLoadedButDownIsRedWithItsLastLogLine)
+{
+    fake.answer("grep com.dadarozudedarid.postfix", "YES\\nDOWN\\npostfix/master: fatal: bind 0.0.0.0 port 25\\n");
+    launchAndLogIn();
+    ASSERT_TRUE(checkNow());
+    EXPECT_EQ(cell(0, 1), "Failing");
+    EXPECT_EQ(cell(0, 2),
+        "Postfix started but not working (postfix/master: fatal: bind 0.0.0.0 port 25); "
+        "fetchmail not in use.");
+    EXPECT_EQ(child<QTableWidget>("statusChecksTable")->item(0, 1)->background().color(), QColor(0xf6, 0xc4, 0xc4));
+    // This machine has no certificates in /System/Library/OpenSSL/certs.
+    EXPECT_EQ(cell(1, 2), "No certificate is installed.");
+    EXPECT_TRUE(child<QLabel>("statusSummaryLabel")->text().contains("failing"));
+}
