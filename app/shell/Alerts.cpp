@@ -34,6 +34,8 @@ QMessageBox* makeBox(QWidget* parent, const AlertSpec& alert, QHash<QAbstractBut
     box->setIcon(alert.informational ? QMessageBox::Information : QMessageBox::Warning);
     box->setText(alert.title);
     box->setInformativeText(alert.message);
+    // Messages quote certbot, fetchmail and remote servers: never markup or links.
+    box->setTextFormat(Qt::PlainText);
     box->setWindowTitle(alert.title);
     auto add = [&](const QString& title, QMessageBox::ButtonRole role, int code) {
         if (title.isEmpty())
