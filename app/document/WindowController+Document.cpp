@@ -250,6 +250,7 @@ bool WindowController::openFile(const QString& path)
     m_deliverability->setDkimSigning(number("dkimSigning") != 0);
     m_deliverability->setSelector(text("dkimSelector"));
     m_acmePanel->setSettings(acme::fromDocumentValues(*values));
+    m_acmeSettingsConfirmed = false;
     document::noteRecentDocument(path);
     checkStatusLights();
     markFormsClean(path);

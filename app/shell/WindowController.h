@@ -227,4 +227,7 @@ private:
     DeliverabilityTab* m_deliverability = nullptr;
     brevane::AcmePanel* m_acmePanel = nullptr;
     QDialog* m_acmeDialog = nullptr;
+    // Settings a document brought are someone else's until the administrator
+    // has confirmed them once: they reach certbot, which runs as root.
+    bool m_acmeSettingsConfirmed = true;
 };

@@ -98,3 +98,39 @@ TEST_F(WindowTest, AcmeSettingsTravelInTheDocument)
     EXPECT_EQ(back.method, acme::Method::Webroot);
     EXPECT_EQ(back.webroot, "/var/www/html");
 }
+
+TEST_F(WindowTest, AcmeSettingsFromADocumentReachCertbotOnlyOnceConfirmed)
+{
+    launchAndLogIn();
+    QTemporaryDir folder;
+    const QString path = folder.path() + "/hostile.brvn";
+    acme::AcmeSettings settings = caSettings("mail.example.com");
+    settings.directoryUrl = "https://ca.evil.example/directory";
+    window->acmePanel()->setSettings(settings);
+    Alerts::setNextFileName(path);
+    window->saveDocument();
+    ASSERT_TRUE(window->openFile(path));
+    window->findChild<QPushButton*>("acmeButton")->click();
+    fake.clearCalls();
+
+    Alerts::setNextAnswer(returncode::defaultButton); // Cancel
+    window->obtainAcmeCertificate();
+    EXPECT_EQ(fake.countCalls("certbot"), 0);
+    ASSERT_FALSE(Alerts::shown().isEmpty());
+    EXPECT_TRUE(Alerts::shown().last().message.contains("CA: https://ca.evil.example/directory"));
+    Alerts::setNextAnswer(returncode::alternateButton); // Request Certificate
+    window->obtainAcmeCertificate();
+    EXPECT_EQ(fake.countCalls("https://ca.evil.example/directory mail.example.com"), 1);
+    const qsizetype asked = Alerts::shown().size();
+    window->obtainAcmeCertificate(); // confirmed once is enough
+    EXPECT_EQ(fake.countCalls("https://ca.evil.example/directory mail.example.com"), 2);
+    EXPECT_EQ(Alerts::shown().size(), asked + 1); // only "The CA gave no certificate."
+
+    // A web root that is no web server's folder never reaches the helper.
+    settings.method = acme::Method::Webroot;
+    settings.webroot = "/etc";
+    window->acmePanel()->setSettings(settings);
+    window->obtainAcmeCertificate();
+    EXPECT_EQ(fake.countCalls("certbot"), 2);
+    EXPECT_TRUE(Alerts::shown().last().message.contains("must lie in /var/www or /srv")) << Alerts::shown().last().message.toStdString();
+}
