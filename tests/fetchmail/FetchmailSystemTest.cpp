@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSysInfo>
@@ -244,6 +245,44 @@ TEST_F(InstallFetchmailrc, UncheckedRowWouldGiveFetchmailACommand)
     EXPECT_EQ(error, "Row 1 (mail.example.com): the password holds a double quote. Nothing was written.");
 }
 
+// A hostile POP3 server: its capability list never ends. Test Account's
+// run ends by itself within its 30 seconds and says so; before Dovecot
+// takes port 110 in the tests below.
+TEST_F(Sandboxed, AnEndlessCapabilityListEndsTheCheckInThirtySeconds)
+{
+    QProcess server;
+    // Each connection greeted; the first that asks for the capabilities gets them without end.
+    server.start("python3", {"-c", "import socket\n"
+                                   "s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)\n"
+                                   "s.bind(('127.0.0.1', 110)); s.listen(5)\n"
+                                   "lines = b'X-ENDLESS-CAPABILITY\\r\\n' * 4096\n"
+                                   "while True:\n"
+                                   "    c, _ = s.accept()\n"
+                                   "    try:\n"
+                                   "        c.sendall(b'+OK ready\\r\\n')\n"
+                                   "        if c.recv(100):\n"
+                                   "            c.sendall(b'+OK\\r\\n')\n"
+                                   "            while True: c.sendall(lines)\n"
+                                   "    except OSError: pass\n"
+                                   "    c.close()\n"});
+    for (int i = 0; i < 100 && !services::isPortOpen(110); ++i)
+        QThread::msleep(100);
+    ASSERT_TRUE(services::isPortOpen(110));
+    Row row = fetchmailRow("127.0.0.1", "POP3", "NO", "NO", "alice");
+    QString line = fetchmailPollLine(row, "20");
+    line.chop(1);
+    QElapsedTimer clock;
+    clock.start();
+    // The run's end only: all of it is hundreds of megabytes.
+    const QString end = run({"/bin/sh", "-c", "/bin/sh -c \"$1\" '' \"$2\" | tail -c 4096", "",
+                             scriptText("check-fetchmail-account.sh"), line});
+    EXPECT_LT(clock.elapsed(), 45'000);
+    EXPECT_TRUE(end.contains("POP3< X-ENDLESS-CAPABILITY")) << end.toStdString();
+    EXPECT_EQ(fetchmailCheckSummary(end), "No complete answer within 30 seconds") << end.toStdString();
+    server.kill();
+    server.waitForFinished();
+}
+
 namespace {
 
 // Plain POP3 and IMAP servers without STARTTLS, and Postfix to deliver to
@@ -275,6 +314,7 @@ protected:
     }
 
     QString check(const Row& row) const { return fetchmailCheckSummary(run(checkFetchmailAccountArguments(row, "20"))); }
+
 
     // One poll of the installed run-control text, as the daemon makes it.
     QString fetch(const Rows& rows) const
