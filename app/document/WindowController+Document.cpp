@@ -63,6 +63,17 @@ void WindowController::savePanelDidEnd(const QString& chosenPath)
     if (chosenPath.isEmpty())
         return;
     const QString path = document::withFileType(chosenPath);
+    // The panel asked about the name as typed; the file written is another.
+    if (path != chosenPath && QFileInfo::exists(path)
+        && Alerts::runModal({QStringLiteral("\u201c%1\u201d already exists. Do you want to replace it?")
+                                 .arg(QFileInfo(path).fileName()),
+                             QStringLiteral("Settings documents end in \u201c.%1\u201d, so \u201c%2\u201d is saved "
+                                            "as \u201c%3\u201d.")
+                                 .arg(QLatin1String(document::fileType), QFileInfo(chosenPath).fileName(),
+                                      QFileInfo(path).fileName()),
+                             QStringLiteral("Cancel"), QStringLiteral("Replace")})
+               != returncode::alternateButton)
+        return;
     UserDefaults::setValue(QStringLiteral("savePath"), QFileInfo(path).absolutePath());
     const QString cannotWrite = QStringLiteral("Couldn't write to file. Be sure that you have the necessary privileges.");
     if (QFileInfo::exists(path)) {
