@@ -1,6 +1,4 @@
 // Settings documents: a snapshot of the forms, saved and opened.
-#include "certificates/AcmePanel.h"
-#include "deliverability/DeliverabilityTab.h"
 #include "document/SettingsDocument.h"
 #include "fetchmail/FetchmailAccounts.h"
 #include "shell/Alerts.h"
@@ -133,10 +131,11 @@ QVariantMap WindowController::documentValues() const
     text("timeOutIntervalField", m_ui->timeOutIntervalField->text());
     values.insert(QStringLiteral("fetchmailController"),
                   QVariant::fromValue(fetchmailAccountRows(fetchmailController.arrangedObjects())));
-    number("dkimSigning", m_deliverability->dkimSigning() ? 1 : 0);
-    text("dkimSelector", m_deliverability->selector());
+    const DeliverabilityForm deliverability = deliverabilityForm();
+    number("dkimSigning", deliverability.dkimSigning ? 1 : 0);
+    text("dkimSelector", deliverability.selector);
     values.insert(QStringLiteral("smartHostController"), QVariant::fromValue(smartHostController.arrangedObjects()));
-    acme::putDocumentValues(m_acmePanel->settings(), values);
+    acme::putDocumentValues(acmeForm(), values);
     return values;
 }
 
@@ -258,9 +257,8 @@ bool WindowController::openFile(const QString& path)
     m_ui->timeOutIntervalField->setText(text("timeOutIntervalField"));
     fetchmailController.setRows(values->value(QStringLiteral("fetchmailController")).value<Rows>());
     smartHostController.setRows(values->value(QStringLiteral("smartHostController")).value<Rows>());
-    m_deliverability->setDkimSigning(number("dkimSigning") != 0);
-    m_deliverability->setSelector(text("dkimSelector"));
-    m_acmePanel->setSettings(acme::fromDocumentValues(*values));
+    setDeliverabilityForm({number("dkimSigning") != 0, text("dkimSelector")});
+    setAcmeForm(acme::fromDocumentValues(*values));
     m_acmeSettingsConfirmed = false;
     document::noteRecentDocument(path);
     checkStatusLights();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "certificates/AcmeSettings.h"
+#include "deliverability/DeliverabilityForm.h"
 #include "maintenance/MailQueueModel.h"
 #include "shell/RowTableModel.h"
 
@@ -74,15 +76,13 @@ public:
     void reloadData();
 
     // Postfix configuration and service control.
-    /// Writes the configuration; false when a value was refused (nothing written).
+    /// Writes the configuration; false, after an alert naming the value or
+    /// the custom line, when one was refused (nothing written).
     bool postfixConfig();
     /// The collection steps of postfixConfig: updates the controls it
     /// normalises and answers the script's vector, or shows why a value was
     /// refused and answers nothing.
     std::optional<QStringList> collectPostfixArguments();
-    /// Runs the configuration script; false, after an alert naming the line,
-    /// when it refused a custom line and wrote nothing.
-    bool writePostfixConfig(const QStringList& arguments);
     /// Writes the configuration under the check, which loads the Postfix
     /// job; puts the previous files back and says why when Postfix refuses
     /// them or does not come up. True when the new files are live.
@@ -150,6 +150,14 @@ public:
     /// Start, Restart or Stop Postfix takes the signing job along.
     void signingFollowsPostfix(const QString& label);
     DeliverabilityTab* deliverabilityTab() const { return m_deliverability; }
+
+    // The forms of the tab and the panel built in code, as plain values:
+    // documents and the configuration read and write these, never the
+    // widgets themselves.
+    brevane::DeliverabilityForm deliverabilityForm() const;
+    void setDeliverabilityForm(const brevane::DeliverabilityForm& form);
+    brevane::acme::AcmeSettings acmeForm() const;
+    void setAcmeForm(const brevane::acme::AcmeSettings& form);
 
     // Outlets, reachable by tests and by every concern.
     Ui::MainWindow* ui() const { return m_ui.get(); }
