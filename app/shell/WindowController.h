@@ -64,6 +64,11 @@ public:
 
     // Window, toolbar and tabs.
     void selectTabViewItem(QAction* item);
+    /// A tab whose page is built in code: the page joins the tab view under
+    /// `label`, its toolbar item (one of the tab items, with the label's
+    /// icon) goes right after `after`. Answers the item.
+    QAction* addTabBuiltInCode(QWidget* page, const QString& label, const QString& itemName, const QString& toolTip,
+                               QAction* after);
     QStringList toolbarSelectableItemIdentifiers() const;
     void toolbarWillAddItem(QAction* item);
     void toolbarDidRemoveItem(QAction* item);
