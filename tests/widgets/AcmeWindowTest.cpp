@@ -29,6 +29,16 @@ acme::AcmeSettings caSettings(const QString& hostName)
     return settings;
 }
 
+// The panel set to `settings`, then saved as a document in `folder`.
+QString savedDocument(WindowController& window, const acme::AcmeSettings& settings, const QTemporaryDir& folder)
+{
+    const QString path = folder.path() + "/ca.brvn";
+    window.acmePanel()->setSettings(settings);
+    Alerts::setNextFileName(path);
+    window.saveDocument();
+    return path;
+}
+
 } // namespace
 
 TEST_F(WindowTest, AcmeSettingsAreCheckedBeforeTheScriptRunsOnceAndCertbotsWordsShowOnFailure)
@@ -79,14 +89,11 @@ TEST_F(WindowTest, AcmeSettingsTravelInTheDocument)
 {
     launchAndLogIn();
     QTemporaryDir folder;
-    const QString path = folder.path() + "/ca.brvn";
     acme::AcmeSettings settings = caSettings("mail.example.com");
     settings.directoryUrl = "https://acme-staging-v02.api.letsencrypt.org/directory";
     settings.method = acme::Method::Webroot;
     settings.webroot = "/var/www/html";
-    window->acmePanel()->setSettings(settings);
-    Alerts::setNextFileName(path);
-    window->saveDocument();
+    const QString path = savedDocument(*window, settings, folder);
     window->acmePanel()->setSettings({});
     EXPECT_TRUE(window->isWindowModified());
     Alerts::setNextAnswer(returncode::defaultButton);
@@ -103,13 +110,9 @@ TEST_F(WindowTest, AcmeSettingsFromADocumentReachCertbotOnlyOnceConfirmed)
 {
     launchAndLogIn();
     QTemporaryDir folder;
-    const QString path = folder.path() + "/hostile.brvn";
     acme::AcmeSettings settings = caSettings("mail.example.com");
     settings.directoryUrl = "https://ca.evil.example/directory";
-    window->acmePanel()->setSettings(settings);
-    Alerts::setNextFileName(path);
-    window->saveDocument();
-    ASSERT_TRUE(window->openFile(path));
+    ASSERT_TRUE(window->openFile(savedDocument(*window, settings, folder)));
     window->findChild<QPushButton*>("acmeButton")->click();
     fake.clearCalls();
 
