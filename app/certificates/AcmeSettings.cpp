@@ -13,6 +13,7 @@ namespace {
 
 const QString obtainedNote = QStringLiteral("CERTIFICATE INSTALLED FOR ");
 const QString refusedNote = QStringLiteral("REFUSED : ");
+const QString caErrorNote = QStringLiteral("CA ERROR : ");
 
 bool matchesWhole(const QString& text, const char* pattern)
 {
@@ -78,6 +79,23 @@ std::optional<QString> settingsProblem(const AcmeSettings& settings, const QStri
     return std::nullopt;
 }
 
+QString confirmationText(const AcmeSettings& settings, const QString& mailDomain)
+{
+    const QString email = trimSpacesAndTabs(settings.email);
+    QStringList lines{
+        QStringLiteral("These settings came from a settings document, and certbot runs as root with them. Request "
+                       "the certificate only if you meant them:"),
+        QStringLiteral("CA: ") + trimSpacesAndTabs(settings.directoryUrl),
+        QStringLiteral("Host name: ") + certificateHostName(settings, mailDomain),
+        QStringLiteral("E-mail: ") + (email.isEmpty() ? QStringLiteral("(none)") : email),
+    };
+    lines.append(settings.method == Method::Webroot
+                     ? QStringLiteral("The CA's file goes into: ") + trimSpacesAndTabs(settings.webroot)
+                           + QStringLiteral("/.well-known/acme-challenge")
+                     : QStringLiteral("The CA checks this machine on port 80 (certbot answers itself)."));
+    return lines.join(u'\n');
+}
+
 QStringList obtainArguments(const AcmeSettings& settings, const QString& mailDomain)
 {
     return {QStringLiteral("/bin/sh"),
@@ -107,12 +125,75 @@ bool certificateObtained(const QString& scriptOutput)
     return lastLine.startsWith(obtainedNote);
 }
 
+namespace {
+
+// The CA's problem document as certbot logs it: "TYPE :: DESCRIPTION ::
+// DETAIL", maybe after "Problem for NAME: "; the detail is the CA's own reason.
+QString caRefusal(const QString& error)
+{
+    const QStringList parts = error.split(QLatin1String(" :: "));
+    const QString type = parts.constFirst().section(u' ', -1);
+    const QString reason = parts.size() > 2 ? parts.mid(2).join(QLatin1String(" :: ")) : parts.constLast();
+    const QString code = type.section(u':', -1);
+    return QStringLiteral("The CA refused the order: %1%2").arg(reason.trimmed(),
+                                                                code.isEmpty() || code == reason.trimmed()
+                                                                    ? QString()
+                                                                    : QStringLiteral(" (%1)").arg(code));
+}
+
+// The exception certbot crashed with: the line after its "An unexpected
+// error occurred:"; "" when it did not crash.
+QString crashLine(const QStringList& lines)
+{
+    const qsizetype at = lines.indexOf(QStringLiteral("An unexpected error occurred:"));
+    return at >= 0 && at + 1 < lines.size() ? lines.at(at + 1) : QString();
+}
+
+// Why certbot never got an answer from the CA, from the exception it
+// crashed with; "" when it did get one. (A challenge the CA could not
+// fetch from this machine also says "Connection refused", but certbot
+// reports that without crashing.)
+QString unreachableReason(const QString& exception)
+{
+    if (!exception.startsWith(QLatin1String("requests.exceptions.")) && !exception.contains(QLatin1String("Requesting "))
+        && !exception.contains(QLatin1String("Max retries exceeded")))
+        return {};
+    const struct {
+        const char* sign;
+        const char* reason;
+    } signs[] = {
+        {"Temporary failure in name resolution", "its name does not resolve"},
+        {"Name or service not known", "its name does not resolve"},
+        {"No address associated with hostname", "its name does not resolve"},
+        {"Connection refused", "nothing answers at its address and port"},
+        {"Network is unreachable", "the network is unreachable"},
+        {"No route to host", "there is no route to it"},
+        {"timed out", "it did not answer in time"},
+        {"CERTIFICATE_VERIFY_FAILED", "its TLS certificate is not trusted"},
+        {"SSLError", "the TLS connection to it failed"},
+    };
+    for (const auto& sign : signs)
+        if (exception.contains(QLatin1String(sign.sign)))
+            return QLatin1String(sign.reason);
+    return QStringLiteral("the connection to it failed");
+}
+
+} // namespace
+
 QString failureText(const QString& scriptOutput)
 {
     const QStringList lines = scriptOutput.split(u'\n', Qt::SkipEmptyParts);
     for (const QString& line : lines)
         if (line.startsWith(refusedNote))
             return QStringLiteral("The settings were refused: ") + line.mid(refusedNote.size()) + u'.';
+    for (const QString& line : lines)
+        if (line.startsWith(caErrorNote))
+            return caRefusal(line.mid(caErrorNote.size()));
+    if (const QString reason = unreachableReason(crashLine(lines)); !reason.isEmpty())
+        return QStringLiteral("The CA could not be reached: %1. Check the CA directory URL, this machine's "
+                              "network connection and name service, and that no firewall blocks outgoing "
+                              "HTTPS.")
+            .arg(reason);
     if (lines.isEmpty())
         return QStringLiteral("certbot printed nothing.");
     return lines.mid(std::max<qsizetype>(lines.size() - 6, 0)).join(u'\n');

@@ -35,6 +35,10 @@ bool isDirectoryUrl(const QString& url);
 bool isEmailAddress(const QString& address);
 bool isWebroot(const QString& path);
 
+/// What the administrator confirms before settings a document brought reach
+/// root: every value that goes to certbot, one a line.
+QString confirmationText(const AcmeSettings& settings, const QString& mailDomain);
+
 /// "/bin/sh", "-c", the obtain script, "", "BrevaneStuff", then
 /// $2 directory URL, $3 host name, $4 e-mail, $5 "standalone" or "webroot",
 /// $6 web root, $7 the installer script, $8 the renewal script.
@@ -45,8 +49,9 @@ QString stopRenewalCommand();
 
 /// Whether the obtain script's output ends with its success line.
 bool certificateObtained(const QString& scriptOutput);
-/// The script's words for the administrator when it failed: its refusal,
-/// or the last lines certbot printed.
+/// The script's words for the administrator when it failed: its refusal;
+/// that the CA refused the order, with the CA's reason; that the CA could
+/// not be reached, and what to check; or the last lines certbot printed.
 QString failureText(const QString& scriptOutput);
 
 /// The settings document's keys and back; a document without them gives

@@ -2,9 +2,11 @@
 #include "certificates/AcmePanel.h"
 #include "certificates/AcmeSettings.h"
 #include "certificates/CertificateCheck.h"
+#include "certificates/WebRoot.h"
 #include "postfix/ServiceRules.h"
 #include "shell/Alerts.h"
 #include "shell/StatusLight.h"
+#include "shell/TextHelpers.h"
 #include "shell/WindowController.h"
 #include "ui_MainWindow.h"
 
@@ -57,9 +59,24 @@ void WindowController::obtainAcmeCertificate()
 {
     const acme::AcmeSettings settings = m_acmePanel->settings();
     const QString mailDomain = m_ui->mydomainField->text();
-    if (const auto problem = acme::settingsProblem(settings, mailDomain)) {
+    std::optional<QString> problem = acme::settingsProblem(settings, mailDomain);
+    if (const QString webroot = trimSpacesAndTabs(settings.webroot); !problem && settings.method == acme::Method::Webroot)
+        problem = acme::webrootProblem(webroot, acme::webrootFacts(webroot), acme::webServerUid().value_or(0));
+    if (problem) {
         Alerts::beep();
         Alerts::beginSheet(m_acmeDialog, {QStringLiteral("The certificate was not requested."), *problem});
+        return;
+    }
+    if (!m_acmeSettingsConfirmed) {
+        Alerts::beginSheet(m_acmeDialog,
+                           {tr("Request a certificate with the settings of a document?"),
+                            acme::confirmationText(settings, mailDomain), tr("Cancel"), tr("Request Certificate")},
+                           [this](int answer) {
+                               if (answer != returncode::alternateButton)
+                                   return;
+                               m_acmeSettingsConfirmed = true;
+                               obtainAcmeCertificate();
+                           });
         return;
     }
     startProgress(tr("Asking the CA…"));

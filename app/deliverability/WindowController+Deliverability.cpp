@@ -4,11 +4,9 @@
 #include "postfix/ServiceRules.h"
 #include "shell/Alerts.h"
 #include "shell/ResourcePaths.h"
-#include "shell/ToolbarIcons.h"
 #include "shell/WindowController.h"
 #include "ui_MainWindow.h"
 
-#include <QActionGroup>
 
 using namespace brevane;
 
@@ -22,23 +20,10 @@ const QString signingJob = QStringLiteral("opendkim");
 void WindowController::setUpDeliverabilityTab()
 {
     m_deliverability = new DeliverabilityTab;
-    m_deliverability->setProperty("identifier", tabLabel);
     m_deliverability->setSelector(QString::fromLatin1(dkim::defaultSelector));
-    m_ui->tabView->addWidget(m_deliverability);
-
     // Beside the other tabs' items, before the services.
-    auto* item = new QAction(tabLabel, this);
-    item->setObjectName(QStringLiteral("deliverabilityItem"));
-    item->setToolTip(tr("DKIM signing and the DNS records other mail servers check"));
-    item->setProperty("paletteLabel", tabLabel);
-    item->setCheckable(true);
-    item->setIcon(toolbarIcon(tabLabel, style(), m_ui->toolbar->iconSize().height()));
-    if (QActionGroup* tabs = m_ui->outgoingItem->actionGroup())
-        tabs->addAction(item);
-    const QList<QAction*> items = m_ui->toolbar->actions();
-    const qsizetype queueAt = items.indexOf(m_ui->mailQueueItem);
-    m_ui->toolbar->insertAction(items.value(queueAt + 1), item);
-    connect(item, &QAction::triggered, this, [this, item] { selectTabViewItem(item); });
+    addTabBuiltInCode(m_deliverability, tabLabel, QStringLiteral("deliverabilityItem"),
+                      tr("DKIM signing and the DNS records other mail servers check"), m_ui->mailQueueItem);
 
     connect(m_deliverability, &DeliverabilityTab::applyDkimRequested, this, &WindowController::applyDkim);
     // The mail domain may have changed, and the keys are only known after a login.

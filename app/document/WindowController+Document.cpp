@@ -1,8 +1,6 @@
 // Settings documents: a snapshot of the forms, saved and opened.
-#include "certificates/AcmePanel.h"
-#include "deliverability/DeliverabilityTab.h"
 #include "document/SettingsDocument.h"
-#include "filtering/FilteringTab.h"
+#include "filtering/FilteringSettings.h"
 #include "fetchmail/FetchmailAccounts.h"
 #include "shell/Alerts.h"
 #include "shell/Controls.h"
@@ -64,6 +62,17 @@ bool WindowController::savePanelDidEnd(const QString& chosenPath)
     if (chosenPath.isEmpty())
         return false;
     const QString path = document::withFileType(chosenPath);
+    // The panel asked about the name as typed; the file written is another.
+    if (path != chosenPath && QFileInfo::exists(path)
+        && Alerts::runModal({QStringLiteral("\u201c%1\u201d already exists. Do you want to replace it?")
+                                 .arg(QFileInfo(path).fileName()),
+                             QStringLiteral("Settings documents end in \u201c.%1\u201d, so \u201c%2\u201d is saved "
+                                            "as \u201c%3\u201d.")
+                                 .arg(QLatin1String(document::fileType), QFileInfo(chosenPath).fileName(),
+                                      QFileInfo(path).fileName()),
+                             QStringLiteral("Cancel"), QStringLiteral("Replace")})
+               != returncode::alternateButton)
+        return false;
     UserDefaults::setValue(QStringLiteral("savePath"), QFileInfo(path).absolutePath());
     const QString cannotWrite = QStringLiteral("Couldn't write to file. Be sure that you have the necessary privileges.");
     if (QFileInfo::exists(path)) {
@@ -124,11 +133,12 @@ QVariantMap WindowController::documentValues() const
     text("timeOutIntervalField", m_ui->timeOutIntervalField->text());
     values.insert(QStringLiteral("fetchmailController"),
                   QVariant::fromValue(fetchmailAccountRows(fetchmailController.arrangedObjects())));
-    number("dkimSigning", m_deliverability->dkimSigning() ? 1 : 0);
-    text("dkimSelector", m_deliverability->selector());
+    const DeliverabilityForm deliverability = deliverabilityForm();
+    number("dkimSigning", deliverability.dkimSigning ? 1 : 0);
+    text("dkimSelector", deliverability.selector);
     values.insert(QStringLiteral("smartHostController"), QVariant::fromValue(smartHostController.arrangedObjects()));
-    acme::putDocumentValues(m_acmePanel->settings(), values);
-    filtering::putDocumentValues(m_filtering->settings(), values);
+    acme::putDocumentValues(acmeForm(), values);
+    filtering::putDocumentValues(filteringForm(), values);
     return values;
 }
 
@@ -250,10 +260,10 @@ bool WindowController::openFile(const QString& path)
     m_ui->timeOutIntervalField->setText(text("timeOutIntervalField"));
     fetchmailController.setRows(values->value(QStringLiteral("fetchmailController")).value<Rows>());
     smartHostController.setRows(values->value(QStringLiteral("smartHostController")).value<Rows>());
-    m_deliverability->setDkimSigning(number("dkimSigning") != 0);
-    m_deliverability->setSelector(text("dkimSelector"));
-    m_acmePanel->setSettings(acme::fromDocumentValues(*values));
-    m_filtering->setSettings(filtering::fromDocumentValues(*values));
+    setDeliverabilityForm({number("dkimSigning") != 0, text("dkimSelector")});
+    setAcmeForm(acme::fromDocumentValues(*values));
+    m_acmeSettingsConfirmed = false;
+    setFilteringForm(filtering::fromDocumentValues(*values));
     document::noteRecentDocument(path);
     checkStatusLights();
     markFormsClean(path);

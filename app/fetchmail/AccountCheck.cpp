@@ -111,6 +111,19 @@ QString accountCheckRefusal(const Row& row)
     return {};
 }
 
+int testedRowIndex(const Rows& rows, const Row& tested)
+{
+    const auto withoutAnswer = [](Row row) {
+        row.remove(QStringLiteral("checkResult"));
+        return row;
+    };
+    const Row account = withoutAnswer(tested);
+    for (int index = 0; index < rows.size(); ++index)
+        if (withoutAnswer(rows.at(index)) == account)
+            return index;
+    return -1;
+}
+
 QStringList checkFetchmailAccountArguments(const Row& row, const QString& timeout)
 {
     QString line = fetchmailPollLine(row, timeout);
@@ -122,7 +135,8 @@ QStringList checkFetchmailAccountArguments(const Row& row, const QString& timeou
 QString fetchmailCheckSummary(const QString& output)
 {
     // Exit statuses from fetchmail(1): 0 mail waiting, 1 none, 2 socket or
-    // TLS trouble, 3 authentication, 11 name lookup; 124 from timeout(1).
+    // TLS trouble, 3 authentication, 11 name lookup; 124 and 137 (killed)
+    // from timeout(1).
     switch (const int status = exitStatus(output)) {
     case 0:
         return waitingCount(output);
@@ -139,7 +153,8 @@ QString fetchmailCheckSummary(const QString& output)
                               serverRefusal(output).isEmpty() ? lastComplaint(output) : serverRefusal(output));
         return withDetail(QStringLiteral("Server not reachable"), unreachableReason(output));
     case 124:
-        return QStringLiteral("No answer within 5 minutes");
+    case 137:
+        return QStringLiteral("No complete answer within 30 seconds");
     case -1:
         return output.trimmed().isEmpty() ? QStringLiteral("fetchmail did not run")
                                           : withDetail(QStringLiteral("fetchmail did not finish"), lastComplaint(output));

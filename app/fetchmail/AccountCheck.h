@@ -23,4 +23,13 @@ QStringList checkFetchmailAccountArguments(const Row& row, const QString& timeou
 /// reachable: …", "TLS failed: …".
 QString fetchmailCheckSummary(const QString& output);
 
+/// What "Test Account" keeps of fetchmail's output: enough of its start
+/// and of its end (where the script's status line is).
+inline constexpr qsizetype checkOutputHeadBytes = 64 << 10;
+inline constexpr qsizetype checkOutputTailBytes = 64 << 10;
+
+/// The index of the row that was tested, when it still holds the account
+/// as tested (its answer apart); -1 when it was edited or removed meanwhile.
+int testedRowIndex(const Rows& rows, const Row& tested);
+
 } // namespace brevane

@@ -5,6 +5,7 @@
 #include "fetchmail/PollingIntervals.h"
 #include "fetchmail/RunControlReader.h"
 #include "fetchmail/RunControlWriter.h"
+#include "privileged/TaskWrapper.h"
 #include "shell/Alerts.h"
 #include "shell/TextHelpers.h"
 #include "shell/ToolbarRules.h"
@@ -218,14 +219,26 @@ void WindowController::testFetchmailAccount()
     m_ui->fetchmailTable->setCurrentIndex({}); // hands over an edit in progress
     const int row = selected.first();
     const Row account = fetchmailController.arrangedObjects().at(row);
-    QString result = accountCheckRefusal(account);
-    if (result.isEmpty()) {
-        startProgress(QStringLiteral("Testing %1…").arg(trimSpacesAndTabs(account.value("server").toString())));
-        result = fetchmailCheckSummary(
-            run(checkFetchmailAccountArguments(account, timeoutText(m_ui->timeOutIntervalField->text()))));
-        stopProgress();
+    const QString key = QStringLiteral("checkResult");
+    if (const QString refusal = accountCheckRefusal(account); !refusal.isEmpty()) {
+        fetchmailController.setValueForKey(row, key, refusal);
+        return;
     }
-    fetchmailController.setValueForKey(row, QStringLiteral("checkResult"), result);
+    // A remote server may take its time or answer without end: the window
+    // stays usable meanwhile, and the answer goes to the row as it was tested.
+    const bool started = m_unixTask->startBackgroundRun(
+        checkFetchmailAccountArguments(account, timeoutText(m_ui->timeOutIntervalField->text())),
+        checkOutputHeadBytes, checkOutputTailBytes, [this, account, key](const QString& output) {
+            stopProgress();
+            if (const int tested = testedRowIndex(fetchmailController.arrangedObjects(), account); tested >= 0)
+                fetchmailController.setValueForKey(tested, key, fetchmailCheckSummary(output));
+        });
+    if (!started) {
+        Alerts::beep();
+        return;
+    }
+    startProgress(QStringLiteral("Testing %1…").arg(trimSpacesAndTabs(account.value("server").toString())));
+    fetchmailController.setValueForKey(row, key, QStringLiteral("Testing…"));
 }
 
 void WindowController::addFetchmailRecord()

@@ -16,12 +16,6 @@ const QStringList& certificatePaths()
     return paths;
 }
 
-QString certificateProbe()
-{
-    return QStringLiteral("for f in ") + certificatePaths().join(u' ')
-        + QStringLiteral("; do /usr/bin/openssl x509 -noout -in $f 2>/dev/null || exit 0; done; echo YES");
-}
-
 QString postfixProbe()
 {
     return QStringLiteral(

@@ -13,12 +13,6 @@ namespace brevane::services {
 /// All three must exist for SSL to be offered.
 const QStringList& certificatePaths();
 
-/// Prints "YES" when each of the three files holds a certificate openssl
-/// can read. Run as root: the files hold the private key too and are
-/// readable by root alone. A file that merely exists (a failed request
-/// leaves a key without its certificate) does not count.
-QString certificateProbe();
-
 QString postfixProbe();
 QString fetchmailProbe();
 QString loadJob(const QString& serviceWord);

@@ -1,5 +1,4 @@
 // Writing the Postfix configuration from the forms and reading it back.
-#include "deliverability/DeliverabilityTab.h"
 #include "postfix/PostfixConfig.h"
 #include "postfix/PostfixSettings.h"
 #include "shell/Alerts.h"
@@ -38,7 +37,7 @@ std::optional<QStringList> WindowController::collectPostfixArguments()
     form.aliases = controls::plainText(m_ui->aliasesField);
     form.virtualText = controls::plainText(m_ui->virtualField);
     form.virtualDomains = m_ui->virtualDomainsField->text();
-    form.dkimSigning = m_deliverability->dkimSigning();
+    form.dkimSigning = deliverabilityForm().dkimSigning;
     form.filtering = m_filteringInstalled;
 
     const PostfixConfigResult result = collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh")));
@@ -62,12 +61,9 @@ std::optional<QStringList> WindowController::collectPostfixArguments()
 bool WindowController::postfixConfig()
 {
     const auto arguments = collectPostfixArguments();
-    return arguments && writePostfixConfig(*arguments);
-}
-
-bool WindowController::writePostfixConfig(const QStringList& arguments)
-{
-    const QString refused = refusedCustomLine(run(arguments));
+    if (!arguments)
+        return false;
+    const QString refused = refusedCustomLine(run(*arguments));
     if (refused.isEmpty())
         return true;
     Alerts::beep();
@@ -107,5 +103,7 @@ void WindowController::loadPostfixSettings()
     m_ui->aliasesField->setPlainText(settings.aliases);
     m_ui->virtualDomainsField->setText(settings.virtualDomains);
     m_ui->virtualField->setPlainText(settings.virtualText);
-    m_deliverability->setDkimSigning(settings.dkimSigning);
+    DeliverabilityForm deliverability = deliverabilityForm();
+    deliverability.dkimSigning = settings.dkimSigning;
+    setDeliverabilityForm(deliverability);
 }

@@ -1,11 +1,13 @@
 #include "privileged/TaskWrapper.h"
 
+#include "privileged/BoundedOutput.h"
 #include "privileged/InputPipe.h"
 #include "privileged/OutputPipe.h"
 #include "shell/ResourcePaths.h"
 
 #include <QEventLoop>
 #include <QProcess>
+#include <QTimer>
 
 #include <memory>
 
@@ -66,6 +68,65 @@ QByteArray credentialBytes(const QString& user, const QString& password)
 
 } // namespace
 
+/// One run of the helper: the form on its standard input, its standard
+/// output drained into `reader` as it comes, so it never blocks on a full
+/// pipe. `finished` is called from the event loop, never from within the
+/// constructor or a signal of the run's own, once the helper has exited and
+/// every writer of the output is done.
+class HelperRun {
+public:
+    HelperRun(const QStringList& arguments, const QByteArray& form, std::function<void(const QByteArray&)> reader,
+              std::function<void()> finished, int gatherMs = 0)
+        : m_output(std::move(reader), gatherMs)
+        , m_input(form)
+        , m_finished(std::move(finished))
+    {
+        m_process.setWorkingDirectory(resourceDirectory());
+        // Standard output goes to a pipe of our own, read to its end: a command
+        // that leaves a job behind, (sleep 1; echo late) &, has not finished
+        // printing when the helper exits, and QProcess stops reading then.
+        m_process.setProcessChannelMode(QProcess::ForwardedChannels);
+        // The form waits in the helper's input from its first instruction on.
+        m_process.setInputChannelMode(QProcess::ForwardedInputChannel);
+        m_process.setChildProcessModifier([toInput = m_input.childModifier(), toOutput = m_output.childModifier()] {
+            toInput();
+            toOutput();
+        });
+        QObject::connect(&m_output, &OutputPipe::endReached, &m_output, [this] { finishIfDone(); });
+        QObject::connect(&m_process, &QProcess::finished, &m_output, [this] {
+            m_exited = true;
+            finishIfDone();
+        });
+        QObject::connect(&m_process, &QProcess::errorOccurred, &m_output, [this](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart) {
+                m_exited = true;
+                finishIfDone();
+            }
+        });
+        m_process.start(helperPath(), arguments);
+        m_output.closeWriteEnd();
+        m_input.closeReadEnd();
+    }
+
+    bool isDone() const { return m_exited && m_output.atEnd(); }
+
+private:
+    void finishIfDone()
+    {
+        if (!isDone() || m_reported)
+            return;
+        m_reported = true;
+        QTimer::singleShot(0, &m_output, m_finished);
+    }
+
+    QProcess m_process;
+    OutputPipe m_output;
+    InputPipe m_input;
+    std::function<void()> m_finished;
+    bool m_exited = false;
+    bool m_reported = false;
+};
+
 QString helperResult(const QByteArray& output)
 {
     QString text = QString::fromUtf8(output);
@@ -95,7 +156,8 @@ TaskWrapper::TaskWrapper()
 {
 }
 
-// Nothing to free: the authority's record of our form dies with this process.
+// The authority's record of our form dies with this process; a background
+// run still going is ended with it.
 TaskWrapper::~TaskWrapper() = default;
 
 void TaskWrapper::setAdminPassword(const QString& password, const QString& userName)
@@ -134,59 +196,44 @@ void TaskWrapper::setArgs(const QStringList& arguments)
 
 QString TaskWrapper::startProcessGetResult()
 {
-    QByteArray output;
-    if (!startProcessReadingOutput([&output](const QByteArray& piece) { output += piece; }))
+    BoundedOutput output(keptHeadBytes, keptTailBytes);
+    if (!startProcessReadingOutput([&output](const QByteArray& piece) { output.append(piece); }))
         return {};
-    return helperResult(output);
+    return helperResult(output.bytes());
+}
+
+bool TaskWrapper::helperIsTrusted() const
+{
+    return trusted(helperPath()) && trusted(resourceDirectory() + QLatin1Char('/') + workingFolderName);
 }
 
 bool TaskWrapper::startProcessReadingOutput(const std::function<void(const QByteArray&)>& reader)
 {
-    if (m_task || !trusted(helperPath()) || !trusted(resourceDirectory() + QLatin1Char('/') + workingFolderName))
+    if (m_task || !helperIsTrusted())
         return false;
-    auto task = std::make_unique<QProcess>();
-    m_task = task.get();
-    task->setWorkingDirectory(resourceDirectory());
-    // Standard output goes to a pipe of our own, read to its end: a command
-    // that leaves a job behind, (sleep 1; echo late) &, has not finished
-    // printing when the helper exits, and QProcess stops reading then.
-    task->setProcessChannelMode(QProcess::ForwardedChannels);
+    QEventLoop loop;
     // postqueue writes a message a write: gathering for a millisecond wakes
     // the window a few thousand times for 50,000 messages, not 50,000.
-    OutputPipe output(reader, 1);
-    // The form waits in the helper's input from its first instruction on.
-    task->setInputChannelMode(QProcess::ForwardedInputChannel);
-    InputPipe input(m_extAuth);
-    task->setChildProcessModifier([toInput = input.childModifier(), toOutput = output.childModifier()] {
-        toInput();
-        toOutput();
-    });
-
-    // Output is drained as it comes, so the helper never blocks on a full pipe.
-    bool exited = false;
-    QEventLoop loop;
-    const auto quitWhenDone = [&] {
-        if (exited && output.atEnd())
-            loop.quit();
-    };
-    QObject::connect(&output, &OutputPipe::endReached, &loop, quitWhenDone);
-    QObject::connect(task.get(), &QProcess::finished, &loop, [&] {
-        exited = true;
-        quitWhenDone();
-    });
-    QObject::connect(task.get(), &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) {
-            exited = true;
-            quitWhenDone();
-        }
-    });
-
-    task->start(helperPath(), m_arguments);
-    output.closeWriteEnd();
-    input.closeReadEnd();
-    if (!exited || !output.atEnd())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    HelperRun run(m_arguments, m_extAuth, reader, [&loop] { loop.quit(); }, 1);
+    m_task = &run;
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
     m_task = nullptr;
+    return true;
+}
+
+bool TaskWrapper::startBackgroundRun(const QStringList& arguments, qsizetype headBytes, qsizetype tailBytes,
+                                     std::function<void(const QString&)> done)
+{
+    if (m_background || !helperIsTrusted())
+        return false;
+    auto output = std::make_shared<BoundedOutput>(headBytes, tailBytes);
+    m_background = std::make_unique<HelperRun>(
+        arguments, m_extAuth, [output](const QByteArray& piece) { output->append(piece); },
+        [this, output, done = std::move(done)] {
+            // Freed once this call, made with the run as its context, is over.
+            QTimer::singleShot(0, [run = m_background.release()] { delete run; });
+            done(helperResult(output->bytes()));
+        });
     return true;
 }
 

@@ -7,8 +7,8 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
-class QProcess;
 
 namespace brevane {
 
@@ -17,6 +17,14 @@ inline constexpr char adminRightName[] = "com.dadarozudedarid.lumbrel.admin";
 
 /// Length of an authorization's external form, as shellTool reads it.
 inline constexpr int externalFormLength = 32;
+
+/// What a run keeps of its output at most, beginning and end (BoundedOutput):
+/// room for a mail-log piece (4 MiB, base64-encoded) and for any file the
+/// window reads back.
+inline constexpr qsizetype keptHeadBytes = 16 << 20;
+inline constexpr qsizetype keptTailBytes = 64 << 10;
+
+class HelperRun;
 
 /// The application's side of privileged execution: logs the administrator
 /// in once through the authority (brevane-authorize), keeps the granted
@@ -45,10 +53,20 @@ public:
     void setArgs(const QStringList& arguments);
 
     /// Runs the argument vector as root through shellTool and answers its
-    /// standard output, decoded as UTF-8, without the last character.
+    /// standard output, decoded as UTF-8, without the last character (of at
+    /// most the first keptHeadBytes and the last keptTailBytes).
     /// Waits with timers still firing but user input held back. A run
     /// requested while one is in progress answers "" and starts nothing.
     QString startProcessGetResult();
+
+    /// Runs `arguments` as root without waiting, beside the runs above, for
+    /// what may take long (a remote server's answer): the window stays
+    /// usable. `done` receives the result as startProcessGetResult gives it,
+    /// of the first `headBytes` and last `tailBytes` only. False, with
+    /// nothing started, while another background run is in progress.
+    bool startBackgroundRun(const QStringList& arguments, qsizetype headBytes, qsizetype tailBytes,
+                            std::function<void(const QString&)> done);
+    bool isRunningInBackground() const { return m_background != nullptr; }
 
     /// Runs the argument vector like startProcessGetResult but hands the raw
     /// output to `reader` piece by piece as it arrives (a large queue
@@ -64,8 +82,11 @@ public:
     bool isRunning() const { return m_task != nullptr; }
 
 private:
+    bool helperIsTrusted() const;
+
     QStringList m_arguments;
-    QProcess* m_task = nullptr;
+    HelperRun* m_task = nullptr; // the run being waited for
+    std::unique_ptr<HelperRun> m_background;
     QString m_adminPassword;
     QString m_adminUser;
     QByteArray m_extAuth;

@@ -10,7 +10,8 @@ dir=$(mktemp -d) || exit 1
 trap 'rm -rf "$dir"' EXIT
 (umask 077; printf '%s\n' "$entry" > "$dir/fetchmailrc")
 
-# The line's own timeout covers each step; the whole poll is bounded too.
-HOME=$dir timeout 300 /usr/bin/fetchmail --check --verbose --nosyslog -f "$dir/fetchmailrc" \
+# The line's own timeout covers each step; the whole poll is bounded too, as
+# a server may answer without end (an endless capability list).
+HOME=$dir timeout -k 5 30 /usr/bin/fetchmail --check --verbose --nosyslog -f "$dir/fetchmailrc" \
   --pidfile "$dir/pid" --idfile "$dir/ids" </dev/null 2>&1
 echo "fetchmail status: $?"

@@ -18,6 +18,12 @@ refuse () {
 set -f
 umask 077
 
+# A real folder (never a link: find does not follow one), owned by root or
+# by the user $2, and writable by its owner only.
+safe_folder () {
+	test -n "$(find "$1" -maxdepth 0 -type d \( -uid 0 -o -uid "$2" \) ! -perm /022 -print 2>/dev/null)"
+}
+
 case $directory in
 	https://*) ;;
 	*) refuse "the CA directory URL must begin with https://" ;;
@@ -68,7 +74,28 @@ case $method in
 		case $webroot in
 			/ | *[!A-Za-z0-9._/-]* | */../* | */.. | */./* | */.) refuse "the web root holds a character that is not allowed" ;;
 		esac
-		test -d "$webroot" && ! test -L "$webroot" || refuse "the web root is not a folder"
+		webroot=${webroot%/}
+		case $webroot in
+			/var/www | /var/www/* | /srv/?*) ;;
+			*) refuse "the web root must lie in /var/www or /srv, the web server's folders" ;;
+		esac
+		# certbot writes, as root, a file the CA names into
+		# .well-known/acme-challenge below it: no folder on the way may be
+		# a link or one that another user could turn into a link later.
+		real=$(realpath -e -- "$webroot") && test "$real" = "$webroot" \
+			|| refuse "the web root is not a folder, or a folder on its way is a link"
+		web=$(id -u www-data 2>/dev/null) || web=0
+		path=
+		for folder in / $(printf '%s' "$webroot" | tr / ' '); do
+			path=${path%/}/${folder#/}
+			safe_folder "$path" "$web" || refuse "$path is not a folder of root's or the web server's alone"
+		done
+		for below in .well-known .well-known/acme-challenge; do
+			if test -e "$webroot/$below" || test -L "$webroot/$below"; then
+				safe_folder "$webroot/$below" "$web" \
+					|| refuse "$webroot/$below is not a folder of root's or the web server's alone"
+			fi
+		done
 		set -- --webroot "--webroot-path=$webroot" ;;
 	*) refuse "the method must be standalone or webroot" ;;
 esac
@@ -92,13 +119,23 @@ for pair in "install-certificate.sh:$installer" "renew-certificates.sh:$renewer"
 		&& mv -f "$acme/$name.new" "$acme/$name" || refuse "cannot write $acme/$name"
 done
 
-# What certbot says ends up in the window when it fails.
+# What certbot says ends up in the window when it fails. Its log grows by
+# each run: only what this run added counts (all of it when the log is new).
+log=$acme/logs/letsencrypt.log
+before=$(stat -c '%i %s' "$log" 2>/dev/null)
 output=$(/usr/bin/certbot certonly --non-interactive --agree-tos --no-eff-email \
 	--config-dir "$acme/config" --work-dir "$acme/work" --logs-dir "$acme/logs" \
 	"--server=$directory" "--cert-name=$hostname" "--domains=$hostname" "$contact" \
 	"$@" --keep-until-expiring 2>&1)
 status=$?
 printf '%s\n' "$output" | tail -n 12
+if test $status -ne 0 && printf '%s\n' "$output" | grep -qx 'An unexpected error occurred:'; then
+	# certbot 2.1 crashes on a CA's refusal of the order ("AttributeError:
+	# can't set attribute") and says nothing more: the CA's own words are in its log.
+	offset=0
+	test -n "$before" && test "${before% *}" = "$(stat -c %i "$log" 2>/dev/null)" && offset=${before#* }
+	tail -c +$((offset + 1)) "$log" 2>/dev/null | sed -n 's/^acme\.messages\.Error: /CA ERROR : /p' | tail -n 1
+fi
 test $status -eq 0 && test -s "$acme/config/live/$hostname/fullchain.pem" || exit 1
 
 # A certificate kept from an earlier run is installed too: the test

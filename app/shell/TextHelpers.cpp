@@ -86,6 +86,13 @@ QString convertLineFeeds(const QString& text)
     return result;
 }
 
+QString plainToolTip(const QString& text)
+{
+    if (text.isEmpty())
+        return {};
+    return QLatin1String("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QLatin1String("</p>");
+}
+
 bool checkIfUnixPathExists(const QString& path)
 {
     const QByteArray native = path.toUtf8();

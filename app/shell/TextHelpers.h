@@ -27,6 +27,11 @@ QString contractSpaces(const QString& text);
 /// script arguments, turned back by the scripts with `tr \\r \\n`.
 QString convertLineFeeds(const QString& text);
 
+/// A tool tip that shows `text` as it is: Qt takes a tip that looks like
+/// markup for rich text, so a remote server's "<b>URGENT" or "<img src=…>"
+/// would be rendered. Escaped, with its line breaks and blanks kept; "" stays "".
+QString plainToolTip(const QString& text);
+
 /// True when the path names an existing object, following links.
 bool checkIfUnixPathExists(const QString& path);
 

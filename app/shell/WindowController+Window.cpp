@@ -2,11 +2,13 @@
 #include "privileged/TaskWrapper.h"
 #include "shell/Alerts.h"
 #include "shell/QuitRules.h"
+#include "shell/ToolbarIcons.h"
 #include "shell/ToolbarRules.h"
 #include "shell/WindowController.h"
 #include "ui_LoginPanel.h"
 #include "ui_MainWindow.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
@@ -45,6 +47,25 @@ void WindowController::selectTabViewItem(QAction* item)
     if (QAction* registered = m_toolbarItemsDict.value(label))
         registered->setChecked(true);
     setFocus();
+}
+
+QAction* WindowController::addTabBuiltInCode(QWidget* page, const QString& label, const QString& itemName,
+                                            const QString& toolTip, QAction* after)
+{
+    page->setProperty("identifier", label);
+    m_ui->tabView->addWidget(page);
+    auto* item = new QAction(label, this);
+    item->setObjectName(itemName);
+    item->setToolTip(toolTip);
+    item->setProperty("paletteLabel", label);
+    item->setCheckable(true);
+    item->setIcon(toolbarIcon(label, style(), m_ui->toolbar->iconSize().height()));
+    if (QActionGroup* tabs = m_ui->outgoingItem->actionGroup())
+        tabs->addAction(item);
+    const QList<QAction*> items = m_ui->toolbar->actions();
+    m_ui->toolbar->insertAction(items.value(items.indexOf(after) + 1), item);
+    connect(item, &QAction::triggered, this, [this, item] { selectTabViewItem(item); });
+    return item;
 }
 
 QStringList WindowController::toolbarSelectableItemIdentifiers() const

@@ -2,6 +2,7 @@
 
 #include "privileged/TaskWrapper.h"
 #include "shell/LoginSheet.h"
+#include "shell/PlainToolTips.h"
 #include "shell/StatusLight.h"
 #include "shell/ToolbarIcons.h"
 #include "shell/ToolbarRules.h"
@@ -93,6 +94,8 @@ void WindowController::setUpWindow()
                                                          m_ui->smartHostPopup));
     m_ui->luser_relay_popup->setItemData(0, QStringLiteral("bounce"), Qt::ToolTipRole);
     qApp->installEventFilter(this);
+    // Installed after the window's own filter, so it sees tool tips first.
+    qApp->installEventFilter(new PlainToolTips(this));
 }
 
 void WindowController::setUpTables()

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "certificates/AcmeSettings.h"
+#include "deliverability/DeliverabilityForm.h"
+#include "filtering/FilteringSettings.h"
 #include "maintenance/MailQueueModel.h"
 #include "shell/RowTableModel.h"
 
@@ -70,6 +73,11 @@ public:
 
     // Window, toolbar and tabs.
     void selectTabViewItem(QAction* item);
+    /// A tab whose page is built in code: the page joins the tab view under
+    /// `label`, its toolbar item (one of the tab items, with the label's
+    /// icon) goes right after `after`. Answers the item.
+    QAction* addTabBuiltInCode(QWidget* page, const QString& label, const QString& itemName, const QString& toolTip,
+                               QAction* after);
     QStringList toolbarSelectableItemIdentifiers() const;
     void toolbarWillAddItem(QAction* item);
     void toolbarDidRemoveItem(QAction* item);
@@ -84,15 +92,13 @@ public:
     void reloadData();
 
     // Postfix configuration and service control.
-    /// Writes the configuration; false when a value was refused (nothing written).
+    /// Writes the configuration; false, after an alert naming the value or
+    /// the custom line, when one was refused (nothing written).
     bool postfixConfig();
     /// The collection steps of postfixConfig: updates the controls it
     /// normalises and answers the script's vector, or shows why a value was
     /// refused and answers nothing.
     std::optional<QStringList> collectPostfixArguments();
-    /// Runs the configuration script; false, after an alert naming the line,
-    /// when it refused a custom line and wrote nothing.
-    bool writePostfixConfig(const QStringList& arguments);
     /// Writes the configuration under the check, which loads the Postfix
     /// job; puts the previous files back and says why when Postfix refuses
     /// them or does not come up. True when the new files are live.
@@ -176,6 +182,15 @@ public:
     /// Probes what needs root, then runs the Status tab's checks.
     void checkStatus();
     StatusTab* statusTab() const { return m_status; }
+    // The forms of the tab and the panel built in code, as plain values:
+    // documents and the configuration read and write these, never the
+    // widgets themselves.
+    brevane::DeliverabilityForm deliverabilityForm() const;
+    void setDeliverabilityForm(const brevane::DeliverabilityForm& form);
+    brevane::acme::AcmeSettings acmeForm() const;
+    void setAcmeForm(const brevane::acme::AcmeSettings& form);
+    brevane::filtering::FilteringSettings filteringForm() const;
+    void setFilteringForm(const brevane::filtering::FilteringSettings& form);
 
     // Outlets, reachable by tests and by every concern.
     Ui::MainWindow* ui() const { return m_ui.get(); }
@@ -265,4 +280,7 @@ private:
     StatusTab* m_status = nullptr;
     brevane::AcmePanel* m_acmePanel = nullptr;
     QDialog* m_acmeDialog = nullptr;
+    // Settings a document brought are someone else's until the administrator
+    // has confirmed them once: they reach certbot, which runs as root.
+    bool m_acmeSettingsConfirmed = true;
 };

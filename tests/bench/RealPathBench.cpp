@@ -7,6 +7,7 @@
 //
 // Runs as the administrator inside the sandbox: tests/bench/real-path.sh.
 
+#include "certificates/CertificateCheck.h"
 #include "postfix/PostfixSettings.h"
 #include "postfix/ServiceRules.h"
 #include "postfix/SmartHosts.h"
@@ -158,7 +159,7 @@ void statusProbes()
 {
     const QStringList& paths = services::certificatePaths();
     if (std::all_of(paths.cbegin(), paths.cend(), checkIfUnixPathExists))
-        benchmark::DoNotOptimize(runRoot(services::certificateProbe()));
+        benchmark::DoNotOptimize(runRoot(certificates::probeCommand()));
     for (const services::UWService& service : services::uwServices())
         benchmark::DoNotOptimize(services::isPortOpen(service.port));
     benchmark::DoNotOptimize(runRoot(services::postfixProbe()));

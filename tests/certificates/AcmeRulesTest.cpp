@@ -1,4 +1,5 @@
 #include "certificates/AcmeSettings.h"
+#include "certificates/WebRoot.h"
 
 #include <gtest/gtest.h>
 
@@ -74,4 +75,104 @@ TEST(AcmeRules, OldDocumentsGetTheDefaults)
     EXPECT_FALSE(old.enabled);
     EXPECT_EQ(old.directoryUrl, letsEncryptDirectory);
     EXPECT_EQ(old.method, Method::Standalone);
+}
+
+// certbot 2.1's real words (captured against Pebble in the sandbox): a crash
+// on the CA's refusal, a CA that is not there, a name that does not resolve,
+// and a challenge the CA could not fetch, which is no unreachable CA.
+TEST(AcmeRules, FailuresSayWhatHappenedInPlainWords)
+{
+    const QString crash = "Saving debug log to /usr/local/tarnwick/postfix/acme/logs/letsencrypt.log\n"
+                          "Requesting a certificate for blocked.brevane.test\nAn unexpected error occurred:\n";
+    const QString help = "\nAsk for help or search for solutions at https://community.letsencrypt.org. See the "
+                         "logfile /usr/local/tarnwick/postfix/acme/logs/letsencrypt.log or re-run Certbot with -v "
+                         "for more details.";
+    const QString check = ". Check the CA directory URL, this machine's network connection and name service, and "
+                          "that no firewall blocks outgoing HTTPS.";
+    const struct {
+        QString output;
+        QString said;
+    } cases[] = {
+        {crash + "AttributeError: can't set attribute" + help
+             + "\nCA ERROR : urn:ietf:params:acme:error:rejectedIdentifier :: The server will not issue certificates "
+               "for the identifier :: Order included an identifier for which issuance is forbidden by policy: "
+               "\"blocked.brevane.test\"",
+         "The CA refused the order: Order included an identifier for which issuance is forbidden by policy: "
+         "\"blocked.brevane.test\" (rejectedIdentifier)"},
+        {crash + "ValueError: Requesting localhost/dir: Connection refused" + help,
+         "The CA could not be reached: nothing answers at its address and port" + check},
+        {crash + "requests.exceptions.ConnectionError: HTTPSConnectionPool(host='nowhere.invalid', port=443): Max "
+                 "retries exceeded with url: /dir (Caused by NewConnectionError('<urllib3.connection.HTTPSConnection "
+                 "object at 0x7f93d2002750>: Failed to establish a new connection: [Errno -3] Temporary failure in "
+                 "name resolution'))" + help,
+         "The CA could not be reached: its name does not resolve" + check},
+        {"Certbot failed to authenticate some domains (authenticator: standalone).\n  Domain: mail.brevane.test\n"
+         "  Type: connection\n  Detail: 127.0.0.1: Fetching http://mail.brevane.test/.well-known/acme-challenge/x: "
+         "Connection refused",
+         "Certbot failed to authenticate some domains (authenticator: standalone).\n  Domain: mail.brevane.test\n"
+         "  Type: connection\n  Detail: 127.0.0.1: Fetching http://mail.brevane.test/.well-known/acme-challenge/x: "
+         "Connection refused"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(failureText(c.output).toStdString(), c.said.toStdString());
+}
+
+namespace {
+
+constexpr unsigned webServer = 33;
+constexpr unsigned alice = 1000;
+
+// Root's folders from "/" down to /var/www/html and the challenge folders
+// below it, then `change` applied to the one at `path`.
+QList<FolderFacts> folders(const QString& path = {}, const std::function<void(FolderFacts&)>& change = {})
+{
+    QList<FolderFacts> facts;
+    for (const char* folder : {"/", "/var", "/var/www", "/var/www/html", "/var/www/html/.well-known",
+                               "/var/www/html/.well-known/acme-challenge"})
+        facts.append({folder, true, false, true, 0, 0755});
+    for (FolderFacts& folder : facts)
+        if (folder.path == path)
+            change(folder);
+    return facts;
+}
+
+} // namespace
+
+TEST(AcmeRules, TheWebRootLeadsIntoTheWebServersFolderOnly)
+{
+    const QString html = "/var/www/html";
+    const QString challenge = html + "/.well-known/acme-challenge";
+    const struct {
+        const char* what;
+        QString webroot;
+        QList<FolderFacts> facts;
+        QString problem; // "" for none; else a part of the reason
+    } cases[] = {
+        {"root's folders", html, folders(), ""},
+        {"the web server's own folder", html, folders(html, [](auto& f) { f.owner = webServer; }), ""},
+        {"challenge folders certbot will make", html, folders(challenge, [](auto& f) { f.exists = false; }), ""},
+        {"/etc", "/etc", {}, "must lie in /var/www or /srv"},
+        {"/srv itself", "/srv", {}, "must lie in /var/www or /srv"},
+        {"a climb out", "/var/www/../../etc", {}, "absolute path"},
+        {"a user's site folder", html, folders(html, [](auto& f) { f.owner = alice; }), "belongs to another user"},
+        {"a user's .well-known", html, folders(html + "/.well-known", [](auto& f) { f.owner = alice; }),
+         "belongs to another user"},
+        {"challenge folder linked to /etc/cron.d", html, folders(challenge, [](auto& f) {
+             f.isLink = true;
+             f.isFolder = false;
+         }),
+         "is a link"},
+        {"a link above the web root", html, folders("/var/www", [](auto& f) { f.isLink = true; }), "is a link"},
+        {"a folder anyone may change", html, folders(html, [](auto& f) { f.mode = 01777; }), "writable by its owner"},
+        {"a group that may change it", html, folders("/var", [](auto& f) { f.mode = 0775; }), "writable by its owner"},
+        {"a missing web root", html, folders(html, [](auto& f) { f.exists = false; }), "does not exist"},
+        {"a file for a web root", html, folders(html, [](auto& f) { f.isFolder = false; }), "not a folder"},
+    };
+    for (const auto& c : cases) {
+        const auto problem = webrootProblem(c.webroot, c.facts, webServer);
+        if (c.problem.isEmpty())
+            EXPECT_FALSE(problem.has_value()) << c.what << ": " << problem.value_or("").toStdString();
+        else
+            EXPECT_TRUE(problem.value_or("").contains(c.problem)) << c.what << ": " << problem.value_or("").toStdString();
+    }
 }

@@ -2,6 +2,7 @@
 // sandbox's loopback, certbot as root, real Postfix and the launchd job.
 #include "certificates/AcmeSettings.h"
 #include "certificates/CertificateCheck.h"
+#include "certificates/WebRoot.h"
 #include "postfix/ServiceRules.h"
 #include "shell/CommandRunner.h"
 
@@ -304,6 +305,64 @@ TEST_F(AcmeSystem, TheWebRootMethodServesTheChallengeFromTheWebServersFolder)
     ASSERT_TRUE(acme::certificateObtained(output)) << output.toStdString();
     EXPECT_TRUE(presentedCertificate().contains("DNS:" + webHost));
     EXPECT_TRUE(installedVerdict(webHost).usable);
+}
+
+// A settings document's web root, past the window: /etc itself, a link to
+// it in the web server's folder, and a user's site whose challenge folder
+// is a link to /etc/cron.d. Root writes nothing into /etc.
+TEST_F(AcmeSystem, WebRootsThatLeadOutOfTheWebServersFoldersAreRefusedAtRoot)
+{
+    sh("useradd -m alice 2>/dev/null; mkdir -p /srv/www /var/www; ln -sfn /etc /var/www/linked;"
+       "install -d -o alice -g alice /srv/www/alice /srv/www/alice/.well-known;"
+       "ln -sfn /etc/cron.d /srv/www/alice/.well-known/acme-challenge;"
+       "install -d /srv/www/shared; install -d -o alice -g alice /srv/www/shared/.well-known;"
+       "install -d -m 0777 /srv/www/open");
+    const QString cronBefore = sh("ls -la /etc/cron.d");
+    const struct {
+        const char* webroot;
+        const char* refusal;
+    } cases[] = {
+        {"/etc", "must lie in /var/www or /srv"},
+        {"/var/www/linked", "a folder on its way is a link"},
+        {"/srv/www/alice", "/srv/www/alice is not a folder of root's or the web server's alone"},
+        {"/srv/www/shared", "/srv/www/shared/.well-known is not a folder of root's or the web server's alone"},
+        {"/srv/www/open", "/srv/www/open is not a folder of root's or the web server's alone"},
+    };
+    for (const auto& c : cases) {
+        acme::AcmeSettings settings = pebbleSettings();
+        settings.method = acme::Method::Webroot;
+        settings.webroot = c.webroot;
+        int status = 0;
+        const QString output = obtain(settings, &status);
+        EXPECT_EQ(status, 2) << c.webroot << ": " << output.toStdString();
+        EXPECT_TRUE(output.contains(c.refusal)) << c.webroot << ": " << output.toStdString();
+        // The window finds the same before it runs anything.
+        EXPECT_TRUE(acme::webrootProblem(c.webroot, acme::webrootFacts(c.webroot), acme::webServerUid().value_or(0))
+                        .has_value())
+            << c.webroot;
+    }
+    EXPECT_FALSE(QFileInfo::exists("/etc/.well-known"));
+    EXPECT_EQ(sh("ls -la /etc/cron.d"), cronBefore);
+}
+
+// certbot 2.1 crashes when the CA refuses the order; the window still says why.
+TEST_F(AcmeSystem, ARefusedOrderAndAnUnreachableCaAreSaidPlainly)
+{
+    // The renewal job of the requests before holds certbot's lock while it runs.
+    sh(acme::stopRenewalCommand());
+    ASSERT_TRUE(waitFor([] { return sh("pgrep -f /usr/bin/certbot").isEmpty(); }, 90)) << "a renewal still runs";
+    acme::AcmeSettings blocked = pebbleSettings();
+    blocked.hostName = "blocked.brevane.test";
+    const QString refused = acme::failureText(obtain(blocked));
+    EXPECT_TRUE(refused.startsWith("The CA refused the order: Order included an identifier for which issuance is "
+                                   "forbidden by policy"))
+        << refused.toStdString();
+    acme::AcmeSettings nowhere = pebbleSettings();
+    nowhere.directoryUrl = "https://localhost:14999/dir";
+    const QString output = obtain(nowhere);
+    EXPECT_TRUE(acme::failureText(output).startsWith("The CA could not be reached: nothing answers at its address "
+                                                     "and port."))
+        << output.toStdString();
 }
 
 } // namespace

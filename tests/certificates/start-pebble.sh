@@ -2,7 +2,8 @@
 # Inside the sandbox only: starts a Pebble test CA on its loopback, its own
 # TLS certificate trusted in this sandbox's system store (certbot gets no
 # option or variable for it). It checks host names on port 80, as a real CA
-# would. Prints the CA's directory URL once it answers.
+# would, and refuses orders for blocked.brevane.test, as a CA's policy may.
+# Prints the CA's directory URL once it answers.
 set -euo pipefail
 [[ ${BREVANE_IN_SANDBOX:-} == 1 && $(id -u) == 0 ]] || { echo "start-pebble.sh: sandbox only" >&2; exit 2; }
 dir=/tmp/pebble
@@ -18,7 +19,8 @@ update-ca-certificates >/dev/null 2>&1
 cat >"$dir/config.json" <<JSON
 {"pebble": {"listenAddress": "127.0.0.1:14000", "managementListenAddress": "127.0.0.1:15000",
  "certificate": "$dir/cert.pem", "privateKey": "$dir/key.pem", "httpPort": 80, "tlsPort": 5001,
- "ocspResponderURL": "", "externalAccountBindingRequired": false}}
+ "ocspResponderURL": "", "externalAccountBindingRequired": false,
+ "domainBlocklist": ["blocked.brevane.test"]}}
 JSON
 PEBBLE_VA_NOSLEEP=1 PEBBLE_WFE_NONCEREJECT=0 setsid pebble -config "$dir/config.json" >"$dir/pebble.log" 2>&1 &
 for _ in $(seq 100); do

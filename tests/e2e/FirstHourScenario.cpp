@@ -632,8 +632,11 @@ TEST_F(FirstHour, Step12b_ACertificateFromACaReplacesTheTestCertificate)
     settings.directoryUrl = directory;
     settings.email = QStringLiteral("postmaster@") + Setting::domain(); // the host name: the mail domain
     window->acmePanel()->setSettings(settings);
+    // A document was opened (step 9): its certificate settings count once the administrator confirms them.
+    Alerts::setNextAnswer(brevane::returncode::alternateButton);
     window->obtainAcmeCertificate();
-    EXPECT_TRUE(Alerts::shown().isEmpty()) << Alerts::shown().value(0).message.toStdString();
+    ASSERT_EQ(Alerts::shown().size(), 1) << Alerts::shown().value(1).message.toStdString();
+    EXPECT_EQ(Alerts::shown().at(0).title, "Request a certificate with the settings of a document?");
     EXPECT_EQ(ui()->ssl_light->imageName(), "green");
     const QString installed = window->acmePanel()->findChild<QLabel*>("acmeInstalledInfo")->text();
     EXPECT_TRUE(installed.startsWith(Setting::domain() + ", until ")) << installed.toStdString();

@@ -44,7 +44,8 @@ TEST(AccountCheckSummary, OutputsFetchmailGivesRarely)
 {
     const std::pair<const char*, const char*> cases[] = {
         {"", "fetchmail did not run"},
-        {"fetchmail status: 124", "No answer within 5 minutes"},
+        {"fetchmail status: 124", "No complete answer within 30 seconds"},
+        {"fetchmail status: 137", "No complete answer within 30 seconds"},
         // Without the script's last line, fetchmail's own closing line counts.
         {"fetchmail: No mail for u at h\nfetchmail: normal termination, status 1", "No mail waiting"},
         {"5 messages (2 seen) for u at h (900 octets).\nfetchmail status: 0", "5 messages waiting (2 seen)"},

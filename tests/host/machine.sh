@@ -6,7 +6,8 @@
 #   machine_stop         powers it off and removes the overlay
 # The host's PID 1 is not systemd (no machined, no "machinectl shell"), so
 # commands enter through the container's leader process with nsenter.
-# MACHINE_BINDS: folders passed through read-only at the same paths.
+# MACHINE_BINDS: folders passed through read-only at the same paths, one a
+# line (a path may hold blanks).
 
 machine_dir=${MACHINE_DIR:-/var/lib/brevane-host/run}
 machine_name=brevane-host
@@ -41,7 +42,9 @@ machine_wait_booted() {
 
 machine_boot() {
   local bind binds=()
-  for bind in ${MACHINE_BINDS:-}; do binds+=("--bind-ro=$bind"); done
+  while IFS= read -r bind; do
+    [[ -n $bind ]] && binds+=("--bind-ro=$bind")
+  done <<<"${MACHINE_BINDS:-}"
   # Without a system bus on the host nspawn can neither register nor make
   # a scope: it stays in our own cgroup.
   systemd-nspawn --quiet --boot --register=no --keep-unit --private-network \

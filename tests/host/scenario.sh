@@ -7,11 +7,16 @@
 # keeps Debian's services off; de-install and uninstall give them back, and
 # the tree matches the one before the install file by file. As root.
 #
-#   scenario.sh SOURCE_DIR BUILD_DIR
+#   scenario.sh SOURCE_DIR BUILD_DIR [HOST_SESSION]
+# HOST_SESSION is the built host_session program (ctest passes its path:
+# the build tree may lie anywhere, outside the checkout too); it defaults to
+# BUILD_DIR/tests/host/host_session.
 # Exits 77 when no container can be built or booted here.
 set -euo pipefail
-source_dir=$(cd "${1:?usage: scenario.sh SOURCE_DIR BUILD_DIR}" && pwd)
-build=$(cd "${2:?usage: scenario.sh SOURCE_DIR BUILD_DIR}" && pwd)
+usage="usage: scenario.sh SOURCE_DIR BUILD_DIR [HOST_SESSION]"
+source_dir=$(cd "${1:?$usage}" && pwd)
+build=$(cd "${2:?$usage}" && pwd)
+host_session=$(realpath -m -- "${3:-$build/tests/host/host_session}")
 here=$source_dir/tests/host
 skip() { echo "scenario.sh: SKIPPED: $*" >&2; exit 77; }
 fail() { echo "scenario.sh: FAILED: $*" >&2; exit 1; }
@@ -19,11 +24,15 @@ step() { echo "== $*"; }
 
 [[ $(id -u) == 0 ]] || skip "needs root"
 command -v systemd-nspawn >/dev/null || skip "systemd-nspawn is not installed (systemd-container, tools/install-deps.sh)"
-[[ -x $build/tests/host/host_session && -x $build/brevane ]] || fail "build host_session and brevane first"
+for program in "$host_session" "$build/brevane"; do
+  [[ -x $program ]] || fail "$program is missing: build host_session and brevane first"
+done
 tree=$(bash "$here/tree.sh") || exit $?
 
 source "$here/machine.sh"
-MACHINE_BINDS="$source_dir $build"
+MACHINE_BINDS="$source_dir
+$build
+$(dirname "$host_session")"
 trap machine_stop EXIT
 machine_reset "$tree"
 machine_boot || skip "systemd-nspawn cannot boot a container on this machine"
@@ -94,7 +103,7 @@ session() { # PHASE: one login of admin1 through the window, printing its lights
   run setpriv --reuid=admin1 --regid=admin1 --init-groups env -i HOME=/home/admin1 USER=admin1 LOGNAME=admin1 \
     PATH=/usr/local/bin:/usr/bin:/bin XDG_CONFIG_HOME=/tmp/admin1-config XDG_RUNTIME_DIR=/tmp/admin1-runtime \
     BREVANE_RESOURCES=/opt/brevane/Resources HOST_ADMIN_PASSWORD="$admin_password" HOST_DOMAIN="$domain" \
-    HOST_REMOTE_PASSWORD="$remote_password" "$build/tests/host/host_session" "$1"
+    HOST_REMOTE_PASSWORD="$remote_password" "$host_session" "$1"
 }
 expect_lights() { # LIGHTS-OUTPUT NAME=COLOUR...
   local light

@@ -3,6 +3,7 @@
 
 #include "FakeResources.h"
 
+#include "privileged/BoundedOutput.h"
 #include "privileged/InputPipe.h"
 #include "privileged/TaskWrapper.h"
 #include "shell/CommandRunner.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -112,6 +114,57 @@ TEST(TaskWrapperRun, ARunDuringARunReturnsEmptyAndStartsNothing)
     EXPECT_EQ(nested, "");
     EXPECT_EQ(resources.lineCount("starts.log"), 1);
     EXPECT_FALSE(runner.isRunning());
+}
+
+TEST(BoundedOutput, KeepsTheHeadAndTheTailAndCountsTheRest)
+{
+    const struct {
+        qsizetype head, tail;
+        QList<QByteArray> pieces;
+        QByteArray kept;
+    } cases[] = {
+        {4, 4, {}, ""},
+        {4, 4, {"abcdefgh"}, "abcdefgh"},
+        {4, 4, {"ab", "cd", "ef", "gh"}, "abcdefgh"},
+        {4, 4, {"abcdefghi"}, "abcd\n[1 bytes left out]\nfghi"},
+        {4, 4, {"abc", "defghijklmnopq", "rstuvwxyz"}, "abcd\n[18 bytes left out]\nwxyz"},
+        {2, 3, {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"}, "ab\n[5 bytes left out]\nhij"},
+        {0, 2, {"endless", " capability", " list"}, "\n[21 bytes left out]\nst"},
+    };
+    for (const auto& c : cases) {
+        brevane::BoundedOutput output(c.head, c.tail);
+        for (const QByteArray& piece : c.pieces)
+            output.append(piece);
+        EXPECT_EQ(output.bytes(), c.kept) << c.kept.toStdString();
+    }
+}
+
+// A remote server that answers without end (a POP3 server's endless
+// capability list): the run keeps its bounds, goes on beside the window's
+// other runs, and its end still arrives.
+TEST(TaskWrapperRun, ABackgroundRunKeepsItsBoundsAndLeavesTheRunnerFree)
+{
+    FakeResources resources;
+    TaskWrapper runner;
+    QString result;
+    bool done = false;
+    ASSERT_TRUE(runner.startBackgroundRun(shellCommand("echo '+OK ready'; yes 'CAPA X' | head -c 30000000; "
+                                                       "echo; echo 'fetchmail status: 2'"),
+                                          1024, 1024, [&](const QString& output) {
+                                              result = output;
+                                              done = true;
+                                          }));
+    EXPECT_TRUE(runner.isRunningInBackground());
+    EXPECT_FALSE(runner.startBackgroundRun(shellCommand("echo second"), 10, 10, [](const QString&) {}));
+    EXPECT_EQ(run(runner, "echo YES"), "YES"); // while the other one still prints
+    for (int i = 0; i < 600 && !done; ++i)
+        QTest::qWait(50);
+    ASSERT_TRUE(done);
+    EXPECT_FALSE(runner.isRunningInBackground());
+    EXPECT_LE(result.size(), 2048 + 40);
+    EXPECT_TRUE(result.startsWith("+OK ready\nCAPA X\n"));
+    EXPECT_TRUE(result.contains(" bytes left out]\n"));
+    EXPECT_TRUE(result.endsWith("fetchmail status: 2"));
 }
 
 TEST(TaskWrapperRun, TheVectorIsKeptForTheNextRun)

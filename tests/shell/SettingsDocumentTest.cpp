@@ -21,6 +21,23 @@ TEST(SettingsDocument, HasThe46EntriesInWritingOrder)
     EXPECT_EQ(entries.last().key, "virusScanning");
 }
 
+// As a save panel that requires the file type: a name with a dot of its own
+// gets the type too, so the file still opens by double-click and in the panel.
+TEST(SettingsDocument, ASavedNameEndsInTheFileType)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"/home/u/Config", "/home/u/Config.brvn"},
+        {"/home/u/Config 2.0", "/home/u/Config 2.0.brvn"},
+        {"/home/u/mine.txt", "/home/u/mine.txt.brvn"},
+        {"/home/u/mine.brvn.txt", "/home/u/mine.brvn.txt.brvn"},
+        {"/home/u/my.folder/Config", "/home/u/my.folder/Config.brvn"},
+        {"/home/u/Config.brvn", "/home/u/Config.brvn"},
+        {"/home/u/v1.2.brvn", "/home/u/v1.2.brvn"},
+    };
+    for (const auto& [typed, saved] : cases)
+        EXPECT_EQ(document::withFileType(typed), saved) << typed;
+}
+
 TEST(SettingsDocument, EmptyDocumentGivesEveryAbsentValue)
 {
     const auto values = document::decode(document::encode({}));

@@ -1,5 +1,6 @@
 // "Test Account" on the fetchmail tab: one row polled, the answer in its row.
 #include "WindowFixture.h"
+#include "privileged/TaskWrapper.h"
 
 #include <QFile>
 #include <QTableView>
@@ -36,10 +37,12 @@ protected:
         fake.clearCalls();
     }
 
+    // Clicks Test Account and waits for the answer, which comes later.
     void testRow(int row)
     {
         window->fetchmailController.setSelectionIndex(row);
         ui()->testFetchmailButton->click();
+        EXPECT_TRUE(waitFor([this] { return !window->unixTask()->isRunningInBackground(); }));
     }
 };
 

@@ -30,6 +30,16 @@ acme::AcmeSettings caSettings(const QString& hostName)
     return settings;
 }
 
+// The panel set to `settings`, then saved as a document in `folder`.
+QString savedDocument(WindowController& window, const acme::AcmeSettings& settings, const QTemporaryDir& folder)
+{
+    const QString path = folder.path() + "/ca.brvn";
+    window.acmePanel()->setSettings(settings);
+    Alerts::setNextFileName(path);
+    window.saveDocument();
+    return path;
+}
+
 } // namespace
 
 TEST_F(WindowTest, AcmeSettingsAreCheckedBeforeTheScriptRunsOnceAndCertbotsWordsShowOnFailure)
@@ -80,14 +90,11 @@ TEST_F(WindowTest, AcmeSettingsTravelInTheDocument)
 {
     launchAndLogIn();
     QTemporaryDir folder;
-    const QString path = folder.path() + "/ca.brvn";
     acme::AcmeSettings settings = caSettings("mail.example.com");
     settings.directoryUrl = "https://acme-staging-v02.api.letsencrypt.org/directory";
     settings.method = acme::Method::Webroot;
     settings.webroot = "/var/www/html";
-    window->acmePanel()->setSettings(settings);
-    Alerts::setNextFileName(path);
-    window->saveDocument();
+    const QString path = savedDocument(*window, settings, folder);
     window->acmePanel()->setSettings({});
     EXPECT_TRUE(window->isWindowModified());
     Alerts::setNextAnswer(returncode::defaultButton);
@@ -98,4 +105,36 @@ TEST_F(WindowTest, AcmeSettingsTravelInTheDocument)
     EXPECT_EQ(back.hostName, "mail.example.com");
     EXPECT_EQ(back.method, acme::Method::Webroot);
     EXPECT_EQ(back.webroot, "/var/www/html");
+}
+
+TEST_F(WindowTest, AcmeSettingsFromADocumentReachCertbotOnlyOnceConfirmed)
+{
+    launchAndLogIn();
+    QTemporaryDir folder;
+    acme::AcmeSettings settings = caSettings("mail.example.com");
+    settings.directoryUrl = "https://ca.evil.example/directory";
+    ASSERT_TRUE(window->openFile(savedDocument(*window, settings, folder)));
+    window->findChild<QPushButton*>("acmeButton")->click();
+    fake.clearCalls();
+
+    Alerts::setNextAnswer(returncode::defaultButton); // Cancel
+    window->obtainAcmeCertificate();
+    EXPECT_EQ(fake.countCalls("certbot"), 0);
+    ASSERT_FALSE(Alerts::shown().isEmpty());
+    EXPECT_TRUE(Alerts::shown().last().message.contains("CA: https://ca.evil.example/directory"));
+    Alerts::setNextAnswer(returncode::alternateButton); // Request Certificate
+    window->obtainAcmeCertificate();
+    EXPECT_EQ(fake.countCalls("https://ca.evil.example/directory mail.example.com"), 1);
+    const qsizetype asked = Alerts::shown().size();
+    window->obtainAcmeCertificate(); // confirmed once is enough
+    EXPECT_EQ(fake.countCalls("https://ca.evil.example/directory mail.example.com"), 2);
+    EXPECT_EQ(Alerts::shown().size(), asked + 1); // only "The CA gave no certificate."
+
+    // A web root that is no web server's folder never reaches the helper.
+    settings.method = acme::Method::Webroot;
+    settings.webroot = "/etc";
+    window->acmePanel()->setSettings(settings);
+    window->obtainAcmeCertificate();
+    EXPECT_EQ(fake.countCalls("certbot"), 2);
+    EXPECT_TRUE(Alerts::shown().last().message.contains("must lie in /var/www or /srv")) << Alerts::shown().last().message.toStdString();
 }

@@ -1,14 +1,13 @@
 // Renders the Deliverability tab red (a fresh zone) and green (every record
 // published) into docs/screenshots, over a fake system and a made-up DNS.
 #include "FakeSystem.h"
+#include "ScreenshotWindow.h"
 #include "deliverability/DeliverabilityTab.h"
 #include "shell/WindowController.h"
-#include "ui_LoginPanel.h"
 #include "ui_MainWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -41,19 +40,12 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("brevane");
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
-    QDir().mkpath(out);
+    const QString out = screenshotFolder(argc, argv);
 
     FakeSystem fake;
     fake.answer("Sets up DKIM signing", "DKIM key example.com brevane " + key + "\\n");
     WindowController window;
-    window.resize(1100, 760);
-    window.show();
-    window.loginUi()->administratorField->setText("admin");
-    window.loginUi()->savePasswordInKeychain->setChecked(false);
-    window.applicationDidFinishLaunching();
-    window.loginUi()->passwordField->setText("good");
-    window.doLogin();
+    logInForScreenshots(window);
     window.ui()->mydomainField->setText("example.com");
 
     DeliverabilityTab* tab = window.deliverabilityTab();
@@ -68,7 +60,7 @@ int main(int argc, char** argv)
                                     {at(dns::RecordType::PTR, "25.2.0.192.in-addr.arpa"),
                                      found("host-192-0-2-25.provider.example")}};
     check(tab, zone);
-    window.grab().save(QDir(out).filePath("tab-deliverability-red.png"));
+    saveScreenshot(&window, out, "tab-deliverability-red");
 
     zone.insert(at(dns::RecordType::PTR, "25.2.0.192.in-addr.arpa"), found("mail.example.com"));
     zone.insert(at(dns::RecordType::TXT, "example.com"), found("v=spf1 mx -all"));
@@ -76,6 +68,6 @@ int main(int argc, char** argv)
     zone.insert(at(dns::RecordType::TXT, "_dmarc.example.com"),
                 found("v=DMARC1; p=quarantine; rua=mailto:postmaster@example.com"));
     check(tab, zone);
-    window.grab().save(QDir(out).filePath("tab-deliverability-green.png"));
+    saveScreenshot(&window, out, "tab-deliverability-green");
     return 0;
 }

@@ -94,6 +94,32 @@ TEST_F(DocumentTest, SaveThenOpenRestoresEveryEntry)
     EXPECT_EQ(document::recentDocuments().value(0), pathFor("Brevane Config.brvn"));
 }
 
+TEST_F(DocumentTest, ATypedNameWithADotIsSavedWithTheTypeAndAsksBeforeReplacing)
+{
+    ui()->myoriginField->setText("first.example");
+    Alerts::setNextFileName(pathFor("Config 2.0"));
+    window->saveDocument();
+    EXPECT_FALSE(QFile::exists(pathFor("Config 2.0")));
+    ASSERT_TRUE(QFile::exists(pathFor("Config 2.0.brvn")));
+    EXPECT_TRUE(Alerts::shown().isEmpty()); // nothing there to replace
+    const QByteArray first = [&] {
+        QFile file(pathFor("Config 2.0.brvn"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+
+    ui()->myoriginField->setText("second.example");
+    for (const int answer : {returncode::defaultButton, returncode::alternateButton}) { // Cancel, then Replace
+        Alerts::setNextFileName(pathFor("Config 2.0"));
+        Alerts::setNextAnswer(answer);
+        window->saveDocument();
+        QFile file(pathFor("Config 2.0.brvn"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll() == first, answer == returncode::defaultButton);
+    }
+    ASSERT_EQ(Alerts::shown().size(), 2);
+    EXPECT_EQ(Alerts::shown().last().title, "\u201cConfig 2.0.brvn\u201d already exists. Do you want to replace it?");
+}
+
 TEST_F(DocumentTest, MissingKeysTakeTheirAbsentValuesAndEmptyTheTables)
 {
     fillEveryControl(ui(), *window);

@@ -1,8 +1,10 @@
 // Renders every tab and sheet of the real window over a fake system into
 // PNG files, so the pictures in docs/ can be made again by anyone.
 #include "FakeSystem.h"
+#include "ScreenshotWindow.h"
 #include "certificates/AcmePanel.h"
 #include "maintenance/MailLogPanel.h"
+#include "privileged/TaskWrapper.h"
 #include "shell/Controls.h"
 #include "shell/WindowController.h"
 #include "ui_AgreementPanel.h"
@@ -90,12 +92,6 @@ void writeDemoMailLog(const QString& path)
         demo.write(stamp + line.mid(15).replace("probe", "mail") + '\n');
 }
 
-void save(QWidget* widget, const QString& directory, const QString& name)
-{
-    QCoreApplication::processEvents();
-    widget->grab().save(QDir(directory).filePath(name + ".png"));
-}
-
 // The alert a request has just put up, then its Cancel: nothing goes on.
 void saveQuestion(WindowController& window, const QString& directory, const QString& name)
 {
@@ -103,7 +99,7 @@ void saveQuestion(WindowController& window, const QString& directory, const QStr
     for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
         if (!box->isVisible())
             continue;
-        save(box, directory, name);
+        saveScreenshot(box, directory, name);
         for (QAbstractButton* button : box->buttons())
             if (button->text() == QLatin1String("Cancel"))
                 button->click();
@@ -116,8 +112,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("brevane");
-    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
-    QDir().mkpath(out);
+    const QString out = screenshotFolder(argc, argv);
 
     FakeSystem fake;
     fake.answer("grep com.dadarozudedarid.postfix", "YES\\n");
@@ -141,14 +136,7 @@ int main(int argc, char** argv)
                                             "To: bob@remote-one.example, carol@remote-one.example\\n\\n"
                                             "The figures are attached.\\n");
     WindowController window;
-    window.resize(1100, 760);
-    window.show();
-    window.loginUi()->administratorField->setText("admin");
-    window.loginUi()->savePasswordInKeychain->setChecked(false);
-    window.applicationDidFinishLaunching();
-    save(window.loginPanel(), out, "login-sheet");
-    window.loginUi()->passwordField->setText("good");
-    window.doLogin();
+    logInForScreenshots(window, [&] { saveScreenshot(window.loginPanel(), out, "login-sheet"); });
     fillDemo(window);
 
     const QList<std::pair<QAction*, QString>> tabs{{window.ui()->outgoingItem, "tab-outgoing"},
@@ -163,21 +151,21 @@ int main(int argc, char** argv)
         item->trigger();
         while (logPanel->isLoading())
             QCoreApplication::processEvents();
-        save(&window, out, name);
+        saveScreenshot(&window, out, name);
         if (item == window.ui()->mailLogItem)
-            save(logPanel, out, "mail-log-summary");
+            saveScreenshot(logPanel, out, "mail-log-summary");
     }
     window.ui()->mailQueueItem->trigger();
     window.mailqController.setSelectionIndex(0);
     window.viewMailqMessage();
-    save(&window, out, "tab-mail-queue-view");
+    saveScreenshot(&window, out, "tab-mail-queue-view");
     window.manageMailq(window.ui()->deleteMailqButton);
     saveQuestion(window, out, "queue-delete-question");
     for (int section = 0; section < window.ui()->mailServerSections->count(); ++section) {
         window.ui()->outgoingItem->trigger();
         window.ui()->mailServerItem->trigger();
         window.ui()->mailServerSections->setCurrentIndex(section);
-        save(&window, out, QString("tab-mail-server-%1").arg(section + 1));
+        saveScreenshot(&window, out, QString("tab-mail-server-%1").arg(section + 1));
     }
     // The answer of "Test Account" in its row.
     fake.answer("fetchmail --check", "2 messages for joe.remote at pop.isp.example (5120 octets).\\n"
@@ -185,9 +173,11 @@ int main(int argc, char** argv)
     window.ui()->fetchmailItem->trigger();
     window.fetchmailController.setSelectionIndex(0);
     window.testFetchmailAccount();
-    save(&window, out, "tab-fetchmail-test-account");
+    while (window.unixTask()->isRunningInBackground())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    saveScreenshot(&window, out, "tab-fetchmail-test-account");
     window.showReadMePanel();
-    save(window.agreementPanel(), out, "read-me-panel");
+    saveScreenshot(window.agreementPanel(), out, "read-me-panel");
     window.agreementPanel()->hide();
 
     // The certificate controls, with a CA's certificate installed for the host.
@@ -207,9 +197,9 @@ int main(int argc, char** argv)
     window.ui()->outgoingItem->trigger();
     window.ui()->mailServerItem->trigger();
     window.ui()->mailServerSections->setCurrentIndex(0);
-    save(window.ui()->sslGroup, out, "ssl-certificate-controls");
+    saveScreenshot(window.ui()->sslGroup, out, "ssl-certificate-controls");
     window.showAcmePanel();
-    save(window.findChild<QDialog*>("acmeDialog"), out, "acme-certificate-panel");
+    saveScreenshot(window.findChild<QDialog*>("acmeDialog"), out, "acme-certificate-panel");
     window.findChild<QDialog*>("acmeDialog")->hide();
     window.ui()->mydomainField->setText("changed.example");
     window.quitApp();
