@@ -42,7 +42,7 @@ TEST(CertificateCheck, ReadsNamesAndEndDate)
     EXPECT_EQ(found.at(0).dnsNames, (QStringList{"mail.example.com", "*.example.org"}));
     EXPECT_EQ(found.at(0).notAfter, QDateTime(QDate(2027, 3, 8), QTime(10, 11, 12), Qt::UTC));
     EXPECT_FALSE(found.at(1).readable);
-    EXPECT_FALSE(found.at(0).notBefore.isValid());
+    EXPECT_EQ(found.at(0).notBefore, QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC));
     const auto dated = parseProbe("== /a.pem\nsubject=CN=a\nnotBefore=2026-12-01 01:02:03Z\nnotAfter=2027-03-08 10:11:12Z\n");
     EXPECT_EQ(dated.at(0).notBefore, QDateTime(QDate(2026, 12, 1), QTime(1, 2, 3), Qt::UTC));
     EXPECT_EQ(parseProbe(block("/a.pem", "O=A\\, CN=fake,CN=real.example", "", "2027-03-08 10:11:12Z"))

@@ -13,7 +13,13 @@ constexpr qint64 day = 24 * hour;
 
 certificates::CertificateFacts endingIn(qint64 seconds)
 {
-    return { true, QStringLiteral("mail.example.com"), {}, now.addSecs(seconds), now.addSecs(-30 * day) };
+    certificates::CertificateFacts facts;
+    facts.readable = true;
+    facts.commonName = QStringLiteral("mail.example.com");
+    facts.notBefore = now.addSecs(-30 * day);
+    facts.notAfter = now.addSecs(seconds);
+    facts.keyMatches = true;
+    return facts;
 }
 
 QueuedMessage message(QueueName queue, qint64 age)
