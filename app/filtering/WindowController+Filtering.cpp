@@ -8,11 +8,9 @@
 #include "shell/Alerts.h"
 #include "shell/ResourcePaths.h"
 #include "shell/StatusLight.h"
-#include "shell/ToolbarIcons.h"
 #include "shell/WindowController.h"
 #include "ui_MainWindow.h"
 
-#include <QActionGroup>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -36,21 +34,9 @@ QStringList filteringJobs(bool virusScanning)
 void WindowController::setUpFilteringTab()
 {
     m_filtering = new FilteringTab;
-    m_filtering->setProperty("identifier", tabLabel);
-    m_ui->tabView->addWidget(m_filtering);
-
-    auto* item = new QAction(tabLabel, this);
-    item->setObjectName(QStringLiteral("filteringItem"));
-    item->setToolTip(tr("Spam and virus filtering with rspamd and ClamAV"));
-    item->setProperty("paletteLabel", tabLabel);
-    item->setCheckable(true);
-    item->setIcon(toolbarIcon(tabLabel, style(), m_ui->toolbar->iconSize().height()));
-    if (QActionGroup* tabs = m_ui->outgoingItem->actionGroup())
-        tabs->addAction(item);
-    const QList<QAction*> items = m_ui->toolbar->actions();
-    const QAction* deliverability = findChild<QAction*>(QStringLiteral("deliverabilityItem"));
-    m_ui->toolbar->insertAction(items.value(items.indexOf(deliverability) + 1), item);
-    connect(item, &QAction::triggered, this, [this, item] { selectTabViewItem(item); });
+    addTabBuiltInCode(m_filtering, tabLabel, QStringLiteral("filteringItem"),
+                      tr("Spam and virus filtering with rspamd and ClamAV"),
+                      findChild<QAction*>(QStringLiteral("deliverabilityItem")));
 
     // Beside the other services' lights.
     auto* grid = m_ui->servicesLayout;

@@ -3,12 +3,10 @@
 #include "postfix/ServiceHealth.h"
 #include "postfix/ServiceRules.h"
 #include "shell/TextHelpers.h"
-#include "shell/ToolbarIcons.h"
 #include "shell/WindowController.h"
 #include "status/StatusTab.h"
 #include "ui_MainWindow.h"
 
-#include <QActionGroup>
 #include <algorithm>
 
 using namespace brevane;
@@ -22,24 +20,13 @@ const QString tabLabel = QStringLiteral("Status");
 void WindowController::setUpStatusTab()
 {
     m_status = new StatusTab;
-    m_status->setProperty("identifier", tabLabel);
-    m_ui->tabView->addWidget(m_status);
-
-    auto* item = new QAction(tabLabel, this);
-    item->setObjectName(QStringLiteral("statusItem"));
-    item->setToolTip(tr("Health checks of this mail server"));
-    item->setProperty("paletteLabel", tabLabel);
-    item->setCheckable(true);
-    item->setIcon(toolbarIcon(tabLabel, style(), m_ui->toolbar->iconSize().height()));
-    if (QActionGroup* tabs = m_ui->outgoingItem->actionGroup())
-        tabs->addAction(item);
     // Right after the Mail Queue item and whatever tab items follow it.
     const QList<QAction*> items = m_ui->toolbar->actions();
-    qsizetype at = items.indexOf(m_ui->mailQueueItem) + 1;
-    while (at < items.size() && items.at(at)->isCheckable())
-        ++at;
-    m_ui->toolbar->insertAction(items.value(at), item);
-    connect(item, &QAction::triggered, this, [this, item] { selectTabViewItem(item); });
+    qsizetype last = items.indexOf(m_ui->mailQueueItem);
+    while (last + 1 < items.size() && items.at(last + 1)->isCheckable())
+        ++last;
+    addTabBuiltInCode(m_status, tabLabel, QStringLiteral("statusItem"), tr("Health checks of this mail server"),
+                      items.value(last));
     connect(m_status, &StatusTab::checkNowRequested, this, &WindowController::checkStatus);
 }
 
