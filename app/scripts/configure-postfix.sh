@@ -57,7 +57,7 @@ dovecot_dir=/usr/local/tarnwick/etc/dovecot
 # postconf, run as nobody since the lines are not trusted yet).
 refuseCustomLine() {
   echo "Refused custom line: $1"
-  rm -rf "$customCheck"
+  rm -rf "$customCheck" main.cf.temp
   exit 1
 }
 
@@ -143,7 +143,12 @@ checkCustomLines() {
   test -n "$custom" || return 0
   customCheck=$(mktemp -d) || refuseCustomLine "(no private folder to check the custom lines in)"
   echo $custom | tr \\r \\n > "$customCheck/custom"
-  cat $config_dir/main.cf.default "$customCheck/custom" > "$customCheck/main.cf"
+  checkCustomLinesIn $config_dir/main.cf.default "$customCheck/custom"
+}
+
+# The lines, each worked out by postconf within the files given as main.cf.
+checkCustomLinesIn() {
+  cat "$@" > "$customCheck/main.cf"
   chmod 755 "$customCheck"
   chmod 644 "$customCheck/main.cf"
   # Complete and private: postconf need not wait for it to settle.
@@ -360,6 +365,9 @@ if test -n "$custom"; then
   echo "###Start Custom Config###" >> main.cf.temp
   cat "$customCheck/custom" >> main.cf.temp
   echo "###End Custom Config###" >> main.cf.temp
+  # Once more within the main.cf Postfix will read: a $mydomain or
+  # $myhostname in a custom line means the form's value there, not the default.
+  checkCustomLinesIn main.cf.temp
   rm -rf "$customCheck"
 fi
 installIfChanged main.cf.temp $config_dir/main.cf

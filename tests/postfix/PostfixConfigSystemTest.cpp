@@ -557,6 +557,11 @@ TEST_F(AttackerOnTheMachine, CustomLinesNamingAnotherUsersFilesAreRefusedAndNoth
         EXPECT_EQ(refusedCustomLine(output), attack.named) << output.toStdString();
         EXPECT_EQ(readFile(configDir + "/main.cf"), before) << attack.custom;
     }
+    // The form's own settings hold in main.cf: a reference to them means their value there.
+    form.mydomain = QStringLiteral("attacker");
+    form.custom = QStringLiteral("daemon_directory = /home/$mydomain/x");
+    EXPECT_EQ(refusedCustomLine(configure(form)), "daemon_directory = /home/$mydomain/x");
+    EXPECT_EQ(readFile(configDir + "/main.cf"), before);
     form.custom = QStringLiteral("daemon_directory = /home/attacker/x");
     configure(form);
     sh("postfix -c " + configDir + " start; postfix -c " + configDir + " stop");
