@@ -1,6 +1,7 @@
 // Runs inside tests/system/sandbox.sh only: a Pebble test CA on the
 // sandbox's loopback, certbot as root, real Postfix and the launchd job.
 #include "certificates/AcmeSettings.h"
+#include "SandboxRun.h"
 #include "certificates/CertificateCheck.h"
 #include "certificates/WebRoot.h"
 #include "postfix/ServiceRules.h"
@@ -18,6 +19,8 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+using sandbox::waitFor;
 
 using namespace brevane;
 
@@ -57,16 +60,6 @@ QString sh(const QString& line, int* status = nullptr)
     if (status)
         *status = process.exitCode();
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
-bool waitFor(const std::function<bool()>& done, int seconds)
-{
-    for (int i = 0; i < seconds * 5; ++i) {
-        if (done())
-            return true;
-        QThread::msleep(200);
-    }
-    return done();
 }
 
 // Serial and alternative names of what Postfix presents after STARTTLS;

@@ -3,6 +3,7 @@
 // tests/system/sandbox.sh: it rewrites /etc/resolv.conf, binds port 53 and
 // starts daemons, all inside the sandbox's own namespaces.
 #include "certificates/CertificateCheck.h"
+#include "SandboxRun.h"
 #include "deliverability/DkimSigning.h"
 #include "deliverability/DnsChecks.h"
 #include "deliverability/ServedCertificates.h"
@@ -30,6 +31,8 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+
+using sandbox::waitFor;
 
 using namespace brevane;
 
@@ -79,16 +82,6 @@ QString dkimScript(dkim::Mode mode, const QString& sel, const QStringList& domai
     process.start(arguments.first(), arguments.mid(1));
     process.waitForFinished(120000);
     return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-bool waitFor(const std::function<bool()>& done, int seconds)
-{
-    for (int i = 0; i < seconds * 10; ++i) {
-        if (done())
-            return true;
-        QThread::msleep(100);
-    }
-    return done();
 }
 
 // A resolver of the test zone, validating with its key when one is given.

@@ -19,6 +19,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+using sandbox::waitFor;
+
 using namespace brevane;
 using namespace brevane::filtering;
 
@@ -40,16 +42,6 @@ QString readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-bool waitFor(const std::function<bool()>& done, int seconds)
-{
-    for (int i = 0; i < seconds * 5; ++i) {
-        if (done())
-            return true;
-        QThread::msleep(200);
-    }
-    return done();
 }
 
 QString filteringScript(Mode mode, const FilteringSettings& settings)

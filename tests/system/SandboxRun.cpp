@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QThread>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -44,6 +45,16 @@ void writeFile(const QString& path, const QByteArray& contents, int mode)
     file.close();
     if (mode)
         ::chmod(QFile::encodeName(path).constData(), mode);
+}
+
+bool waitFor(const std::function<bool()>& done, int seconds)
+{
+    for (int i = 0; i < seconds * 10; ++i) {
+        if (done())
+            return true;
+        QThread::msleep(100);
+    }
+    return done();
 }
 
 } // namespace sandbox

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // What the scenarios that run as root inside tests/system/sandbox.sh share.
 namespace sandbox {
 
@@ -21,5 +23,8 @@ QString runAsHelper(const QStringList& arguments, const QString& workingDirector
 
 /// Writes a file, creating its folders; `mode` as for chmod when not 0.
 void writeFile(const QString& path, const QByteArray& contents, int mode = 0);
+
+/// Asks `done` every tenth of a second for up to `seconds`; answers its last word.
+bool waitFor(const std::function<bool()>& done, int seconds);
 
 } // namespace sandbox
