@@ -357,6 +357,12 @@ if test -n "$milters"; then
   echo 'non_smtpd_milters=$smtpd_milters' >> main.cf.temp
   echo "milter_default_action=accept" >> main.cf.temp
 fi
+# rspamd marks spam in a header of its own and Postfix logs nothing of it:
+# this line puts each marking in the mail log, where the summary counts it.
+# Only the milter's headers are checked, never the sender's own.
+if test "$filtering" = yes; then
+  echo "milter_header_checks=regexp:{{/^X-Spam: Yes/ INFO marked as spam}}" >> main.cf.temp
+fi
 
 echo "###End Brevane###" >> main.cf.temp
 
