@@ -279,6 +279,34 @@ MailLogEvent rejectEvent(std::string_view afterReject, MailLogEvent event)
     return event;
 }
 
+// The filter's refusals: cleanup's "milter-reject: END-OF-MESSAGE from
+// CLIENT: 5.7.1 TEXT; from=<...>". Temporary ones (greylisting) stay plain
+// refusals. rspamd's reply for a virus is "SCANNER: virus found: ..." (our
+// RspamdConfig): the scanner's word, never a sender's, starts it.
+MailLogEvent filterRejectEvent(std::string_view afterReject, MailLogEvent event)
+{
+    event = rejectEvent(afterReject, event);
+    const std::size_t reply = afterReject.find(": ");
+    if (!afterReject.starts_with("END-OF-MESSAGE from ") || event.queueId.empty() || reply == npos
+        || afterReject.substr(reply + 2, 2) != "5.")
+        return event;
+    const std::string_view reason = event.reason;
+    std::size_t scanner = 0;
+    while (scanner < reason.size() && ((reason[scanner] >= 'a' && reason[scanner] <= 'z') || reason[scanner] == '_'))
+        ++scanner;
+    const bool virus = scanner > 0 && reason.substr(scanner).starts_with(": virus found: ");
+    event.kind = virus ? Kind::VirusRejected : Kind::SpamRejected;
+    return event;
+}
+
+// cleanup's "milter-header-info: header X-Spam: Yes from CLIENT; from=<...>
+// ... helo=<...>: marked as spam": only headers a milter added are checked,
+// and the closing words are our main.cf's.
+bool isSpamMarking(std::string_view rest)
+{
+    return rest.starts_with("milter-header-info: header X-Spam: Yes from ") && rest.ends_with(">: marked as spam");
+}
+
 // "warning: CLIENT: SASL MECHANISM authentication failed: ...", the client
 // a name and address without blanks. A remote party's own words, such as a
 // non-SMTP command quoting this text, sit elsewhere in the line.
@@ -395,11 +423,15 @@ MailLogEvent parseMailLogLine(std::string_view line, int year)
     const std::string_view program = parts.program;
 
     if (const std::string_view refusal = rest.starts_with("NOQUEUE: ") ? rest.substr(9) : rest;
-        refusal.starts_with("reject: ") || refusal.starts_with("milter-reject: "))
-        return rejectEvent(refusal.substr(refusal.find(' ') + 1), event);
+        refusal.starts_with("reject: "))
+        return rejectEvent(refusal.substr(8), event);
+    else if (refusal.starts_with("milter-reject: "))
+        return filterRejectEvent(refusal.substr(15), event);
     if (program == "cleanup") {
         if (!event.queueId.empty() && rest.starts_with("message-id="))
             event.kind = Kind::Received;
+        else if (!event.queueId.empty() && isSpamMarking(rest))
+            event.kind = Kind::SpamMarked;
     } else if (program == "qmgr") {
         return queueManagerEvent(rest, event);
     } else if (program == "pickup") {

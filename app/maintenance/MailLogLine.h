@@ -25,6 +25,9 @@ struct MailLogEvent {
         Expired, ///< qmgr returned a message whose time in the queue ran out
         Rejected,
         AuthFailed,
+        SpamMarked,    ///< rspamd's spam header, logged by milter_header_checks
+        SpamRejected,  ///< a refusal of the whole message by the filter
+        VirusRejected, ///< the same, for a virus the scanner found
     };
     Kind kind = Kind::Other;
     /// Seconds since 1970-01-01 00:00 of the line's wall-clock time, read as
@@ -36,8 +39,9 @@ struct MailLogEvent {
     /// Sender (SenderSeen, Expired) or recipient (Delivered, Deferred,
     /// Bounced, Rejected) address, without the angle brackets.
     std::string_view address;
-    /// Rejected: the refusal without the client and the envelope, e.g.
-    /// "Relay access denied" or "blocked using rbl.test".
+    /// Rejected, SpamRejected, VirusRejected: the refusal without the client
+    /// and the envelope, e.g. "Relay access denied", "blocked using rbl.test"
+    /// or "clamav: virus found: \"Eicar-Signature\"".
     std::string_view reason;
 };
 

@@ -45,6 +45,7 @@ enum Seen : std::uint8_t {
     SeenDelivered = 4,
     SeenDeferred = 8,
     SeenBounced = 16,
+    SeenMarked = 32,
 };
 
 // Counts `bit` for `message` once per summary; true the first time.
@@ -66,6 +67,9 @@ TrafficCounts& TrafficCounts::operator+=(const TrafficCounts& other)
     rejected += other.rejected;
     authFailed += other.authFailed;
     deferrals += other.deferrals;
+    markedSpam += other.markedSpam;
+    rejectedSpam += other.rejectedSpam;
+    rejectedVirus += other.rejectedVirus;
     return *this;
 }
 
@@ -186,7 +190,7 @@ void TrafficSummarizer::feedLine(std::string_view line)
         message = messageIndex(event.queueId);
     }
     std::uint32_t name = noName;
-    if (event.kind == Kind::Rejected)
+    if (event.kind == Kind::Rejected || event.kind == Kind::SpamRejected || event.kind == Kind::VirusRejected)
         name = nameIndex(event.reason);
     else if (event.kind == Kind::SenderSeen || event.kind == Kind::Delivered)
         name = nameIndex(domainOf(event.address));
@@ -231,6 +235,13 @@ TrafficSummary TrafficSummarizer::summary(std::int64_t now, std::size_t top) con
         case Kind::Expired:
             hour.bounced += known && firstTime(seen, message, SeenBounced);
             break;
+        case Kind::SpamMarked:
+            hour.markedSpam += known && firstTime(seen, message, SeenMarked);
+            break;
+        case Kind::SpamRejected:
+        case Kind::VirusRejected:
+            ++(Kind(record.kind) == Kind::SpamRejected ? hour.rejectedSpam : hour.rejectedVirus);
+            [[fallthrough]];
         case Kind::Rejected:
             ++hour.rejected;
             ++reasons[record.name];
@@ -308,6 +319,11 @@ QString summaryText(const TrafficSummary& summary)
                    {&TrafficCounts::rejected, "refusals: %1"},
                    {&TrafficCounts::authFailed, "failed SMTP logins: %1"}}),
     };
+    if (c.markedSpam + c.rejectedSpam + c.rejectedVirus > 0)
+        lines << countLine(c, "Filtering: ",
+                           {{&TrafficCounts::markedSpam, "%1 marked as spam"},
+                            {&TrafficCounts::rejectedSpam, "%1 rejected as spam"},
+                            {&TrafficCounts::rejectedVirus, "%1 rejected: virus"}});
     const std::pair<const char*, const std::vector<RankedName>*> lists[] = {
         {"Top reject reasons: ", &summary.topRejectReasons},
         {"Top sender domains: ", &summary.topSenderDomains},

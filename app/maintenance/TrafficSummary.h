@@ -28,6 +28,9 @@ struct TrafficCounts {
     int rejected = 0;   ///< refusals: of a recipient, a client or a message
     int authFailed = 0; ///< failed SMTP logins
     int deferrals = 0;  ///< delivery attempts that ended deferred
+    int markedSpam = 0;    ///< messages the filter marked as spam
+    int rejectedSpam = 0;  ///< messages the filter refused as spam (refusals too)
+    int rejectedVirus = 0; ///< messages refused for a virus (refusals too)
 
     TrafficCounts& operator+=(const TrafficCounts& other);
     bool operator==(const TrafficCounts&) const = default;
@@ -112,7 +115,7 @@ std::int64_t localNow();
 namespace brevane {
 
 /// The summary's lines as the log tab shows them: the window with its start,
-/// the counts, then the top refusals, sender and recipient domains (lines
+/// the counts, what the filter did (once it did anything), then the top refusals, sender and recipient domains (lines
 /// left out when empty).
 QString summaryText(const TrafficSummary& summary);
 

@@ -354,3 +354,52 @@ TEST(MailLogLine, QueueIdsWhereTheLineNamesThem)
             << text;
     }
 }
+
+// What rspamd and clamd did, as Postfix logged it in the filtering scenario
+// (capture-filtering-log.sh); the last rows are captured lines altered as a
+// sender or greylisting would alter them.
+TEST(MailLogLine, FilterVerdictsAreToldApart)
+{
+    const auto captured = [](std::string_view holding) { return capturedLine(holding, "mail.log-filtering.txt"); };
+    const auto altered = [&](std::string_view holding, std::string_view from, std::string_view to) {
+        std::string line = captured(holding);
+        if (const std::size_t at = line.find(from); at != std::string::npos)
+            line.replace(at, from.size(), to);
+        return line;
+    };
+    struct Case {
+        std::string line;
+        Kind kind;
+        std::string_view reason;
+    };
+    const Case cases[] = {
+        {captured("marked as spam"), Kind::SpamMarked, ""},
+        {captured("Gtube pattern"), Kind::SpamRejected, "Gtube pattern"},
+        {captured("Spam message rejected"), Kind::SpamRejected, "Spam message rejected"},
+        {captured("virus found"), Kind::VirusRejected, "clamav: virus found: \"Brevane.Test.EICAR.UNOFFICIAL\""},
+        {captured("message-id=<virus@"), Kind::Received, ""},
+        {altered("Gtube pattern", "5.7.1 Gtube pattern", "4.7.1 Try again later"), Kind::Rejected,
+         "Try again later"},
+        {altered("Gtube pattern", "Gtube pattern", "Listed: virus found: x"), Kind::SpamRejected,
+         "Listed: virus found: x"},
+        {altered("virus found", "END-OF-MESSAGE", "RCPT"), Kind::Rejected,
+         "clamav: virus found: \"Brevane.Test.EICAR.UNOFFICIAL\""},
+        {altered("marked as spam", "X-Spam: Yes", "X-Spam-Status: Yes"), Kind::Other, ""},
+        {altered("marked as spam", ": marked as spam", ": marked as spam>"), Kind::Other, ""},
+    };
+    for (const Case& c : cases) {
+        const MailLogEvent event = parseMailLogLine(c.line, 2026);
+        EXPECT_EQ(event.kind, c.kind) << c.line;
+        EXPECT_EQ(event.reason, c.reason) << c.line;
+        EXPECT_FALSE(event.queueId.empty()) << c.line;
+    }
+    TrafficSummarizer summarizer(civilSeconds(2026, 12, 9, 17, 0, 0));
+    summarizer.feed(capturedLog("mail.log-filtering.txt").toStdString());
+    const TrafficSummary summary = summarizer.summary(civilSeconds(2026, 12, 9, 17, 0, 0));
+    EXPECT_EQ(summary.total.markedSpam, 2);
+    EXPECT_EQ(summary.total.rejectedSpam, 2);
+    EXPECT_EQ(summary.total.rejectedVirus, 1);
+    EXPECT_EQ(summary.total.rejected, 3);
+    EXPECT_TRUE(summaryText(summary).contains("\nFiltering: 2 marked as spam, 2 rejected as spam, 1 rejected: virus\n"))
+        << summaryText(summary).toStdString();
+}
