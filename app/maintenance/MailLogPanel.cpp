@@ -1,5 +1,6 @@
 #include "maintenance/MailLogPanel.h"
 
+#include "filtering/RspamdLog.h"
 #include "maintenance/MailLogLine.h"
 #include "maintenance/TrafficChart.h"
 
@@ -40,6 +41,7 @@ MailLogPanel::MailLogPanel(QPlainTextEdit* logView, QWidget* parent)
     , m_progress(new QProgressBar(this))
     , m_currentPath(logFilePath(LogFile::MailLog))
     , m_rotatedPath(logFilePath(LogFile::RotatedMailLog))
+    , m_rspamdPath(QLatin1String(filtering::rspamdLogPath))
 {
     m_search->setObjectName(QStringLiteral("logSearchField"));
     m_search->setPlaceholderText(tr("Search the log: text or queue ID"));
@@ -186,6 +188,7 @@ void MailLogPanel::takeBytes(const QByteArray& bytes)
 {
     m_lines.append(bytes);
     m_summarizer->feed(viewOf(bytes));
+    m_verdicts.clear();
 }
 
 void MailLogPanel::showSummary()
@@ -214,11 +217,27 @@ QString MailLogPanel::mailLogText() const
         const std::vector<qsizetype> life = linesOfMessage(m_lines, typed);
         if (!life.empty())
             return m_headings + tr("Every line of message %1, oldest first:\n\n").arg(m_search->text().trimmed())
-                 + inOrder(m_lines, life, shownLines);
+                 + inOrder(m_lines, life, shownLines) + verdictsOf(typed);
     }
     const std::vector<qsizetype> found = linesContaining(m_lines, typed);
     return m_headings + tr("%n line(s) hold \"%1\", newest first:\n\n", nullptr, int(found.size())).arg(m_search->text().trimmed())
          + newestFirst(m_lines, found, shownLines);
+}
+
+// What rspamd said of the message, below its Postfix lines; nothing where
+// rspamd never saw it or keeps no log.
+QString MailLogPanel::verdictsOf(const QByteArray& queueId) const
+{
+    if (const auto known = m_verdicts.constFind(queueId); known != m_verdicts.cend())
+        return *known;
+    QString text;
+    const QByteArray lines = filtering::rspamdLinesAbout(m_rspamdPath, QString::fromLatin1(queueId), m_run);
+    for (const filtering::RspamdVerdict& verdict : filtering::rspamdVerdicts(lines, queueId))
+        text += filtering::verdictText(verdict) + u'\n';
+    if (!text.isEmpty())
+        text.prepend(tr("\nWhat the spam filter found:\n"));
+    m_verdicts.insert(queueId, text);
+    return text;
 }
 
 void MailLogPanel::render()

@@ -4,6 +4,7 @@
 #include "maintenance/LogReading.h"
 #include "maintenance/TrafficSummary.h"
 
+#include <QHash>
 #include <QTextCursor>
 #include <QTimer>
 #include <QWidget>
@@ -33,6 +34,7 @@ public:
     void setPrivilegedRun(brevane::PrivilegedRun run) { m_run = std::move(run); }
     /// The files read (tests point them at their own).
     void setLogPaths(const QString& current, const QString& rotated);
+    void setRspamdLogPath(const QString& path) { m_rspamdPath = path; }
 
     /// Reads the mail log anew and shows it newest first under `headings`.
     void showMailLog(const QString& headings);
@@ -60,6 +62,7 @@ private:
     void render();
     void showSummary();
     QString mailLogText() const;
+    QString verdictsOf(const QByteArray& queueId) const;
     QTextCursor queueIdAt(const QPoint& point) const;
     void markQueueIdAt(const QPoint& point);
 
@@ -76,6 +79,9 @@ private:
     brevane::PrivilegedRun m_run;
     QString m_currentPath;
     QString m_rotatedPath;
+    QString m_rspamdPath;
+    // rspamd's verdicts by queue ID, read once for each until new lines come.
+    mutable QHash<QByteArray, QString> m_verdicts;
     QString m_headings;
     QString m_otherText;
     bool m_showingMailLog = false;

@@ -1,5 +1,6 @@
 // Any bytes as a mail log: the line parser, the summary, the kept lines and
-// the root reader's reply must neither crash nor point outside the line.
+// rspamd's verdicts and the root reader's reply must neither crash nor point outside the line.
+#include "filtering/RspamdLog.h"
 #include "maintenance/LogLines.h"
 #include "maintenance/LogReading.h"
 #include "maintenance/MailLogLine.h"
@@ -45,5 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         linesOfMessage(lines, QByteArrayView(id.data(), qsizetype(id.size())));
     }
     parseChunkReply(QString::fromUtf8(bytes.data(), qsizetype(size)));
+    for (const auto& verdict : filtering::rspamdVerdicts(QByteArrayView(bytes.data(), qsizetype(size)), "5CAC8CD"))
+        filtering::verdictText(verdict);
     return 0;
 }

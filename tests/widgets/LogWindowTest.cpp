@@ -1,5 +1,6 @@
 #include "WindowFixture.h"
 
+#include "filtering/RspamdLog.h"
 #include "maintenance/MailLogPanel.h"
 #include "maintenance/ShellCommand.h"
 #include "maintenance/TrafficChart.h"
@@ -219,4 +220,37 @@ TEST_F(LogWindowTest, AnUnreadableLogIsReadThroughTheRunner)
     EXPECT_TRUE(shown().contains("0 line(s) hold"));
     EXPECT_EQ(fake.countCalls("brevane-typed"), 0);
     EXPECT_EQ(fake.countCalls("read-log-chunk") + fake.countCalls("base64 -w0"), 3);
+}
+
+// A filtered message's life ends with what rspamd found, read from its log
+// as the user or through the runner, where only the queue ID reaches root.
+TEST_F(LogWindowTest, AMessagesLifeShowsTheSpamFiltersVerdict)
+{
+    QFile captured(QStringLiteral(WIDGET_TEST_DATA "/maintenance/data/rspamd.log-filtering.txt"));
+    ASSERT_TRUE(captured.open(QIODevice::ReadOnly));
+    const QByteArray rspamdLines = captured.readAll();
+    write(recentLog("mail.log-filtering.txt"), QIODevice::WriteOnly);
+    panel->setRspamdLogPath(QStringLiteral(WIDGET_TEST_DATA "/maintenance/data/rspamd.log-filtering.txt"));
+    launchAndLogIn();
+    openTab();
+    EXPECT_TRUE(panel->summaryLabel()->text().contains("\nFiltering: 2 marked as spam, 2 rejected as spam, 1 rejected: virus\n"))
+        << panel->summaryLabel()->text().toStdString();
+    panel->searchField()->setText("F2816CC");
+    ASSERT_TRUE(waitFor([&] { return shown().contains("Every line of message F2816CC"); }));
+    EXPECT_TRUE(shown().contains("F2816CC: removed\n"
+                                 "\nWhat the spam filter found:\n"
+                                 "rspamd 2026-12-09 16:56:39: add header, score 3.90 (reject at 15.00): "
+                                 "MIME_BAD_EXTENSION 4.00, MIME_GOOD -0.10; also ARC_NA, "))
+        << shown().toStdString();
+
+    fake.answer("sh BADBF10C", QString::fromLatin1(rspamdLines.toBase64()) + "\\n");
+    panel->setRspamdLogPath(QLatin1String(brevane::filtering::rspamdLogPath));
+    panel->searchField()->setText("BADBF10C");
+    ASSERT_TRUE(waitFor([&] { return shown().contains("Every line of message BADBF10C"); }));
+    EXPECT_TRUE(shown().contains("add header, score 4.96 (reject at 15.00): BAYES_SPAM 5.06")) << shown().toStdString();
+    EXPECT_EQ(fake.countCalls("read-rspamd") + fake.countCalls("rspamd_task_write_log"), 1);
+    // Without rspamd's log, the message's lines alone.
+    panel->searchField()->setText("79826E5");
+    ASSERT_TRUE(waitFor([&] { return shown().contains("Every line of message 79826E5"); }));
+    EXPECT_FALSE(shown().contains("spam filter"));
 }
