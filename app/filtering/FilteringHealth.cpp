@@ -1,30 +1,31 @@
 #include "filtering/FilteringHealth.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <cstring>
 #include <QtEndian>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace brevane::filtering {
 
 namespace {
 
-    // One request and its first reply bytes on a loopback TCP port; what came
-    // back before the time ran out, empty when nothing listens.
-    QByteArray exchange(int port, const QByteArray& request, int wanted, int timeoutMs)
+    // One request and its first reply bytes on a loopback TCP port or a
+    // UNIX socket; what came back before the time ran out, empty when
+    // nothing listens.
+    QByteArray exchange(const sockaddr* address, socklen_t length, const QByteArray& request, int wanted, int timeoutMs)
     {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int fd = ::socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0)
             return {};
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(quint16(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         QByteArray reply;
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+        if (::connect(fd, address, length) == 0
             && ::send(fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL) == request.size()) {
             pollfd readable { fd, POLLIN, 0 };
             char buffer[256];
@@ -37,6 +38,15 @@ namespace {
         }
         ::close(fd);
         return reply;
+    }
+
+    QByteArray exchange(int port, const QByteArray& request, int wanted, int timeoutMs)
+    {
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(quint16(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return exchange(reinterpret_cast<sockaddr*>(&address), sizeof address, request, wanted, timeoutMs);
     }
 
     void appendWord(QByteArray& bytes, quint32 word)
@@ -71,6 +81,18 @@ bool isOptionNegotiationReply(const QByteArray& bytes)
 bool milterAnswers(int port, int timeoutMs)
 {
     return isOptionNegotiationReply(exchange(port, optionNegotiation(), 4 + negotiationLength, timeoutMs));
+}
+
+bool milterAnswersAt(const QString& socketPath, int timeoutMs)
+{
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(socketPath);
+    if (path.isEmpty() || size_t(path.size()) >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    return isOptionNegotiationReply(exchange(reinterpret_cast<sockaddr*>(&address), sizeof address, optionNegotiation(),
+        4 + negotiationLength, timeoutMs));
 }
 
 bool clamdAnswersPing(int port, int timeoutMs)

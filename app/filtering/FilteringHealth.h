@@ -17,6 +17,8 @@ bool isOptionNegotiationReply(const QByteArray& bytes);
 /// Whether something on 127.0.0.1:port answers as a milter / as clamd's
 /// PING; each waits at most timeoutMs.
 bool milterAnswers(int port, int timeoutMs = 1500);
+/// The same on a UNIX socket.
+bool milterAnswersAt(const QString& socketPath, int timeoutMs = 1500);
 bool clamdAnswersPing(int port, int timeoutMs = 1500);
 
 struct LightState {

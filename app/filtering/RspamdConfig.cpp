@@ -44,12 +44,14 @@ QList<ConfigFile> rspamdFiles(const FilteringSettings& settings)
         { QStringLiteral("classifier-bayes.conf"),
             written + QStringLiteral("backend = \"redis\";\nautolearn = false;\n") },
         // The proxy scans by itself: no normal worker, no upstream to reach.
+        // Its socket is open to every local user, as its loopback port is.
         { QStringLiteral("worker-proxy.inc"),
             written
-                + QStringLiteral("bind_socket = \"127.0.0.1:%1\";\nmilter = yes;\ntimeout = 120s;\n"
+                + QStringLiteral("bind_socket = \"127.0.0.1:%1\";\nbind_socket = \"%2 mode=0666\";\nmilter = yes;\ntimeout = 120s;\n"
                                  "upstream \"local\" {\n  default = yes;\n  self_scan = yes;\n}\n"
                                  "spam_header = \"X-Spam\";\nreject_message = \"Spam message rejected\";\n")
-                      .arg(milterPort) },
+                      .arg(milterPort)
+                      .arg(QLatin1String(milterSocketPath)) },
         { QStringLiteral("worker-normal.inc"), written + QStringLiteral("enabled = false;\n") },
         // Learning goes through a socket only root may open.
         { QStringLiteral("worker-controller.inc"),

@@ -16,7 +16,10 @@ inline constexpr char rspamdFolder[] = "/usr/local/tarnwick/rspamd";
 /// own so that Debian's own rspamd, should it run, is not in the way.
 inline constexpr int milterPort = 11432;
 inline constexpr int clamdPort = 3310;
-inline constexpr char milterSocket[] = "inet:127.0.0.1:11432";
+/// Where Postfix reaches the milter: a UNIX socket, as over loopback TCP
+/// delayed acknowledgements held each message some 40 ms and more.
+inline constexpr char milterSocketPath[] = "/usr/local/tarnwick/rspamd/run/milter.sock";
+inline constexpr char milterSocket[] = "unix:/usr/local/tarnwick/rspamd/run/milter.sock";
 
 struct ConfigFile {
     QString name; ///< in local.d

@@ -134,7 +134,7 @@ void WindowController::loadFilteringSettings()
 
 void WindowController::checkFilteringLight()
 {
-    const bool milterUp = m_filteringInstalled && filtering::milterAnswers(filtering::milterPort);
+    const bool milterUp = m_filteringInstalled && filtering::milterAnswersAt(QLatin1String(filtering::milterSocketPath));
     const bool clamdUp = m_virusScanningInstalled && filtering::clamdAnswersPing(filtering::clamdPort);
     const filtering::LightState light
         = filtering::filteringLight(m_filteringInstalled, m_virusScanningInstalled, milterUp, clamdUp);

@@ -1,5 +1,5 @@
 # Sets up spam and virus filtering behind Postfix: rspamd (its milter on
-# 127.0.0.1:11432) with a redis of its own for statistics and greylisting,
+# /usr/local/tarnwick/rspamd/run/milter.sock and 127.0.0.1:11432) with a redis of its own for statistics and greylisting,
 # and ClamAV's clamd on 127.0.0.1:3310, as launchd jobs started with Postfix.
 # Debian's /etc/rspamd, /etc/clamav and /etc/redis stay as the packages
 # left them: our overrides live in /usr/local/tarnwick/rspamd/local.d.

@@ -350,7 +350,7 @@ fi
 # rspamd first: mail it rejects is not signed for nothing. A milter that
 # does not answer lets mail through unfiltered and unsigned, never stops it.
 milters=
-test "$filtering" = yes && milters=inet:127.0.0.1:11432
+test "$filtering" = yes && milters=unix:/usr/local/tarnwick/rspamd/run/milter.sock
 test "$dkimSigning" = yes && milters="${milters:+$milters, }inet:127.0.0.1:8891"
 if test -n "$milters"; then
   echo "smtpd_milters=$milters" >> main.cf.temp

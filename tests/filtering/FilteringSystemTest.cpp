@@ -156,7 +156,7 @@ void startPostfix()
     configure.start(config.arguments.first(), config.arguments.mid(1));
     configure.waitForFinished(120000);
     ASSERT_TRUE(readFile(configDir + "/main.cf")
-                    .contains("smtpd_milters=inet:127.0.0.1:11432\nnon_smtpd_milters=$smtpd_milters\n"
+                    .contains("smtpd_milters=unix:/usr/local/tarnwick/rspamd/run/milter.sock\nnon_smtpd_milters=$smtpd_milters\n"
                               "milter_default_action=accept\n"));
     sh("postfix -c " + configDir + " start");
 }
@@ -347,6 +347,8 @@ TEST_F(FilteringSystem, VerdictsReachTheLogsAndLearningRaisesTheScore)
         QStringLiteral("/var/lib/clamav/brevane-test.ndb"), "Brevane.Test.EICAR:0:*:" + eicar.toHex() + "\n");
     startPostfix();
     applyWithQuickBayes({ true, "3", "15", false, true });
+    // The light asks the socket Postfix hands mail to.
+    EXPECT_TRUE(milterAnswersAt(QLatin1String(milterSocketPath)));
 
     // Marked by its score, refused by GTUBE, refused for a virus.
     sandbox::writeFile(QStringLiteral("/tmp/tool.com"), "harmless\n");

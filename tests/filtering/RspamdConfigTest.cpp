@@ -50,7 +50,8 @@ TEST(RspamdConfig, FilesFollowTheSettings)
         EXPECT_EQ(antivirus == head, !c.clamav);
         // The milter on its own port, scanning by itself; learning only through root's socket.
         EXPECT_TRUE(fileText(files, "worker-proxy.inc")
-                        .contains("bind_socket = \"127.0.0.1:11432\";\nmilter = yes;\ntimeout = 120s;\n"
+                        .contains("bind_socket = \"127.0.0.1:11432\";\n"
+                                  "bind_socket = \"/usr/local/tarnwick/rspamd/run/milter.sock mode=0666\";\nmilter = yes;\ntimeout = 120s;\n"
                                   "upstream \"local\" {\n  default = yes;\n  self_scan = yes;\n}\n"));
         EXPECT_EQ(fileText(files, "worker-controller.inc"),
             head + "bind_socket = \"/usr/local/tarnwick/rspamd/run/controller.sock mode=0600\";\n");

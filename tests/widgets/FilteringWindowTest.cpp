@@ -57,7 +57,7 @@ TEST_F(FilteringTest, ApplyInstallsReadsBackAndNamesTheMilterToPostfix)
     EXPECT_EQ(fake.countCalls(" on yes actions.conf"), 1) << calls.join('\n').toStdString();
     EXPECT_EQ(fake.countCalls("reject = 12; add_header = 5; greylist = null;"), 1);
     // The configuration script's 25th value turns the milter on.
-    EXPECT_EQ(fake.countCalls("inet:127.0.0.1:11432"), 1);
+    EXPECT_EQ(fake.countCalls("unix:/usr/local/tarnwick/rspamd/run/milter.sock"), 1);
     EXPECT_EQ(tab()->settings(), (filtering::FilteringSettings { true, "5", "12", false, true }));
     // Nothing answers on the milter port here.
     EXPECT_EQ(light->imageName(), "red");
