@@ -80,7 +80,10 @@ MailLogPanel::MailLogPanel(QPlainTextEdit* logView, QWidget* parent)
     m_searchDelay.setInterval(250);
     connect(&m_followTimer, &QTimer::timeout, this, &MailLogPanel::follow);
     connect(&m_searchDelay, &QTimer::timeout, this, &MailLogPanel::render);
-    connect(m_search, &QLineEdit::textChanged, this, [this] { m_searchDelay.start(); });
+    connect(m_search, &QLineEdit::textChanged, this, [this] {
+        m_verdicts.clear();
+        m_searchDelay.start();
+    });
     connect(m_follow, &QCheckBox::toggled, this, [this](bool on) {
         if (on)
             m_followTimer.start();
@@ -104,6 +107,7 @@ void MailLogPanel::showMailLog(const QString& headings)
     m_showingMailLog = true;
     m_loading = true;
     m_lines.clear();
+    m_verdicts.clear();
     m_summarizer = std::make_unique<TrafficSummarizer>(localNow());
     m_readingFile = 0;
     m_offset = 0;
@@ -188,7 +192,6 @@ void MailLogPanel::takeBytes(const QByteArray& bytes)
 {
     m_lines.append(bytes);
     m_summarizer->feed(viewOf(bytes));
-    m_verdicts.clear();
 }
 
 void MailLogPanel::showSummary()

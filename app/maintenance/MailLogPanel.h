@@ -80,7 +80,8 @@ private:
     QString m_currentPath;
     QString m_rotatedPath;
     QString m_rspamdPath;
-    // rspamd's verdicts by queue ID, read once for each until new lines come.
+    // rspamd's verdicts by queue ID, read once while a message is shown:
+    // following the log re-renders every second, and rspamd's log is large.
     mutable QHash<QByteArray, QString> m_verdicts;
     QString m_headings;
     QString m_otherText;
