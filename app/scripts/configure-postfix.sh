@@ -351,7 +351,13 @@ fi
 # does not answer lets mail through unfiltered and unsigned, never stops it.
 milters=
 test "$filtering" = yes && milters=inet:127.0.0.1:11432
-test "$dkimSigning" = yes && milters="${milters:+$milters, }inet:127.0.0.1:8891"
+# The signer is reached where its own configuration has it listen: one set
+# up before it moved to a UNIX socket stays on TCP until configure-dkim.sh
+# runs again, and that run is followed by this one.
+signer=unix:brevane-opendkim/opendkim.sock
+grep -qx 'Socket inet:8891@127.0.0.1' /usr/local/tarnwick/opendkim/opendkim.conf 2>/dev/null \
+  && signer=inet:127.0.0.1:8891
+test "$dkimSigning" = yes && milters="${milters:+$milters, }$signer"
 if test -n "$milters"; then
   echo "smtpd_milters=$milters" >> main.cf.temp
   echo 'non_smtpd_milters=$smtpd_milters' >> main.cf.temp

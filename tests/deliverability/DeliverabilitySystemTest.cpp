@@ -50,6 +50,7 @@ const QString keyFolder = QStringLiteral("/etc/unbound/keys");
 const QString certsFolder = QStringLiteral("/System/Library/OpenSSL/certs");
 const QString live = QStringLiteral("/usr/local/tarnwick/postfix/acme/config/live");
 const QString mailAddress = QStringLiteral("127.0.0.2"); // the mail host's address in the test zone
+const QString signerFolder = QStringLiteral("/var/spool/postfix/brevane-opendkim");
 
 QString sh(const QString& line, int* status = nullptr)
 {
@@ -82,6 +83,11 @@ QString dkimScript(dkim::Mode mode, const QString& sel, const QStringList& domai
     process.start(arguments.first(), arguments.mid(1));
     process.waitForFinished(120000);
     return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+bool signerListens()
+{
+    return sh(QStringLiteral("ss -lxn")).contains(signerFolder + "/opendkim.sock");
 }
 
 // A resolver of the test zone, validating with its key when one is given.
@@ -297,6 +303,17 @@ TEST_F(DeliverabilitySystem, HostileValuesAreRefusedAndWriteNothing)
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/tmp/planted")));
     EXPECT_FALSE(QFileInfo::exists(dkimDir + "/keys"));
     sh("rm -rf " + dkimDir);
+
+    // Nor is a symlink or someone else's folder where the signer's socket goes.
+    for (const QString& planted : {"ln -s /tmp/elsewhere " + signerFolder, "mkdir " + signerFolder + "; chown bob " + signerFolder}) {
+        sh(planted);
+        EXPECT_TRUE(dkim::refusal(dkimScript(dkim::Mode::Sign, selector, {domain})).contains(signerFolder))
+            << planted.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(dkimDir + "/opendkim.conf")) << planted.toStdString();
+        sh("rm -rf " + signerFolder + " " + dkimDir);
+    }
+    modeOf(QStringLiteral("/tmp/elsewhere"), &owner);
+    EXPECT_EQ(owner, 0u);
 }
 
 TEST_F(DeliverabilitySystem, CertificatePairsThatCannotWorkAreRefusedAndShowRed)
@@ -419,16 +436,30 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
     form.enableSSL = true; // STARTTLS with the certificate installed above, for DANE
     const PostfixConfigResult config = collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh")));
     ASSERT_TRUE(config.error.isEmpty());
-    QProcess configure;
-    configure.setWorkingDirectory(resources.path());
-    configure.start(config.arguments.first(), config.arguments.mid(1));
-    configure.waitForFinished(120000);
-    const QString mainCf = readFile(configDir + "/main.cf");
-    EXPECT_TRUE(mainCf.contains("smtpd_milters=inet:127.0.0.1:8891\nnon_smtpd_milters=$smtpd_milters\n"
-                                "milter_default_action=accept\n"));
+    const auto milterLines = [&] {
+        QProcess configure;
+        configure.setWorkingDirectory(resources.path());
+        configure.start(config.arguments.first(), config.arguments.mid(1));
+        configure.waitForFinished(120000);
+        const QString mainCf = readFile(configDir + "/main.cf");
+        const qsizetype at = mainCf.indexOf(QLatin1String("smtpd_milters="));
+        return at < 0 ? QString() : mainCf.mid(at, mainCf.indexOf(QLatin1String("accept\n"), at) + 7 - at);
+    };
+    // A signer set up before the socket still listens on TCP: Postfix keeps
+    // reaching it there until the signing is applied again, then follows it.
+    sh("sed -i 's|^Socket .*|Socket inet:8891@127.0.0.1|' " + dkimDir + "/opendkim.conf");
+    EXPECT_EQ(milterLines(), "smtpd_milters=inet:127.0.0.1:8891\nnon_smtpd_milters=$smtpd_milters\n"
+                             "milter_default_action=accept\n");
+    ASSERT_TRUE(dkim::refusal(dkimScript(dkim::Mode::Sign, selector, {domain})).isEmpty());
+    EXPECT_EQ(milterLines(), "smtpd_milters=unix:brevane-opendkim/opendkim.sock\nnon_smtpd_milters=$smtpd_milters\n"
+                             "milter_default_action=accept\n");
+    // Only root, the signer and Postfix reach the socket.
+    EXPECT_EQ(modeOf(signerFolder, &owner), 0750);
+    EXPECT_EQ(owner, ::getpwnam("opendkim")->pw_uid);
+    EXPECT_EQ(sh("stat -c %G " + signerFolder).trimmed(), "postfix");
     sh("postfix -c " + configDir + " start");
     sh("launchctl load -w /Library/LaunchDaemons/com.dadarozudedarid.opendkim.plist");
-    ASSERT_TRUE(waitFor([] { return sh(QStringLiteral("ss -ltn 'sport = :8891'")).contains("127.0.0.1:8891"); }, 15))
+    ASSERT_TRUE(waitFor(signerListens, 15))
         << sh(QStringLiteral("launchctl list; tail -20 /var/log/mail.log /var/log/syslog 2>/dev/null"))
                .toStdString();
 
@@ -465,7 +496,7 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
     // Still the job launchd keeps, the same process, answering.
     EXPECT_TRUE(sh(QStringLiteral("launchctl list")).contains("com.dadarozudedarid.opendkim"));
     EXPECT_EQ(signer(), running);
-    EXPECT_TRUE(sh(QStringLiteral("ss -ltn 'sport = :8891'")).contains("127.0.0.1:8891"));
+    EXPECT_TRUE(signerListens());
     sh(QStringLiteral("rm -f /var/mail/bob; printf 'From: alice@example.test\\nTo: bob@example.test\\n"
                       "Subject: still signed\\n\\nHello again.\\n' | sendmail -f alice@example.test bob@example.test"));
     ASSERT_TRUE(waitFor([] { return readFile(QStringLiteral("/var/mail/bob")).contains("Hello again."); }, 30));
@@ -508,7 +539,7 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
 
     // Off: the job goes, the keys stay.
     EXPECT_TRUE(dkim::refusal(dkimScript(dkim::Mode::Off, selector, {domain})).isEmpty());
-    EXPECT_TRUE(waitFor([] { return !sh(QStringLiteral("ss -ltn 'sport = :8891'")).contains("127.0.0.1:8891"); }, 25));
+    EXPECT_TRUE(waitFor([] { return !signerListens(); }, 25));
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/Library/LaunchDaemons/com.dadarozudedarid.opendkim.plist")));
     EXPECT_TRUE(QFileInfo::exists(keyFile));
     sh("postfix stop; kill $(cat /run/brevane-unbound.pid)");

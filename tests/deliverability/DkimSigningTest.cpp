@@ -29,6 +29,21 @@ TEST(DkimSigning, SigningDomainsAreTheMailDomainThenTheVirtualOnesOnce)
     EXPECT_EQ(signingDomains("exa$mple.com", "../etc, -bad.example,good.example"), QStringList({"good.example"}));
 }
 
+TEST(DkimSigning, TheMilterListNamesTheSignerOnItsSocketOrEarlierPort)
+{
+    const struct {
+        const char* milters;
+        bool signing;
+    } cases[] = {
+        {"unix:brevane-opendkim/opendkim.sock", true}, {"inet:127.0.0.1:8891", true},
+        {"inet:127.0.0.1:11432, unix:brevane-opendkim/opendkim.sock", true}, {"inet:127.0.0.1:11432 inet:127.0.0.1:8891", true},
+        {"inet:127.0.0.1:11432", false}, {"", false}, {"inet:127.0.0.1:88910", false},
+        {"unix:brevane-opendkim/opendkim.sock.old", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(namesSigner(QString::fromUtf8(c.milters)), c.signing) << c.milters;
+}
+
 TEST(DkimSigning, ScriptArgumentsNameTheModeSelectorAndDomains)
 {
     EXPECT_EQ(scriptArguments(Mode::Sign, "sel", {"a.example", "b.example"}, "SCRIPT"),
