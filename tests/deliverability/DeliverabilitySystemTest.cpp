@@ -305,15 +305,12 @@ TEST_F(DeliverabilitySystem, HostileValuesAreRefusedAndWriteNothing)
     sh("rm -rf " + dkimDir);
 
     // Nor is a symlink or someone else's folder where the signer's socket goes.
-    for (const QString& planted : {"ln -s /tmp/elsewhere " + signerFolder, "mkdir " + signerFolder + "; chown bob " + signerFolder}) {
-        sh(planted);
-        EXPECT_TRUE(dkim::refusal(dkimScript(dkim::Mode::Sign, selector, {domain})).contains(signerFolder))
-            << planted.toStdString();
-        EXPECT_FALSE(QFileInfo::exists(dkimDir + "/opendkim.conf")) << planted.toStdString();
+    for (const QString& plant : {QStringLiteral("ln -s /tmp/elsewhere "), QStringLiteral("mkdir -m 777 ")}) {
+        sh(plant + signerFolder + "; chown -h bob " + signerFolder);
+        EXPECT_TRUE(dkim::refusal(dkimScript(dkim::Mode::Sign, selector, {domain})).contains(signerFolder));
+        EXPECT_FALSE(QFileInfo::exists(dkimDir + "/opendkim.conf")) << plant.toStdString();
         sh("rm -rf " + signerFolder + " " + dkimDir);
     }
-    modeOf(QStringLiteral("/tmp/elsewhere"), &owner);
-    EXPECT_EQ(owner, 0u);
 }
 
 TEST_F(DeliverabilitySystem, CertificatePairsThatCannotWorkAreRefusedAndShowRed)
@@ -436,27 +433,22 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
     form.enableSSL = true; // STARTTLS with the certificate installed above, for DANE
     const PostfixConfigResult config = collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh")));
     ASSERT_TRUE(config.error.isEmpty());
-    const auto milterLines = [&] {
-        QProcess configure;
-        configure.setWorkingDirectory(resources.path());
-        configure.start(config.arguments.first(), config.arguments.mid(1));
-        configure.waitForFinished(120000);
-        const QString mainCf = readFile(configDir + "/main.cf");
-        const qsizetype at = mainCf.indexOf(QLatin1String("smtpd_milters="));
-        return at < 0 ? QString() : mainCf.mid(at, mainCf.indexOf(QLatin1String("accept\n"), at) + 7 - at);
+    const auto configure = [&] {
+        QProcess run;
+        run.setWorkingDirectory(resources.path());
+        run.start(config.arguments.first(), config.arguments.mid(1));
+        run.waitForFinished(120000);
+        return readFile(configDir + "/main.cf");
     };
-    // A signer set up before the socket still listens on TCP: Postfix keeps
-    // reaching it there until the signing is applied again, then follows it.
+    // A signer set up before the socket listens on TCP: Postfix reaches it
+    // there until the signing is applied again, then follows it.
     sh("sed -i 's|^Socket .*|Socket inet:8891@127.0.0.1|' " + dkimDir + "/opendkim.conf");
-    EXPECT_EQ(milterLines(), "smtpd_milters=inet:127.0.0.1:8891\nnon_smtpd_milters=$smtpd_milters\n"
-                             "milter_default_action=accept\n");
+    EXPECT_TRUE(configure().contains("smtpd_milters=inet:127.0.0.1:8891\n"));
     ASSERT_TRUE(dkim::refusal(dkimScript(dkim::Mode::Sign, selector, {domain})).isEmpty());
-    EXPECT_EQ(milterLines(), "smtpd_milters=unix:brevane-opendkim/opendkim.sock\nnon_smtpd_milters=$smtpd_milters\n"
-                             "milter_default_action=accept\n");
+    EXPECT_TRUE(configure().contains("smtpd_milters=unix:brevane-opendkim/opendkim.sock\nnon_smtpd_milters=$smtpd_milters\n"
+                                     "milter_default_action=accept\n"));
     // Only root, the signer and Postfix reach the socket.
-    EXPECT_EQ(modeOf(signerFolder, &owner), 0750);
-    EXPECT_EQ(owner, ::getpwnam("opendkim")->pw_uid);
-    EXPECT_EQ(sh("stat -c %G " + signerFolder).trimmed(), "postfix");
+    EXPECT_EQ(sh("stat -c '%U:%G %a' " + signerFolder).trimmed(), "opendkim:postfix 750");
     sh("postfix -c " + configDir + " start");
     sh("launchctl load -w /Library/LaunchDaemons/com.dadarozudedarid.opendkim.plist");
     ASSERT_TRUE(waitFor(signerListens, 15))

