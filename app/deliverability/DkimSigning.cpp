@@ -21,6 +21,12 @@ bool isValidSelector(const QString& selector)
     return label.match(selector).hasMatch();
 }
 
+bool namesSigner(const QString& milters)
+{
+    const QStringList entries = milters.split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts);
+    return entries.contains(QLatin1String(signerSocket)) || entries.contains(QLatin1String(earlierSignerPort));
+}
+
 QStringList signingDomains(const QString& mydomain, const QString& virtualDomains)
 {
     QStringList domains;

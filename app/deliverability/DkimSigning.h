@@ -10,6 +10,14 @@ namespace brevane::dkim {
 
 inline constexpr char defaultSelector[] = "brevane";
 
+/// Where Postfix reaches the signer: a UNIX socket in its queue folder, and
+/// the TCP port of an install made before the socket.
+inline constexpr char signerSocket[] = "unix:brevane-opendkim/opendkim.sock";
+inline constexpr char earlierSignerPort[] = "inet:127.0.0.1:8891";
+
+/// Whether a main.cf milter list (comma- or blank-separated) names the signer.
+bool namesSigner(const QString& milters);
+
 /// A selector is one DNS label: letters, digits and inner hyphens, at most
 /// 63 characters. It becomes part of file names and of OpenDKIM's tables.
 bool isValidSelector(const QString& selector);

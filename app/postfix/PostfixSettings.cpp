@@ -1,5 +1,7 @@
 #include "postfix/PostfixSettings.h"
 
+#include "deliverability/DkimSigning.h"
+
 #include "postfix/PostfixSettingsParse.h"
 #include "postfix/PostfixReadBack.h"
 
@@ -40,7 +42,7 @@ void applyTable(PostfixSettings& s, const PostfixSettingsTable& table)
     s.enableSSL = has("smtpd_use_tls");
     s.requireSSL = has("smtpd_tls_auth_only");
     // Filtering's milter may stand beside the signer's in the list.
-    s.dkimSigning = table.value(QStringLiteral("smtpd_milters")).contains(QLatin1String("127.0.0.1:8891"));
+    s.dkimSigning = dkim::namesSigner(table.value(QStringLiteral("smtpd_milters")));
 }
 
 } // namespace

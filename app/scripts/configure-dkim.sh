@@ -1,5 +1,6 @@
 # Sets up DKIM signing of outgoing mail: one 2048-bit RSA key a mail domain,
-# OpenDKIM's tables and its launchd job, milter on 127.0.0.1:8891.
+# OpenDKIM's tables and its launchd job, milter on a UNIX socket in Postfix's
+# queue folder (main.cf names it "unix:brevane-opendkim/opendkim.sock").
 # Run as root by "/bin/sh" "-c" with "" as $0:
 #   sign|off|show SELECTOR "DOMAIN ..."
 # "show" only prints the public keys that exist; "off" stops signing and
@@ -10,6 +11,14 @@ umask 022
 mode=$1 selector=$2 domains=$3
 dir=/usr/local/tarnwick/opendkim
 job=/Library/LaunchDaemons/com.dadarozudedarid.opendkim.plist
+# Not TCP: on the loopback connection a small milter packet waited for the
+# delayed acknowledgement of the one before it (Nagle), some 40 ms, twice a
+# message: Postfix's header macros behind its unanswered DATA macros, and
+# the signer's final answer behind the header it adds. Postfix's daemons
+# work in the queue folder, chrooted or not, so the relative name in
+# main.cf finds this socket either way.
+spool=/var/spool/postfix
+sockets=$spool/brevane-opendkim
 
 refuse() {
   printf 'Refused: %s\n' "$1"
@@ -67,11 +76,13 @@ fi
 if test "$mode" = off; then
   /bin/launchctl unload -w $job >/dev/null 2>&1
   rm -f $job $dir/KeyTable $dir/SigningTable $dir/opendkim.conf
+  test -L $sockets || rm -f $sockets/opendkim.sock
   exit 0
 fi
 
 test -n "$domains" || refuse "no mail domain to sign for"
 id opendkim >/dev/null 2>&1 || refuse "OpenDKIM is not installed"
+getent group postfix >/dev/null 2>&1 && test -d $spool || refuse "Postfix is not installed"
 
 # Everything that could refuse is looked at before anything changes: a
 # refusal leaves the running signer and every working key as they were.
@@ -83,6 +94,8 @@ checkFolder() {
 }
 checkFolder $dir root
 checkFolder $dir/keys root
+checkFolder $spool root
+checkFolder $sockets opendkim
 for d in $domains; do
   checkFolder $dir/keys/$d opendkim
   key=$dir/keys/$d/$selector.private
@@ -95,6 +108,10 @@ done
 mkdir -p /usr/local/tarnwick /Library/LaunchDaemons
 ownFolder $dir root:root 755
 ownFolder $dir/keys root:root 755
+# Only Postfix reaches the signer: the socket itself is open to all, the
+# folder holding it to opendkim and the postfix group.
+ownFolder $sockets opendkim:postfix 750
+chown -h opendkim:postfix $sockets || refuse "cannot own $sockets"
 rm -f $dir/KeyTable.new $dir/SigningTable.new $dir/opendkim.conf.new $job.new
 : > $dir/KeyTable.new
 : > $dir/SigningTable.new
@@ -113,7 +130,7 @@ done
 mv -f $dir/KeyTable.new $dir/KeyTable
 mv -f $dir/SigningTable.new $dir/SigningTable
 
-printf '%s\n' "Syslog yes" "Mode s" "Socket inet:8891@127.0.0.1" "UserID opendkim:opendkim" "UMask 007" \
+printf '%s\n' "Syslog yes" "Mode s" "Socket local:$sockets/opendkim.sock" "UserID opendkim:opendkim" "UMask 000" \
   "Canonicalization relaxed/simple" "OversignHeaders From" "InternalHosts 127.0.0.1, ::1" \
   "KeyTable file:$dir/KeyTable" "SigningTable refile:$dir/SigningTable" > $dir/opendkim.conf.new
 mv -f $dir/opendkim.conf.new $dir/opendkim.conf

@@ -350,8 +350,17 @@ fi
 # rspamd first: mail it rejects is not signed for nothing. A milter that
 # does not answer lets mail through unfiltered and unsigned, never stops it.
 milters=
-test "$filtering" = yes && milters=unix:/usr/local/tarnwick/rspamd/run/milter.sock
-test "$dkimSigning" = yes && milters="${milters:+$milters, }inet:127.0.0.1:8891"
+# Each milter is reached where its own configuration has it listen: one set
+# up before it moved to a UNIX socket stays on TCP until its own script
+# runs again, and that run is followed by this one.
+filter=unix:/usr/local/tarnwick/rspamd/run/milter.sock
+grep -qF 'milter.sock' /usr/local/tarnwick/rspamd/local.d/worker-proxy.inc 2>/dev/null \
+  || filter=inet:127.0.0.1:11432
+test "$filtering" = yes && milters=$filter
+signer=unix:brevane-opendkim/opendkim.sock
+grep -qx 'Socket inet:8891@127.0.0.1' /usr/local/tarnwick/opendkim/opendkim.conf 2>/dev/null \
+  && signer=inet:127.0.0.1:8891
+test "$dkimSigning" = yes && milters="${milters:+$milters, }$signer"
 if test -n "$milters"; then
   echo "smtpd_milters=$milters" >> main.cf.temp
   echo 'non_smtpd_milters=$smtpd_milters' >> main.cf.temp

@@ -8,5 +8,5 @@ do
   /bin/launchctl list | grep -qw "com.dadarozudedarid.$i" && /bin/launchctl unload -w "$job"
   rm -f "$job"
 done
-rm -rf /usr/local/tarnwick/opendkim /usr/local/tarnwick/rspamd /var/lib/brevane
+rm -rf /usr/local/tarnwick/opendkim /usr/local/tarnwick/rspamd /var/lib/brevane /var/spool/postfix/brevane-opendkim
 true

@@ -50,6 +50,7 @@ const QString keyFolder = QStringLiteral("/etc/unbound/keys");
 const QString certsFolder = QStringLiteral("/System/Library/OpenSSL/certs");
 const QString live = QStringLiteral("/usr/local/tarnwick/postfix/acme/config/live");
 const QString mailAddress = QStringLiteral("127.0.0.2"); // the mail host's address in the test zone
+const QString signerFolder = QStringLiteral("/var/spool/postfix/brevane-opendkim");
 
 QString sh(const QString& line, int* status = nullptr)
 {
@@ -82,6 +83,11 @@ QString dkimScript(dkim::Mode mode, const QString& sel, const QStringList& domai
     process.start(arguments.first(), arguments.mid(1));
     process.waitForFinished(120000);
     return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+bool signerListens()
+{
+    return sh(QStringLiteral("ss -lxn")).contains(signerFolder + "/opendkim.sock");
 }
 
 // A resolver of the test zone, validating with its key when one is given.
@@ -297,6 +303,14 @@ TEST_F(DeliverabilitySystem, HostileValuesAreRefusedAndWriteNothing)
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/tmp/planted")));
     EXPECT_FALSE(QFileInfo::exists(dkimDir + "/keys"));
     sh("rm -rf " + dkimDir);
+
+    // Nor is a symlink or someone else's folder where the signer's socket goes.
+    for (const QString& plant : {QStringLiteral("ln -s /tmp/elsewhere "), QStringLiteral("mkdir -m 777 ")}) {
+        sh(plant + signerFolder + "; chown -h bob " + signerFolder);
+        EXPECT_TRUE(dkim::refusal(dkimScript(dkim::Mode::Sign, selector, {domain})).contains(signerFolder));
+        EXPECT_FALSE(QFileInfo::exists(dkimDir + "/opendkim.conf")) << plant.toStdString();
+        sh("rm -rf " + signerFolder + " " + dkimDir);
+    }
 }
 
 TEST_F(DeliverabilitySystem, CertificatePairsThatCannotWorkAreRefusedAndShowRed)
@@ -419,16 +433,25 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
     form.enableSSL = true; // STARTTLS with the certificate installed above, for DANE
     const PostfixConfigResult config = collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh")));
     ASSERT_TRUE(config.error.isEmpty());
-    QProcess configure;
-    configure.setWorkingDirectory(resources.path());
-    configure.start(config.arguments.first(), config.arguments.mid(1));
-    configure.waitForFinished(120000);
-    const QString mainCf = readFile(configDir + "/main.cf");
-    EXPECT_TRUE(mainCf.contains("smtpd_milters=inet:127.0.0.1:8891\nnon_smtpd_milters=$smtpd_milters\n"
-                                "milter_default_action=accept\n"));
+    const auto configure = [&] {
+        QProcess run;
+        run.setWorkingDirectory(resources.path());
+        run.start(config.arguments.first(), config.arguments.mid(1));
+        run.waitForFinished(120000);
+        return readFile(configDir + "/main.cf");
+    };
+    // A signer set up before the socket listens on TCP: Postfix reaches it
+    // there until the signing is applied again, then follows it.
+    sh("sed -i 's|^Socket .*|Socket inet:8891@127.0.0.1|' " + dkimDir + "/opendkim.conf");
+    EXPECT_TRUE(configure().contains("smtpd_milters=inet:127.0.0.1:8891\n"));
+    ASSERT_TRUE(dkim::refusal(dkimScript(dkim::Mode::Sign, selector, {domain})).isEmpty());
+    EXPECT_TRUE(configure().contains("smtpd_milters=unix:brevane-opendkim/opendkim.sock\nnon_smtpd_milters=$smtpd_milters\n"
+                                     "milter_default_action=accept\n"));
+    // Only root, the signer and Postfix reach the socket.
+    EXPECT_EQ(sh("stat -c '%U:%G %a' " + signerFolder).trimmed(), "opendkim:postfix 750");
     sh("postfix -c " + configDir + " start");
     sh("launchctl load -w /Library/LaunchDaemons/com.dadarozudedarid.opendkim.plist");
-    ASSERT_TRUE(waitFor([] { return sh(QStringLiteral("ss -ltn 'sport = :8891'")).contains("127.0.0.1:8891"); }, 15))
+    ASSERT_TRUE(waitFor(signerListens, 15))
         << sh(QStringLiteral("launchctl list; tail -20 /var/log/mail.log /var/log/syslog 2>/dev/null"))
                .toStdString();
 
@@ -465,7 +488,7 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
     // Still the job launchd keeps, the same process, answering.
     EXPECT_TRUE(sh(QStringLiteral("launchctl list")).contains("com.dadarozudedarid.opendkim"));
     EXPECT_EQ(signer(), running);
-    EXPECT_TRUE(sh(QStringLiteral("ss -ltn 'sport = :8891'")).contains("127.0.0.1:8891"));
+    EXPECT_TRUE(signerListens());
     sh(QStringLiteral("rm -f /var/mail/bob; printf 'From: alice@example.test\\nTo: bob@example.test\\n"
                       "Subject: still signed\\n\\nHello again.\\n' | sendmail -f alice@example.test bob@example.test"));
     ASSERT_TRUE(waitFor([] { return readFile(QStringLiteral("/var/mail/bob")).contains("Hello again."); }, 30));
@@ -508,7 +531,7 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
 
     // Off: the job goes, the keys stay.
     EXPECT_TRUE(dkim::refusal(dkimScript(dkim::Mode::Off, selector, {domain})).isEmpty());
-    EXPECT_TRUE(waitFor([] { return !sh(QStringLiteral("ss -ltn 'sport = :8891'")).contains("127.0.0.1:8891"); }, 25));
+    EXPECT_TRUE(waitFor([] { return !signerListens(); }, 25));
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/Library/LaunchDaemons/com.dadarozudedarid.opendkim.plist")));
     EXPECT_TRUE(QFileInfo::exists(keyFile));
     sh("postfix stop; kill $(cat /run/brevane-unbound.pid)");

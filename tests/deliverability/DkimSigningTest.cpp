@@ -29,6 +29,14 @@ TEST(DkimSigning, SigningDomainsAreTheMailDomainThenTheVirtualOnesOnce)
     EXPECT_EQ(signingDomains("exa$mple.com", "../etc, -bad.example,good.example"), QStringList({"good.example"}));
 }
 
+TEST(DkimSigning, TheMilterListNamesTheSignerOnItsSocketOrEarlierPort)
+{
+    for (const char* milters : {"unix:brevane-opendkim/opendkim.sock", "inet:127.0.0.1:11432, inet:127.0.0.1:8891"})
+        EXPECT_TRUE(namesSigner(QString::fromUtf8(milters))) << milters;
+    for (const char* milters : {"", "inet:127.0.0.1:11432", "inet:127.0.0.1:88910", "unix:brevane-opendkim/opendkim.sock.old"})
+        EXPECT_FALSE(namesSigner(QString::fromUtf8(milters))) << milters;
+}
+
 TEST(DkimSigning, ScriptArgumentsNameTheModeSelectorAndDomains)
 {
     EXPECT_EQ(scriptArguments(Mode::Sign, "sel", {"a.example", "b.example"}, "SCRIPT"),

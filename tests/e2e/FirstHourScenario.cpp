@@ -232,8 +232,9 @@ TEST_F(FirstHour, Step03b_DkimSigningFromTheDeliverabilityTabSignsTheNextMail)
     EXPECT_TRUE(record.startsWith(QStringLiteral("brevane._domainkey.%1. IN TXT \"v=DKIM1; k=rsa; p=MIIB")
                                       .arg(Setting::domain())))
         << record.toStdString();
-    ASSERT_TRUE(waitForPort(8891, true, 15'000)) << launchctlList().toStdString();
-    EXPECT_EQ(postconf("smtpd_milters"), "inet:127.0.0.1:8891");
+    const auto listens = [] { return runProgram("/usr/bin/ss", {"-lxn"}).output.contains("brevane-opendkim/opendkim.sock"); };
+    ASSERT_TRUE(waitUntil(listens, 15'000)) << launchctlList().toStdString();
+    EXPECT_EQ(postconf("smtpd_milters"), "unix:brevane-opendkim/opendkim.sock");
 
     const QString subject = QStringLiteral("Signed for Alice");
     ASSERT_TRUE(sendMail(QStringLiteral("admin1@") + Setting::domain(), {QStringLiteral("alice@") + Setting::domain()},
@@ -669,6 +670,7 @@ TEST_F(FirstHour, Step13_DeInstallRemovesTheServerAndEmptiesTheWindow)
     EXPECT_FALSE(QFileInfo::exists(serverRoot));
     // The signer's keys and job and the renewal job go too.
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/usr/local/tarnwick/opendkim")));
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/var/spool/postfix/brevane-opendkim")));
     for (const QString& job : {QStringLiteral("opendkim"), QStringLiteral("certbot")})
         EXPECT_FALSE(QFileInfo(plistLink(job)).isSymLink()) << job.toStdString();
     // The mail-access daemons left running went with their jobs.

@@ -134,6 +134,7 @@ TEST_F(DeinstallSandbox, TheSignerAndTheRenewalGoFirstAndLeaveOtherJobs)
     }
     sandbox::writeFile("/usr/local/tarnwick/opendkim/keys/example.test/brevane.private", "key\n");
     sandbox::writeFile("/var/lib/brevane/last-good/main.cf", "myhostname = probe.local\n");
+    sandbox::writeFile("/var/spool/postfix/brevane-opendkim/opendkim.sock", "");
     installLaunchctlStandIn({"opendkim", "certbot", "postfix"});
 
     sandbox::run(deinstallAdditionsCommand());
@@ -143,6 +144,7 @@ TEST_F(DeinstallSandbox, TheSignerAndTheRenewalGoFirstAndLeaveOtherJobs)
     EXPECT_FALSE(QFileInfo(QStringLiteral("/Library/LaunchDaemons/com.dadarozudedarid.certbot.plist")).isSymLink());
     EXPECT_FALSE(QFileInfo::exists("/usr/local/tarnwick/opendkim"));
     EXPECT_FALSE(QFileInfo::exists("/var/lib/brevane"));
+    EXPECT_FALSE(QFileInfo::exists("/var/spool/postfix/brevane-opendkim"));
     EXPECT_TRUE(QFileInfo::exists("/Library/LaunchDaemons/com.dadarozudedarid.postfix.plist"));
     EXPECT_TRUE(QFileInfo::exists("/Library/LaunchDaemons/org.other.job.plist"));
 }

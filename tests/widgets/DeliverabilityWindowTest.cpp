@@ -187,7 +187,7 @@ TEST_F(DeliverabilityTest, TheSigningJobStartsAndStopsWithPostfix)
         // What the configuration script then wrote, as the window reads it back.
         if (signing)
             fake.answer("###End Brevane###$/p' /usr/local/tarnwick/postfix/etc/main.cf",
-                        "###Start Brevane###\\nsmtpd_milters=inet:127.0.0.1:8891\\n###End Brevane###\\n");
+                        "###Start Brevane###\\nsmtpd_milters=unix:brevane-opendkim/opendkim.sock\\n###End Brevane###\\n");
         for (const char* label : {"Start Postfix", "Restart Postfix", "Stop Postfix"}) {
             fake.clearCalls();
             ui()->postfixItem->setText(label);
