@@ -1,0 +1,228 @@
+// The checks from outside against real Postfix, Dovecot and unbound, seen
+// from a second network namespace joined to the sandbox's by a veth pair.
+// Runs only as root inside tests/system/sandbox.sh.
+#include "SandboxRun.h"
+#include "postfix/PostfixConfig.h"
+#include "deliverability/UnboundResolver.h"
+#include "shell/ResourcePaths.h"
+#include "status/StatusChecks.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+using namespace brevane;
+using namespace brevane::status;
+using sandbox::waitFor;
+
+namespace {
+
+const QString sourceDir = QStringLiteral(BREVANE_SOURCE_DIR);
+const QString buildDir = QStringLiteral(BREVANE_BUILD_DIR);
+const QString configDir = QStringLiteral("/usr/local/tarnwick/postfix/etc");
+const QString dovecotDir = QStringLiteral("/usr/local/tarnwick/etc/dovecot");
+const QString zone = QStringLiteral("bl.brevane.test");
+const QString listData = QStringLiteral("/etc/unbound/brevane-lists.conf");
+const QString serverAddress = QStringLiteral("10.233.0.1"); // this side of the veth pair
+const QString outsideAddress = QStringLiteral("10.233.0.2");
+
+QString sh(const QString& line)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("/bin/bash"), { QStringLiteral("-c"), line });
+    process.waitForFinished(120000);
+    return QString::fromUtf8(process.readAll());
+}
+
+bool answersFromOutside(int port, bool open)
+{
+    const QString said = sh(QStringLiteral("ip netns exec outside timeout 3 bash -c 'exec 3<>/dev/tcp/%1/%2' "
+                                           "2>&1 && echo open")
+                                .arg(serverAddress)
+                                .arg(port));
+    return said.contains(QLatin1String("open")) == open;
+}
+
+// The block list's data: its test entry, each listed address, and (as a
+// second list) one that refuses every query as Spamhaus does a public resolver.
+void serveLists(const QStringList& listed)
+{
+    QString data = QStringLiteral("local-zone: \"%1.\" static\n").arg(zone);
+    for (const QString& address : QStringList { QStringLiteral("127.0.0.2") } + listed) {
+        const QString name = listingName(address, zone);
+        data += QStringLiteral("local-data: \"%1. A 127.0.0.2\"\nlocal-data: '%1. TXT \"listed for %2\"'\n")
+                    .arg(name, address);
+    }
+    data += QStringLiteral("local-zone: \"refusing.brevane.test.\" redirect\n"
+                           "local-data: \"refusing.brevane.test. A 127.255.255.254\"\n"
+                           "local-zone: \"missing.brevane.test.\" static\n");
+    sandbox::writeFile(listData, data.toUtf8());
+    sh(QStringLiteral("test -f /run/brevane-unbound.pid && kill $(cat /run/brevane-unbound.pid); sleep 0.3; "
+                      "unbound -c /etc/unbound/brevane-test.conf"));
+    ASSERT_TRUE(waitFor(
+                    [] {
+                        dns::ResolverOptions options;
+                        options.trustAnchorFile.clear();
+                        options.probeName.clear();
+                        return dns::UnboundResolver(options).resolve("2.0.0.127." + zone, dns::RecordType::A).outcome
+                            == dns::Outcome::Found;
+                    },
+                    10))
+        << sh(QStringLiteral("cat /tmp/unbound.log")).toStdString();
+}
+
+void startPostfix()
+{
+    QDir().mkpath(configDir);
+    for (const char* name : { "main.cf.default", "master.cf.default" }) {
+        QFile::remove(configDir + '/' + name);
+        QFile::copy(sourceDir + "/server/usr/local/tarnwick/postfix/etc/" + name, configDir + '/' + name);
+    }
+    QFile::copy(configDir + "/main.cf.default", configDir + "/main.cf");
+    QTemporaryDir resources;
+    QDir(resources.path()).mkpath(QString::fromLatin1(workingFolderName));
+    PostfixForm form;
+    form.mydomain = QStringLiteral("mail.brevane.test");
+    form.messagesize = QStringLiteral("10240000");
+    form.mailboxsize = QStringLiteral("51200000");
+    form.mynetworksStyleRow = 1;
+    form.portNos = QStringLiteral("587");
+    const PostfixConfigResult config = collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh")));
+    ASSERT_TRUE(config.error.isEmpty());
+    QProcess configure;
+    configure.setWorkingDirectory(resources.path());
+    configure.start(config.arguments.first(), config.arguments.mid(1));
+    configure.waitForFinished(120000);
+    sh("postfix -c " + configDir + " start");
+    ASSERT_TRUE(waitFor([] { return answersFromOutside(25, true) && answersFromOutside(587, true); }, 20))
+        << sh("tail -20 /var/log/mail.log").toStdString();
+}
+
+void setUpWorld()
+{
+    sh("bash " + sourceDir + "/platform/install.sh " + buildDir + " >/tmp/platform-install.log 2>&1");
+    sh(QStringLiteral("ip netns add outside && ip link add brv0 type veth peer name brv1 && "
+                      "ip link set brv1 netns outside && ip addr add %1/24 dev brv0 && ip link set brv0 up && "
+                      "ip netns exec outside ip addr add %2/24 dev brv1 && ip netns exec outside ip link set brv1 up "
+                      "&& ip netns exec outside ip link set lo up")
+           .arg(serverAddress, outsideAddress));
+    sh(QStringLiteral("rm -f /etc/resolv.conf; echo 'nameserver 127.0.0.1' > /etc/resolv.conf"));
+    sandbox::writeFile(QStringLiteral("/etc/unbound/brevane-test.conf"),
+        QStringLiteral("server:\n  interface: 127.0.0.1\n  port: 53\n  do-ip6: no\n  username: \"\"\n"
+                       "  chroot: \"\"\n  pidfile: \"/run/brevane-unbound.pid\"\n  logfile: \"/tmp/unbound.log\"\n"
+                       "  module-config: \"iterator\"\n  include: \"%1\"\n")
+            .arg(listData)
+            .toUtf8());
+    serveLists({});
+    sh("mkdir -p " + dovecotDir + "; cp " + sourceDir + "/server/usr/local/tarnwick/etc/dovecot/* " + dovecotDir
+        + "; dovecot -c " + dovecotDir + "/uw_pop3.conf");
+    ASSERT_TRUE(waitFor([] { return answersFromOutside(110, true); }, 20));
+    startPostfix();
+}
+
+OutsideInputs outside()
+{
+    OutsideInputs inputs;
+    inputs.vantage = QStringLiteral("ip netns exec outside");
+    inputs.target = serverAddress;
+    inputs.publicAddresses = { serverAddress };
+    inputs.ports = portsToProbe(QStringLiteral("587"), { { QStringLiteral("POP3"), 110 } });
+    inputs.blockZones = { zone };
+    return inputs;
+}
+
+// The outside rows of the whole engine's run, by id.
+QMap<QString, Result> outsideRows(const OutsideInputs& inputs)
+{
+    StatusInputs all;
+    all.outside = inputs;
+    QMap<QString, Result> rows;
+    for (const Outcome& outcome : runChecks(statusChecks(all)))
+        if (outcome.id.startsWith(QLatin1String("outside-")) || outcome.id == QLatin1String("blocklists"))
+            rows.insert(outcome.id, outcome.result);
+    return rows;
+}
+
+// Every outside row green but those named, which are in `state`.
+void expectOnly(const QMap<QString, Result>& rows, const QStringList& ids, State state)
+{
+    ASSERT_EQ(rows.size(), 5);
+    for (auto row = rows.cbegin(); row != rows.cend(); ++row)
+        EXPECT_EQ(row.value().state, ids.contains(row.key()) ? state : State::Green)
+            << row.key().toStdString() << ": " << row.value().found.toStdString();
+}
+
+void reloadWith(const QString& change)
+{
+    sh("postconf -c " + configDir + " " + change + " && postfix -c " + configDir + " reload; sleep 1.5");
+}
+
+QString queue()
+{
+    return sh(QStringLiteral("postqueue -p"));
+}
+
+} // namespace
+
+TEST(OutsideSystem, RelayListingAndAStoppedServiceEachTurnOnlyTheirRowRed)
+{
+    if (!sandbox::active())
+        GTEST_SKIP() << "needs root inside tests/system/sandbox.sh";
+    setUpWorld();
+    if (HasFatalFailure())
+        return;
+
+    QMap<QString, Result> rows = outsideRows(outside());
+    expectOnly(rows, {}, State::Green);
+    EXPECT_TRUE(rows.value("outside-relay").found.contains("Relay access denied"))
+        << rows.value("outside-relay").found.toStdString();
+    EXPECT_TRUE(rows.value("outside-port-587").found.contains("ip netns exec outside"));
+
+    // Anyone may relay: red, yet the test itself leaves nothing queued.
+    reloadWith(QStringLiteral("-e mynetworks=0.0.0.0/0"));
+    rows = outsideRows(outside());
+    expectOnly(rows, { "outside-relay" }, State::Red);
+    EXPECT_TRUE(rows.value("outside-relay").found.startsWith("Open relay")) << rows.value("outside-relay").found.toStdString();
+    EXPECT_TRUE(queue().contains("Mail queue is empty")) << queue().toStdString();
+    reloadWith(QStringLiteral("-X mynetworks"));
+    expectOnly(outsideRows(outside()), {}, State::Green);
+
+    // Listed: red, naming the list and its reason; delisted: green again.
+    serveLists({ serverAddress });
+    rows = outsideRows(outside());
+    expectOnly(rows, { "blocklists" }, State::Red);
+    EXPECT_TRUE(rows.value("blocklists").found.contains("10.233.0.1 on bl.brevane.test: LISTED (listed for 10.233.0.1)"))
+        << rows.value("blocklists").found.toStdString();
+    serveLists({});
+    expectOnly(outsideRows(outside()), {}, State::Green);
+
+    // A list refusing this resolver, or one without its test entry, is no verdict either way.
+    for (const QString& other : { QStringLiteral("refusing.brevane.test"), QStringLiteral("missing.brevane.test") }) {
+        OutsideInputs refused = outside();
+        refused.blockZones = { other };
+        expectOnly(outsideRows(refused), { "blocklists" }, State::Yellow);
+    }
+
+    // No vantage, or one that would run a command: yellow, and nothing runs.
+    for (const QString& vantage : { QString(), QStringLiteral("ip netns exec outside;touch /tmp/ran"),
+             QStringLiteral("ssh -o ProxyCommand=touch/tmp/ran h.example") }) {
+        OutsideInputs unset = outside();
+        unset.vantage = vantage;
+        rows = outsideRows(unset);
+        for (const QString& id : { QStringLiteral("outside-port-25"), QStringLiteral("outside-relay") })
+            EXPECT_EQ(rows.value(id).state, State::Yellow) << vantage.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(QStringLiteral("/tmp/ran")));
+
+    // POP3 stopped: its port's row alone is red.
+    sh("doveadm -c " + dovecotDir + "/uw_pop3.conf stop || kill $(cat /run/dovecot-uw_pop3/master.pid)");
+    ASSERT_TRUE(waitFor([] { return answersFromOutside(110, false); }, 20));
+    rows = outsideRows(outside());
+    expectOnly(rows, { "outside-port-110" }, State::Red);
+    sh("postfix -c " + configDir + " stop; kill $(cat /run/brevane-unbound.pid)");
+}
