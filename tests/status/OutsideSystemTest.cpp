@@ -29,6 +29,10 @@ const QString zone = QStringLiteral("bl.brevane.test");
 const QString listData = QStringLiteral("/etc/unbound/brevane-lists.conf");
 const QString serverAddress = QStringLiteral("10.233.0.1"); // this side of the veth pair
 const QString outsideAddress = QStringLiteral("10.233.0.2");
+// How an administrator reaches another host: ssh with a key, as an ordinary
+// user (no password, yet not a locked account, which sshd refuses).
+const QString sshVantage = QStringLiteral("ssh -o IdentityFile=/tmp/outside-key -o StrictHostKeyChecking=no "
+                                          "-o UserKnownHostsFile=/dev/null watcher@10.233.0.2");
 
 QString sh(const QString& line)
 {
@@ -119,6 +123,12 @@ void setUpWorld()
             .arg(listData)
             .toUtf8());
     serveLists({});
+    sh(QStringLiteral("useradd -m -s /bin/bash -p '*' watcher; ssh-keygen -q -t ed25519 -N '' -f /tmp/outside-key; "
+                      "install -d -o watcher -m 0700 ~watcher/.ssh; "
+                      "install -o watcher -m 0600 /tmp/outside-key.pub ~watcher/.ssh/authorized_keys; mkdir -p /run/sshd; "
+                      "ip netns exec outside /usr/sbin/sshd -o ListenAddress=%1 -o UsePAM=no "
+                      "-o PidFile=/run/outside-sshd.pid")
+           .arg(outsideAddress));
     sh("mkdir -p " + dovecotDir + "; cp " + sourceDir + "/server/usr/local/tarnwick/etc/dovecot/* " + dovecotDir
         + "; dovecot -c " + dovecotDir + "/uw_pop3.conf");
     ASSERT_TRUE(waitFor([] { return answersFromOutside(110, true); }, 20));
@@ -183,6 +193,16 @@ TEST(OutsideSystem, RelayListingAndAStoppedServiceEachTurnOnlyTheirRowRed)
         << rows.value("outside-relay").found.toStdString();
     EXPECT_TRUE(rows.value("outside-port-587").found.contains("ip netns exec outside"));
 
+    // The same through ssh; a login the vantage refuses is no verdict.
+    OutsideInputs overSsh = outside();
+    overSsh.vantage = sshVantage;
+    expectOnly(outsideRows(overSsh), {}, State::Green);
+    overSsh.vantage.replace(QLatin1String("watcher@"), QLatin1String("nobody@"));
+    rows = outsideRows(overSsh);
+    for (const QString& id : { QStringLiteral("outside-port-25"), QStringLiteral("outside-relay") })
+        EXPECT_TRUE(rows.value(id).state == State::Yellow && rows.value(id).found.contains("did not run"))
+            << rows.value(id).found.toStdString();
+
     // Anyone may relay: red, yet the test itself leaves nothing queued.
     reloadWith(QStringLiteral("-e mynetworks=0.0.0.0/0"));
     rows = outsideRows(outside());
@@ -224,5 +244,5 @@ TEST(OutsideSystem, RelayListingAndAStoppedServiceEachTurnOnlyTheirRowRed)
     ASSERT_TRUE(waitFor([] { return answersFromOutside(110, false); }, 20));
     rows = outsideRows(outside());
     expectOnly(rows, { "outside-port-110" }, State::Red);
-    sh("postfix -c " + configDir + " stop; kill $(cat /run/brevane-unbound.pid)");
+    sh("postfix -c " + configDir + " stop; kill $(cat /run/brevane-unbound.pid) $(cat /run/outside-sshd.pid)");
 }
