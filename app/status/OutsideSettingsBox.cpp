@@ -4,16 +4,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QSettings>
 
 using namespace brevane;
 
 namespace {
-
-const QString vantageKey = QStringLiteral("status/vantage");
-const QString addressKey = QStringLiteral("status/publicAddress");
-const QString recipientKey = QStringLiteral("status/relayRecipient");
-const QString zonesKey = QStringLiteral("status/blockLists");
 
 QLineEdit* field(const char* name, const QString& text, const QString& placeholder)
 {
@@ -29,16 +23,14 @@ OutsideSettingsBox::OutsideSettingsBox(QWidget* parent)
     : QGroupBox(tr("Checks from outside"), parent)
 {
     setObjectName(QStringLiteral("outsideSettingsBox"));
-    const QSettings settings;
-    m_vantage = field("vantageField", settings.value(vantageKey).toString(), tr("ssh you@other-host.example"));
-    m_address = field("publicAddressField", settings.value(addressKey).toString(), tr("this machine's host name"));
-    m_recipient = field("relayRecipientField", settings.value(recipientKey).toString(),
-        status::OutsideInputs {}.relayRecipient);
-    m_zones = new QPlainTextEdit(
-        settings.value(zonesKey, status::defaultBlockZones().join(u'\n')).toString());
+    const status::OutsideSettings stored = status::storedOutsideSettings();
+    m_vantage = field("vantageField", stored.vantage, tr("ssh you@other-host.example"));
+    m_address = field("publicAddressField", stored.publicAddress, tr("this machine's host name"));
+    m_recipient = field("relayRecipientField", stored.relayRecipient, status::OutsideInputs {}.relayRecipient);
+    m_zones = new QPlainTextEdit(stored.blockLists);
     m_zones->setObjectName(QStringLiteral("blockListsField"));
     m_zones->setMaximumHeight(72);
-    m_message = new QLabel;
+    m_message = new QLabel(status::settingsProblems(stored).join(u'\n'));
     m_message->setObjectName(QStringLiteral("outsideSettingsMessage"));
     m_message->setWordWrap(true);
 
@@ -51,49 +43,15 @@ OutsideSettingsBox::OutsideSettingsBox(QWidget* parent)
     for (QLineEdit* edit : { m_vantage, m_address, m_recipient })
         connect(edit, &QLineEdit::textChanged, this, &OutsideSettingsBox::store);
     connect(m_zones, &QPlainTextEdit::textChanged, this, &OutsideSettingsBox::store);
-    m_message->setText(problems());
+}
+
+status::OutsideSettings OutsideSettingsBox::settings() const
+{
+    return { m_vantage->text(), m_address->text(), m_recipient->text(), m_zones->toPlainText() };
 }
 
 void OutsideSettingsBox::store()
 {
-    QSettings settings;
-    settings.setValue(vantageKey, m_vantage->text());
-    settings.setValue(addressKey, m_address->text());
-    settings.setValue(recipientKey, m_recipient->text());
-    settings.setValue(zonesKey, m_zones->toPlainText());
-    m_message->setText(problems());
-}
-
-QString OutsideSettingsBox::problems() const
-{
-    QStringList said;
-    const QString vantage = status::readVantage(m_vantage->text()).error;
-    if (!vantage.isEmpty())
-        said.append(vantage);
-    const QString address = m_address->text().trimmed();
-    if (!address.isEmpty() && !status::isHostOrAddress(address))
-        said.append(tr("\u201c%1\u201d is not a host name or address.").arg(address));
-    const QString recipient = m_recipient->text().trimmed();
-    if (!recipient.isEmpty() && !status::isPlainMailAddress(recipient))
-        said.append(tr("\u201c%1\u201d is not a plain mail address; the default is used.").arg(recipient));
-    QStringList bad;
-    status::readZones(m_zones->toPlainText(), &bad);
-    if (!bad.isEmpty())
-        said.append(tr("Not block list names, left out: %1.").arg(bad.join(QLatin1String(", "))));
-    return said.join(u'\n');
-}
-
-status::OutsideInputs OutsideSettingsBox::inputs(status::OutsideInputs given) const
-{
-    given.vantage = m_vantage->text();
-    const QString address = m_address->text().trimmed();
-    if (!address.isEmpty()) {
-        given.target = address;
-        given.publicAddresses = { address };
-    }
-    const QString recipient = m_recipient->text().trimmed();
-    if (status::isPlainMailAddress(recipient))
-        given.relayRecipient = recipient;
-    given.blockZones = status::readZones(m_zones->toPlainText());
-    return given;
+    status::storeOutsideSettings(settings());
+    m_message->setText(status::settingsProblems(settings()).join(u'\n'));
 }

@@ -93,7 +93,7 @@ void StatusTab::runChecks(const status::StatusInputs& given)
     status::StatusInputs inputs = given;
     if (!m_queueCommand.isEmpty())
         inputs.queueCommand = m_queueCommand;
-    inputs.outside = m_outside->inputs(inputs.outside);
+    inputs.outside = status::applySettings(inputs.outside, m_outside->settings());
     m_checkButton->setEnabled(false);
     m_summary->setText(tr("Checking\u2026"));
     m_watcher.setFuture(

@@ -1,5 +1,6 @@
 // The verdicts of the checks from outside, from what probes and DNS answered.
 #include "status/OutsideChecks.h"
+#include "status/OutsideSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -161,4 +162,28 @@ TEST(OutsideRules, ZonesAreHostNamesOneALine)
     EXPECT_TRUE(isPlainMailAddress("relay-test@brevane-relay-check.invalid"));
     for (const char* address : { "a@b", "a b@c.example", "@c.example", "a@c.example>", "$(x)@c.example" })
         EXPECT_FALSE(isPlainMailAddress(QString::fromLatin1(address))) << address;
+}
+
+TEST(OutsideRules, SettingsReachTheChecksAndWhatIsUnusableIsNamedAndLeftOut)
+{
+    OutsideInputs given;
+    given.target = "mail.example";
+    const OutsideInputs usable
+        = applySettings(given, { "ann@h.example", "192.0.2.5", "probe@other.example", "l.example\nnot a zone\n" });
+    EXPECT_EQ(usable.vantage, "ann@h.example");
+    EXPECT_EQ(usable.target, "192.0.2.5");
+    EXPECT_EQ(usable.publicAddresses, QStringList { "192.0.2.5" });
+    EXPECT_EQ(usable.relayRecipient, "probe@other.example");
+    EXPECT_EQ(usable.blockZones, QStringList { "l.example" });
+    EXPECT_EQ(settingsProblems({ "ann@h.example", "192.0.2.5", "probe@other.example", "l.example" }), QStringList {});
+
+    const OutsideSettings bad { "ssh -o ProxyCommand=x h.example", "", "x y@z", "not a zone" };
+    const OutsideInputs kept = applySettings(given, bad);
+    EXPECT_EQ(kept.target, "mail.example");
+    EXPECT_EQ(kept.relayRecipient, OutsideInputs {}.relayRecipient);
+    EXPECT_TRUE(kept.blockZones.isEmpty());
+    const QStringList said = settingsProblems(bad);
+    ASSERT_EQ(said.size(), 3) << said.join('|').toStdString();
+    EXPECT_TRUE(said.at(0).contains("ProxyCommand"));
+    EXPECT_TRUE(said.at(2).contains("not a zone"));
 }
