@@ -244,5 +244,8 @@ TEST(OutsideSystem, RelayListingAndAStoppedServiceEachTurnOnlyTheirRowRed)
     ASSERT_TRUE(waitFor([] { return answersFromOutside(110, false); }, 20));
     rows = outsideRows(outside());
     expectOnly(rows, { "outside-port-110" }, State::Red);
+    sh("dovecot -c " + dovecotDir + "/uw_pop3.conf");
+    ASSERT_TRUE(waitFor([] { return answersFromOutside(110, true); }, 20));
+    expectOnly(outsideRows(outside()), {}, State::Green);
     sh("postfix -c " + configDir + " stop; kill $(cat /run/brevane-unbound.pid) $(cat /run/outside-sshd.pid)");
 }
