@@ -1,5 +1,6 @@
 #include "status/OutsideRules.h"
 
+#include <QMap>
 #include <QRegularExpression>
 
 #include <arpa/inet.h>
@@ -98,7 +99,7 @@ namespace {
         }
     }
 
-    QString firstLine(const QString& output)
+    QString lastLine(const QString& output)
     {
         const QString line = output.trimmed().section(u'\n', -1).trimmed();
         return line.isEmpty() ? QStringLiteral("it gave no output") : line;
@@ -106,7 +107,7 @@ namespace {
 
     Result vantageFailed(const QString& output)
     {
-        return { State::Yellow, QStringLiteral("The probe did not run on the vantage point: %1").arg(firstLine(output)),
+        return { State::Yellow, QStringLiteral("The probe did not run on the vantage point: %1").arg(lastLine(output)),
             QStringLiteral("A probe run from another host."),
             QStringLiteral("Check that the vantage command logs in without a password (an SSH key) and that "
                            "bash is there; then check again.") };
