@@ -113,8 +113,9 @@ ProbeRun runProbe(const QStringList& vantage, const QStringList& arguments, int 
         return {};
     QProcess probe;
     probe.setProcessChannelMode(QProcess::MergedChannels);
-    probe.start(vantage.first(), vantage.mid(1) + QStringList { QStringLiteral("bash"), QStringLiteral("-s"),
-                                                    QStringLiteral("--") } + arguments);
+    probe.start(vantage.first(),
+        vantage.mid(1) + QStringList { QStringLiteral("bash"), QStringLiteral("-s"), QStringLiteral("--") }
+            + arguments);
     if (!probe.waitForStarted(timeLimitMs))
         return { probe.errorString(), false };
     probe.write(scriptText(QStringLiteral("outside-probe.sh")).toUtf8());
@@ -140,8 +141,8 @@ QList<ZoneFinding> askBlockLists(const QStringList& addresses, const QStringList
             } else if (finding.listing == Listing::NotListed) {
                 // Only a list that names its test entry is believed when it
                 // does not name us.
-                const QString test = address.contains(u':') ? QStringLiteral("::ffff:7f00:2")
-                                                             : QStringLiteral("127.0.0.2");
+                const QString test
+                    = address.contains(u':') ? QStringLiteral("::ffff:7f00:2") : QStringLiteral("127.0.0.2");
                 const Listing testEntry = classifyListing(lookup(listingName(test, zone), dns::RecordType::A));
                 finding.testEntryMissing = testEntry == Listing::NotListed;
                 if (testEntry != Listing::Listed && testEntry != Listing::NotListed)

@@ -2,9 +2,7 @@
 
 #include <QMap>
 #include <QRegularExpression>
-
 #include <arpa/inet.h>
-
 #include <array>
 
 namespace brevane::status {
@@ -45,9 +43,9 @@ namespace {
     // would let it ask for a password (BatchMode) are not among them.
     const QStringList& sshOptions()
     {
-        static const QStringList keys { "port", "user", "connecttimeout", "stricthostkeychecking",
-            "userknownhostsfile", "identityfile", "identitiesonly", "addressfamily", "serveraliveinterval",
-            "serveralivecountmax", "hostkeyalias", "checkhostip", "loglevel" };
+        static const QStringList keys { "port", "user", "connecttimeout", "stricthostkeychecking", "userknownhostsfile",
+            "identityfile", "identitiesonly", "addressfamily", "serveraliveinterval", "serveralivecountmax",
+            "hostkeyalias", "checkhostip", "loglevel" };
         return keys;
     }
 
@@ -148,7 +146,8 @@ Vantage readVantage(const QString& text)
     if (given.isEmpty())
         return {};
     if (!plain.match(given).hasMatch())
-        return { {}, QStringLiteral("The vantage command may hold only letters, digits, spaces and . _ - @ : = / ~ +.") };
+        return { {},
+            QStringLiteral("The vantage command may hold only letters, digits, spaces and . _ - @ : = / ~ +.") };
     QStringList words = given.split(u' ');
     if (words.size() == 1 && !words.first().startsWith(u'-') && words.first() != QLatin1String("ssh")
         && words.first() != QLatin1String("ip"))
@@ -161,8 +160,9 @@ Vantage readVantage(const QString& text)
         return { {}, QStringLiteral("A namespace vantage is \u201cip netns exec NAME\u201d.") };
     }
     if (words.first() != QLatin1String("ssh"))
-        return { {}, QStringLiteral("Give an SSH destination (user@host, or an ssh command) or \u201cip netns exec "
-                                    "NAME\u201d.") };
+        return { {},
+            QStringLiteral("Give an SSH destination (user@host, or an ssh command) or \u201cip netns exec "
+                           "NAME\u201d.") };
     QStringList options;
     QString destination;
     const QString error = sshError(words, &options, &destination);
@@ -204,7 +204,8 @@ QList<PortToProbe> portsToProbe(const QString& extraPorts, const QList<PortToPro
 Result portRule(const PortToProbe& port, const QString& vantageText, const QString& output, bool ran)
 {
     const QString expected = QStringLiteral("Port %1 answers from another host.").arg(port.port);
-    const QRegularExpression line(QStringLiteral("^port %1 (\\S+)$").arg(port.port), QRegularExpression::MultilineOption);
+    const QRegularExpression line(
+        QStringLiteral("^port %1 (\\S+)$").arg(port.port), QRegularExpression::MultilineOption);
     const QRegularExpressionMatch match = line.match(output);
     if (!ran || !match.hasMatch())
         return vantageFailed(output);

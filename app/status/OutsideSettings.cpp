@@ -55,7 +55,8 @@ QStringList settingsProblems(const OutsideSettings& settings)
         said.append(QStringLiteral("\u201c%1\u201d is not a host name or address.").arg(address));
     const QString recipient = settings.relayRecipient.trimmed();
     if (!recipient.isEmpty() && !isPlainMailAddress(recipient))
-        said.append(QStringLiteral("\u201c%1\u201d is not a plain mail address; the built-in one is used.").arg(recipient));
+        said.append(
+            QStringLiteral("\u201c%1\u201d is not a plain mail address; the built-in one is used.").arg(recipient));
     QStringList bad;
     readZones(settings.blockLists, &bad);
     if (!bad.isEmpty())

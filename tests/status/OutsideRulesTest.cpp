@@ -134,10 +134,11 @@ TEST(OutsideRules, BlockListsAskTheTestEntryAndReadTheReasonOfAListing)
     const dns::Lookup lookup = [](const QString& name, dns::RecordType type) -> dns::Answer {
         if (name == "9.2.0.192.a.example" || name == "2.0.0.127.a.example")
             return type == dns::RecordType::TXT ? dns::Answer { dns::Outcome::Found, { "spam\nseen" } }
-                                                 : dns::Answer { dns::Outcome::Found, { "127.0.0.2" } };
+                                                : dns::Answer { dns::Outcome::Found, { "127.0.0.2" } };
         return {};
     };
-    const QList<ZoneFinding> findings = askBlockLists({ "192.0.2.9", "192.0.2.10" }, { "a.example", "b.example" }, lookup);
+    const QList<ZoneFinding> findings
+        = askBlockLists({ "192.0.2.9", "192.0.2.10" }, { "a.example", "b.example" }, lookup);
     ASSERT_EQ(findings.size(), 4);
     EXPECT_EQ(findings.at(0).listing, Listing::Listed);
     EXPECT_EQ(findings.at(0).reason, "spam seen");

@@ -2,18 +2,17 @@
 // from a second network namespace joined to the sandbox's by a veth pair.
 // Runs only as root inside tests/system/sandbox.sh.
 #include "SandboxRun.h"
-#include "postfix/PostfixConfig.h"
 #include "deliverability/UnboundResolver.h"
+#include "postfix/PostfixConfig.h"
 #include "shell/ResourcePaths.h"
 #include "status/StatusChecks.h"
-
-#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <gtest/gtest.h>
 
 using namespace brevane;
 using namespace brevane::status;
@@ -69,14 +68,14 @@ void serveLists(const QStringList& listed)
     sh(QStringLiteral("test -f /run/brevane-unbound.pid && kill $(cat /run/brevane-unbound.pid); sleep 0.3; "
                       "unbound -c /etc/unbound/brevane-test.conf"));
     ASSERT_TRUE(waitFor(
-                    [] {
-                        dns::ResolverOptions options;
-                        options.trustAnchorFile.clear();
-                        options.probeName.clear();
-                        return dns::UnboundResolver(options).resolve("2.0.0.127." + zone, dns::RecordType::A).outcome
-                            == dns::Outcome::Found;
-                    },
-                    10))
+        [] {
+            dns::ResolverOptions options;
+            options.trustAnchorFile.clear();
+            options.probeName.clear();
+            return dns::UnboundResolver(options).resolve("2.0.0.127." + zone, dns::RecordType::A).outcome
+                == dns::Outcome::Found;
+        },
+        10))
         << sh(QStringLiteral("cat /tmp/unbound.log")).toStdString();
 }
 
@@ -114,7 +113,7 @@ void setUpWorld()
                       "ip link set brv1 netns outside && ip addr add %1/24 dev brv0 && ip link set brv0 up && "
                       "ip netns exec outside ip addr add %2/24 dev brv1 && ip netns exec outside ip link set brv1 up "
                       "&& ip netns exec outside ip link set lo up")
-           .arg(serverAddress, outsideAddress));
+            .arg(serverAddress, outsideAddress));
     sh(QStringLiteral("rm -f /etc/resolv.conf; echo 'nameserver 127.0.0.1' > /etc/resolv.conf"));
     sandbox::writeFile(QStringLiteral("/etc/unbound/brevane-test.conf"),
         QStringLiteral("server:\n  interface: 127.0.0.1\n  port: 53\n  do-ip6: no\n  username: \"\"\n"
@@ -123,12 +122,13 @@ void setUpWorld()
             .arg(listData)
             .toUtf8());
     serveLists({});
-    sh(QStringLiteral("useradd -m -s /bin/bash -p '*' watcher; ssh-keygen -q -t ed25519 -N '' -f /tmp/outside-key; "
-                      "install -d -o watcher -m 0700 ~watcher/.ssh; "
-                      "install -o watcher -m 0600 /tmp/outside-key.pub ~watcher/.ssh/authorized_keys; mkdir -p /run/sshd; "
-                      "ip netns exec outside /usr/sbin/sshd -o ListenAddress=%1 -o UsePAM=no "
-                      "-o PidFile=/run/outside-sshd.pid")
-           .arg(outsideAddress));
+    sh(QStringLiteral(
+        "useradd -m -s /bin/bash -p '*' watcher; ssh-keygen -q -t ed25519 -N '' -f /tmp/outside-key; "
+        "install -d -o watcher -m 0700 ~watcher/.ssh; "
+        "install -o watcher -m 0600 /tmp/outside-key.pub ~watcher/.ssh/authorized_keys; mkdir -p /run/sshd; "
+        "ip netns exec outside /usr/sbin/sshd -o ListenAddress=%1 -o UsePAM=no "
+        "-o PidFile=/run/outside-sshd.pid")
+            .arg(outsideAddress));
     sh("mkdir -p " + dovecotDir + "; cp " + sourceDir + "/server/usr/local/tarnwick/etc/dovecot/* " + dovecotDir
         + "; dovecot -c " + dovecotDir + "/uw_pop3.conf");
     ASSERT_TRUE(waitFor([] { return answersFromOutside(110, true); }, 20));
@@ -207,7 +207,8 @@ TEST(OutsideSystem, RelayListingAndAStoppedServiceEachTurnOnlyTheirRowRed)
     reloadWith(QStringLiteral("-e mynetworks=0.0.0.0/0"));
     rows = outsideRows(outside());
     expectOnly(rows, { "outside-relay" }, State::Red);
-    EXPECT_TRUE(rows.value("outside-relay").found.startsWith("Open relay")) << rows.value("outside-relay").found.toStdString();
+    EXPECT_TRUE(rows.value("outside-relay").found.startsWith("Open relay"))
+        << rows.value("outside-relay").found.toStdString();
     EXPECT_TRUE(queue().contains("Mail queue is empty")) << queue().toStdString();
     reloadWith(QStringLiteral("-X mynetworks"));
     expectOnly(outsideRows(outside()), {}, State::Green);
@@ -216,7 +217,8 @@ TEST(OutsideSystem, RelayListingAndAStoppedServiceEachTurnOnlyTheirRowRed)
     serveLists({ serverAddress });
     rows = outsideRows(outside());
     expectOnly(rows, { "blocklists" }, State::Red);
-    EXPECT_TRUE(rows.value("blocklists").found.contains("10.233.0.1 on bl.brevane.test: LISTED (listed for 10.233.0.1)"))
+    EXPECT_TRUE(
+        rows.value("blocklists").found.contains("10.233.0.1 on bl.brevane.test: LISTED (listed for 10.233.0.1)"))
         << rows.value("blocklists").found.toStdString();
     serveLists({});
     expectOnly(outsideRows(outside()), {}, State::Green);
@@ -238,6 +240,14 @@ TEST(OutsideSystem, RelayListingAndAStoppedServiceEachTurnOnlyTheirRowRed)
             EXPECT_EQ(rows.value(id).state, State::Yellow) << vantage.toStdString();
     }
     EXPECT_FALSE(QFile::exists(QStringLiteral("/tmp/ran")));
+
+    // A public name the outside cannot resolve says so, rather than "refused".
+    OutsideInputs unknown = outside();
+    unknown.target = QStringLiteral("nowhere.brevane.test");
+    rows = outsideRows(unknown);
+    EXPECT_EQ(rows.value("outside-port-25").state, State::Yellow);
+    EXPECT_TRUE(rows.value("outside-port-25").found.contains("cannot find"))
+        << rows.value("outside-port-25").found.toStdString();
 
     // POP3 stopped: its port's row alone is red.
     sh("doveadm -c " + dovecotDir + "/uw_pop3.conf stop || kill $(cat /run/dovecot-uw_pop3/master.pid)");
