@@ -15,46 +15,37 @@ TEST(OutsideRules, VantageTakesSshAndNamespacesAndRefusesAnythingThatRunsAComman
         const char* text;
         QStringList command; // empty: refused
     } cases[] = {
-        { "", {} },
         { "ann@relay.example", ssh + timeout + QStringList { "ann@relay.example" } },
         { " ssh  -p 2222 -o ConnectTimeout=3 ann@192.0.2.7 ",
             ssh + QStringList { "-p", "2222", "-o", "ConnectTimeout=3" } + timeout + QStringList { "ann@192.0.2.7" } },
         { "ip netns exec outside", { "ip", "netns", "exec", "outside" } },
         { "ssh -o ProxyCommand=sh ann@h.example", {} },
         { "ssh -o BatchMode=no ann@h.example", {} },
+        { "ssh -oProxyCommand=x h.example", {} },
         { "ssh ann@h.example; rm -rf /", {} },
         { "ssh $(id)@h.example", {} },
-        { "ssh -oProxyCommand=x h.example", {} },
         { "ssh h.example extra", {} },
         { "ssh -p 0 h.example", {} },
-        { "ssh -l", {} },
-        { "-F", {} },
         { "ssh", {} },
-        { "ip netns exec -x", {} },
-        { "ip netns exec a b", {} },
-        { "curl h.example", {} },
         { "ssh -bad@h.example", {} },
+        { "ip netns exec -x", {} },
+        { "curl h.example", {} },
     };
     for (const auto& c : cases) {
         const Vantage vantage = readVantage(QString::fromLatin1(c.text));
         EXPECT_EQ(vantage.command, c.command) << c.text;
-        EXPECT_EQ(vantage.error.isEmpty(), !c.command.isEmpty() || !*c.text) << c.text;
+        EXPECT_EQ(vantage.error.isEmpty(), !c.command.isEmpty()) << c.text;
     }
+    EXPECT_EQ(readVantage(" ").error, "");
 }
 
-TEST(OutsideRules, PortsAreSmtpTheExtraPortsAndTheOfferedServicesOnce)
+TEST(OutsideRules, PortsAreSmtpTheExtraPortsAndTheOfferedServicesOnceEachJudgedByItsOwnLine)
 {
     const QList<PortToProbe> ports = portsToProbe("587, 465 25 127.0.0.1:2525 submission", { { "POP3", 110 } });
-    QList<int> numbers;
-    for (const PortToProbe& port : ports)
-        numbers.append(port.port);
-    EXPECT_EQ(numbers, (QList<int> { 25, 587, 465, 110 }));
-    EXPECT_EQ(ports.at(1).name, "submission");
-}
-
-TEST(OutsideRules, PortVerdictsFollowTheProbeLineForThatPortOnly)
-{
-    const PortToProbe port { "submission", 587 };
+    ASSERT_EQ(ports.size(), 4);
+    EXPECT_EQ(ports.at(1).port, 587);
+    EXPECT_EQ(ports.at(2).port, 465);
+    EXPECT_EQ(ports.at(3).name, "POP3");
     const struct {
         const char* output;
         bool ran;
@@ -64,13 +55,11 @@ TEST(OutsideRules, PortVerdictsFollowTheProbeLineForThatPortOnly)
         { "port 587 refused\n", true, State::Red },
         { "port 587 timeout\n", true, State::Red },
         { "port 587 unresolved\n", true, State::Yellow },
-        { "port 25 open\n", true, State::Yellow },
         { "port 5870 open\n", true, State::Yellow },
-        { "ssh: connect to host h port 22: Connection refused\n", false, State::Yellow },
         { "port 587 open\n", false, State::Yellow },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(portRule(port, "ssh h", QString::fromLatin1(c.output), c.ran).state, c.state) << c.output;
+        EXPECT_EQ(portRule(ports.at(1), "ssh h", QString::fromLatin1(c.output), c.ran).state, c.state) << c.output;
 }
 
 TEST(OutsideRules, RelayIsRedOnlyWhenRcptToAnOutsideDomainIsAccepted)
@@ -78,36 +67,30 @@ TEST(OutsideRules, RelayIsRedOnlyWhenRcptToAnOutsideDomainIsAccepted)
     const QString head = "greeting 220 mx ESMTP\nehlo 250 SMTPUTF8\nmail 250 2.1.0 Ok\n";
     const struct {
         QString output;
-        bool ran;
         State state;
     } cases[] = {
-        { head + "rcpt 554 5.7.1 <x@y.invalid>: Relay access denied\nrset 250\nquit 221\n", true, State::Green },
-        { head + "rcpt 454 4.7.1 <x@y.invalid>: Relay access denied\n", true, State::Green },
-        { head + "rcpt 250 2.1.5 Ok\nrset 250 2.0.0 Ok\n", true, State::Red },
-        { head + "rcpt 251 User not local; will forward\n", true, State::Red },
-        { head + "rcpt 450 4.1.2 Domain not found\n", true, State::Yellow },
-        { head + "rcpt\n", true, State::Yellow },
-        { head + "rcpt 2500 Ok\n", true, State::Yellow },
-        { "greeting 554 no service\n", true, State::Yellow },
-        { "greeting 220 mx\nehlo 250 ok\nmail 553 5.1.8 sender refused\n", true, State::Yellow },
-        { "connect failed\n", true, State::Yellow },
-        { "Permission denied (publickey).\n", false, State::Yellow },
+        { head + "rcpt 554 5.7.1 <x@y.invalid>: Relay access denied\n", State::Green },
+        { head + "rcpt 454 4.7.1 <x@y.invalid>: Relay access denied\n", State::Green },
+        { head + "rcpt 250 2.1.5 Ok\n", State::Red },
+        { head + "rcpt 251 User not local; will forward\n", State::Red },
+        { head + "rcpt 450 4.1.2 Domain not found\n", State::Yellow },
+        { head + "rcpt\n", State::Yellow },
+        { head + "rcpt 2500 Ok\n", State::Yellow },
+        { "greeting 554 no service\n", State::Yellow },
+        { "greeting 220 mx\nehlo 250 ok\nmail 553 5.1.8 sender refused\n", State::Yellow },
+        { "connect failed\n", State::Yellow },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(relayRule("x@y.invalid", c.output, c.ran).state, c.state) << c.output.toStdString();
-    EXPECT_TRUE(relayRule("x@y.invalid", head + "rcpt 250 Ok\n", true).found.startsWith("Open relay"));
+        EXPECT_EQ(relayRule("x@y.invalid", c.output, true).state, c.state) << c.output.toStdString();
+    EXPECT_EQ(relayRule("x@y.invalid", "Permission denied (publickey).\n", false).state, State::Yellow);
 }
 
-TEST(OutsideRules, ListingNamesReverseOctetsAndNibbles)
+TEST(OutsideRules, ListingNamesReverseOctetsAndNibblesAndOnlyListingCodesCount)
 {
     EXPECT_EQ(listingName("192.0.2.99", "zen.spamhaus.org"), "99.2.0.192.zen.spamhaus.org");
     EXPECT_EQ(listingName("2001:db8:1:2::ab", "l.example"),
         "b.a.0.0.0.0.0.0.0.0.0.0.0.0.0.0.2.0.0.0.1.0.0.0.8.b.d.0.1.0.0.2.l.example");
     EXPECT_EQ(listingName("mail.example", "l.example"), "");
-}
-
-TEST(OutsideRules, OnlyListingCodesCountAsListed)
-{
     using dns::Outcome;
     const struct {
         Outcome outcome;
@@ -119,7 +102,6 @@ TEST(OutsideRules, OnlyListingCodesCountAsListed)
         { Outcome::Found, { "127.0.0.2" }, Listing::Listed },
         { Outcome::Found, { "127.0.0.10", "127.0.0.4" }, Listing::Listed },
         { Outcome::Found, { "127.255.255.254" }, Listing::Refused },
-        { Outcome::Found, { "127.255.255.255" }, Listing::Refused },
         { Outcome::Found, { "127.0.0.1" }, Listing::Broken },
         { Outcome::Found, { "198.51.100.4" }, Listing::Broken },
         { Outcome::Found, { "garbage" }, Listing::Broken },
@@ -130,20 +112,15 @@ TEST(OutsideRules, OnlyListingCodesCountAsListed)
 
 TEST(OutsideRules, BlockListsAskTheTestEntryAndReadTheReasonOfAListing)
 {
-    // 192.0.2.9 is listed on a.example; b.example answers nothing at all.
+    // 192.0.2.9 is listed on a.example; b.example lists nothing, not even its test entry.
     const dns::Lookup lookup = [](const QString& name, dns::RecordType type) -> dns::Answer {
-        if (name == "9.2.0.192.a.example" || name == "2.0.0.127.a.example")
-            return type == dns::RecordType::TXT ? dns::Answer { dns::Outcome::Found, { "spam\nseen" } }
-                                                : dns::Answer { dns::Outcome::Found, { "127.0.0.2" } };
-        return {};
+        if (name != "9.2.0.192.a.example" && name != "2.0.0.127.a.example")
+            return {};
+        return { dns::Outcome::Found, { type == dns::RecordType::TXT ? "spam\nseen" : "127.0.0.2" } };
     };
     const QList<ZoneFinding> findings
         = askBlockLists({ "192.0.2.9", "192.0.2.10" }, { "a.example", "b.example" }, lookup);
     ASSERT_EQ(findings.size(), 4);
-    EXPECT_EQ(findings.at(0).listing, Listing::Listed);
-    EXPECT_EQ(findings.at(0).reason, "spam seen");
-    EXPECT_FALSE(findings.at(1).testEntryMissing);
-    EXPECT_TRUE(findings.at(2).testEntryMissing);
     const Result result = blockListRule(findings, { "192.0.2.9", "192.0.2.10" });
     EXPECT_EQ(result.state, State::Red);
     EXPECT_TRUE(result.found.contains("192.0.2.9 on a.example: LISTED (spam seen)")) << result.found.toStdString();
@@ -152,39 +129,24 @@ TEST(OutsideRules, BlockListsAskTheTestEntryAndReadTheReasonOfAListing)
     EXPECT_EQ(blockListRule({}, {}).state, State::Yellow);
 }
 
-TEST(OutsideRules, ZonesAreHostNamesOneALine)
-{
-    QStringList bad;
-    EXPECT_EQ(readZones("zen.spamhaus.org\n# a comment\n\nBL.SpamCop.net  \nbl.spamcop.net\nlocalhost\n"
-                        "a..b\n-x.example\n192.0.2.1\nx.example; rm\n",
-                  &bad),
-        (QStringList { "zen.spamhaus.org", "bl.spamcop.net" }));
-    EXPECT_EQ(bad, (QStringList { "localhost", "a..b", "-x.example", "192.0.2.1", "x.example; rm" }));
-    EXPECT_TRUE(isPlainMailAddress("relay-test@brevane-relay-check.invalid"));
-    for (const char* address : { "a@b", "a b@c.example", "@c.example", "a@c.example>", "$(x)@c.example" })
-        EXPECT_FALSE(isPlainMailAddress(QString::fromLatin1(address))) << address;
-}
-
 TEST(OutsideRules, SettingsReachTheChecksAndWhatIsUnusableIsNamedAndLeftOut)
 {
     OutsideInputs given;
     given.target = "mail.example";
-    const OutsideInputs usable
-        = applySettings(given, { "ann@h.example", "192.0.2.5", "probe@other.example", "l.example\nnot a zone\n" });
-    EXPECT_EQ(usable.vantage, "ann@h.example");
+    const OutsideInputs usable = applySettings(given,
+        { "ann@h.example", "192.0.2.5", "probe@other.example", "zen.spamhaus.org\n# a comment\nBL.SpamCop.net\n" });
     EXPECT_EQ(usable.target, "192.0.2.5");
-    EXPECT_EQ(usable.publicAddresses, QStringList { "192.0.2.5" });
     EXPECT_EQ(usable.relayRecipient, "probe@other.example");
-    EXPECT_EQ(usable.blockZones, QStringList { "l.example" });
+    EXPECT_EQ(usable.blockZones, (QStringList { "zen.spamhaus.org", "bl.spamcop.net" }));
     EXPECT_EQ(settingsProblems({ "ann@h.example", "192.0.2.5", "probe@other.example", "l.example" }), QStringList {});
 
-    const OutsideSettings bad { "ssh -o ProxyCommand=x h.example", "", "x y@z", "not a zone" };
+    const OutsideSettings bad { "ssh -o ProxyCommand=x h.example", "", "x y@z",
+        "localhost\na..b\n192.0.2.1\nx.example;" };
     const OutsideInputs kept = applySettings(given, bad);
     EXPECT_EQ(kept.target, "mail.example");
     EXPECT_EQ(kept.relayRecipient, OutsideInputs {}.relayRecipient);
     EXPECT_TRUE(kept.blockZones.isEmpty());
     const QStringList said = settingsProblems(bad);
     ASSERT_EQ(said.size(), 3) << said.join('|').toStdString();
-    EXPECT_TRUE(said.at(0).contains("ProxyCommand"));
-    EXPECT_TRUE(said.at(2).contains("not a zone"));
+    EXPECT_EQ(said.at(2), "Not block list names, left out: localhost, a..b, 192.0.2.1, x.example;.");
 }
