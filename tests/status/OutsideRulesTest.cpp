@@ -13,30 +13,26 @@ TEST(OutsideRules, VantageTakesSshAndNamespacesAndRefusesAnythingThatRunsAComman
     const QStringList timeout { "-o", "ConnectTimeout=5" };
     const struct {
         const char* text;
-        QStringList command; // empty: refused
+        QStringList command;
     } cases[] = {
         { "ann@relay.example", ssh + timeout + QStringList { "ann@relay.example" } },
         { " ssh  -p 2222 -o ConnectTimeout=3 ann@192.0.2.7 ",
             ssh + QStringList { "-p", "2222", "-o", "ConnectTimeout=3" } + timeout + QStringList { "ann@192.0.2.7" } },
         { "ip netns exec outside", { "ip", "netns", "exec", "outside" } },
-        { "ssh -o ProxyCommand=sh ann@h.example", {} },
-        { "ssh -o BatchMode=no ann@h.example", {} },
-        { "ssh -oProxyCommand=x h.example", {} },
-        { "ssh ann@h.example; rm -rf /", {} },
-        { "ssh $(id)@h.example", {} },
-        { "ssh h.example extra", {} },
-        { "ssh -p 0 h.example", {} },
-        { "ssh", {} },
-        { "ssh -bad@h.example", {} },
-        { "ip netns exec -x", {} },
-        { "curl h.example", {} },
     };
     for (const auto& c : cases) {
         const Vantage vantage = readVantage(QString::fromLatin1(c.text));
         EXPECT_EQ(vantage.command, c.command) << c.text;
-        EXPECT_EQ(vantage.error.isEmpty(), !c.command.isEmpty()) << c.text;
+        EXPECT_EQ(vantage.error, "") << c.text;
     }
     EXPECT_EQ(readVantage(" ").error, "");
+    for (const char* text :
+        { "ssh -o ProxyCommand=sh ann@h.example", "ssh -o BatchMode=no ann@h.example", "ssh -oProxyCommand=x h.example",
+            "ssh ann@h.example; rm -rf /", "ssh $(id)@h.example", "ssh h.example extra", "ssh -p 0 h.example", "ssh",
+            "ssh -bad@h.example", "ip netns exec -x", "curl h.example" }) {
+        const Vantage vantage = readVantage(QString::fromLatin1(text));
+        EXPECT_TRUE(vantage.command.isEmpty() && !vantage.error.isEmpty()) << text;
+    }
 }
 
 TEST(OutsideRules, PortsAreSmtpTheExtraPortsAndTheOfferedServicesOnceEachJudgedByItsOwnLine)
@@ -65,23 +61,19 @@ TEST(OutsideRules, PortsAreSmtpTheExtraPortsAndTheOfferedServicesOnceEachJudgedB
 TEST(OutsideRules, RelayIsRedOnlyWhenRcptToAnOutsideDomainIsAccepted)
 {
     const QString head = "greeting 220 mx ESMTP\nehlo 250 SMTPUTF8\nmail 250 2.1.0 Ok\n";
-    const struct {
-        QString output;
-        State state;
-    } cases[] = {
-        { head + "rcpt 554 5.7.1 <x@y.invalid>: Relay access denied\n", State::Green },
-        { head + "rcpt 454 4.7.1 <x@y.invalid>: Relay access denied\n", State::Green },
-        { head + "rcpt 250 2.1.5 Ok\n", State::Red },
-        { head + "rcpt 251 User not local; will forward\n", State::Red },
-        { head + "rcpt 450 4.1.2 Domain not found\n", State::Yellow },
-        { head + "rcpt\n", State::Yellow },
-        { head + "rcpt 2500 Ok\n", State::Yellow },
-        { "greeting 554 no service\n", State::Yellow },
-        { "greeting 220 mx\nehlo 250 ok\nmail 553 5.1.8 sender refused\n", State::Yellow },
-        { "connect failed\n", State::Yellow },
+    const std::pair<State, QStringList> cases[] = {
+        { State::Green,
+            { head + "rcpt 554 5.7.1 <x@y.invalid>: Relay access denied\n",
+                head + "rcpt 454 4.7.1 <x@y.invalid>: Relay access denied\n" } },
+        { State::Red, { head + "rcpt 250 2.1.5 Ok\n", head + "rcpt 251 User not local; will forward\n" } },
+        { State::Yellow,
+            { head + "rcpt 450 4.1.2 Domain not found\n", head + "rcpt\n", head + "rcpt 2500 Ok\n",
+                "greeting 554 no service\n", "greeting 220 mx\nehlo 250 ok\nmail 553 5.1.8 sender refused\n",
+                "connect failed\n" } },
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(relayRule("x@y.invalid", c.output, true).state, c.state) << c.output.toStdString();
+    for (const auto& [state, outputs] : cases)
+        for (const QString& output : outputs)
+            EXPECT_EQ(relayRule("x@y.invalid", output, true).state, state) << output.toStdString();
     EXPECT_EQ(relayRule("x@y.invalid", "Permission denied (publickey).\n", false).state, State::Yellow);
 }
 
