@@ -5,7 +5,6 @@
 #include "deliverability/UnboundResolver.h"
 #include "status/StatusChecks.h"
 
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace brevane;
@@ -29,11 +28,7 @@ const QString sshVantage = QStringLiteral("ssh -o IdentityFile=/tmp/outside-key 
 
 QString sh(const QString& line)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("/bin/bash"), { QStringLiteral("-c"), line });
-    process.waitForFinished(120000);
-    return QString::fromUtf8(process.readAll());
+    return sandbox::run({ QStringLiteral("/bin/bash"), QStringLiteral("-c"), line });
 }
 
 bool answersFromOutside(int port, bool open)
