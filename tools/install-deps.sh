@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qtkeychain-qt6-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev libpam0g-dev
   postfix fetchmail dovecot-core dovecot-pop3d dovecot-imapd sasl2-bin
-  openssl curl sudo iproute2 procps psmisc util-linux bsdutils swaks python3 xz-utils
+  openssl curl sudo openssh-client openssh-server iproute2 procps psmisc util-linux bsdutils swaks python3 xz-utils
   xvfb xauth x11-utils libxtst6 imagemagick gnome-keyring dbus dbus-x11 libsecret-tools
   systemd-container debootstrap
   opendkim opendkim-tools unbound libunbound-dev libspf2-dev libssl-dev dns-root-data ldnsutils bind9-dnsutils

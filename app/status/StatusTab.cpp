@@ -1,5 +1,7 @@
 #include "status/StatusTab.h"
 
+#include "status/OutsideSettingsBox.h"
+
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -56,6 +58,8 @@ StatusTab::StatusTab(QWidget* parent)
         { std::pair { CheckColumn, 110 }, { StateColumn, 80 }, { FoundColumn, 300 }, { ExpectedColumn, 200 } })
         m_table->setColumnWidth(column, width);
     layout->addWidget(m_table, 1);
+    m_outside = new OutsideSettingsBox;
+    layout->addWidget(m_outside);
 
     connect(m_checkButton, &QPushButton::clicked, this, &StatusTab::checkNowRequested);
     connect(&m_watcher, &QFutureWatcher<QList<status::Outcome>>::finished, this, [this] {
@@ -89,6 +93,7 @@ void StatusTab::runChecks(const status::StatusInputs& given)
     status::StatusInputs inputs = given;
     if (!m_queueCommand.isEmpty())
         inputs.queueCommand = m_queueCommand;
+    inputs.outside = status::applySettings(inputs.outside, m_outside->settings());
     m_checkButton->setEnabled(false);
     m_summary->setText(tr("Checking\u2026"));
     m_watcher.setFuture(

@@ -5,6 +5,7 @@
 #include <QFutureWatcher>
 #include <QWidget>
 
+class OutsideSettingsBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -38,6 +39,7 @@ private:
     QPushButton* m_checkButton = nullptr;
     QLabel* m_summary = nullptr;
     QTableWidget* m_table = nullptr;
+    OutsideSettingsBox* m_outside = nullptr;
     QList<brevane::status::Outcome> m_outcomes;
     QStringList m_queueCommand;
     QFutureWatcher<QList<brevane::status::Outcome>> m_watcher;

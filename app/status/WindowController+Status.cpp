@@ -2,10 +2,13 @@
 #include "certificates/CertificateCheck.h"
 #include "postfix/ServiceHealth.h"
 #include "postfix/ServiceRules.h"
+#include "shell/StatusLight.h"
 #include "shell/TextHelpers.h"
 #include "shell/WindowController.h"
 #include "status/StatusTab.h"
 #include "ui_MainWindow.h"
+
+#include <QSysInfo>
 
 #include <algorithm>
 
@@ -14,6 +17,25 @@ using namespace brevane;
 namespace {
 
 const QString tabLabel = QStringLiteral("Status");
+
+// The POP and IMAP services whose lights the Mail Server form last showed on:
+// those the administrator offers, so those the outside should reach.
+QList<status::PortToProbe> offeredMailServices(const QList<StatusLight*>& lights)
+{
+    QList<status::PortToProbe> offered;
+    for (int i = 0; i < services::uwServices().size() && i < lights.size(); ++i)
+        if (lights.at(i)->imageName() == QLatin1String("green"))
+            offered.append({ services::uwServices().at(i).name, services::uwServices().at(i).port });
+    return offered;
+}
+
+// Postfix's name for this machine: the mail domain, which the configuration
+// makes its myhostname, or the machine's own; a bare name is no public one.
+QString publicHostName(const QString& mydomain)
+{
+    const QString name = mydomain.trimmed().isEmpty() ? QSysInfo::machineHostName() : mydomain.trimmed();
+    return name.contains(u'.') ? name : QString();
+}
 
 } // namespace
 
@@ -47,5 +69,8 @@ void WindowController::checkStatus()
             ? certificates::parseProbe(runShell(certificates::probeCommand()))
             : QList<certificates::CertificateFacts> {};
     }
+    inputs.outside.ports = status::portsToProbe(m_ui->portNosField->text(),
+        offeredMailServices({ m_ui->pop3_light, m_ui->pop3s_light, m_ui->imap_light, m_ui->imaps_light }));
+    inputs.outside.target = publicHostName(m_ui->mydomainField->text());
     m_status->runChecks(inputs);
 }

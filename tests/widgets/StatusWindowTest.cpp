@@ -3,6 +3,8 @@
 #include "status/StatusTab.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -43,7 +45,11 @@ TEST_F(StatusTest, BeforeLoginNothingRunsAsRootAndTheRowsSaySo)
     ASSERT_TRUE(checkNow());
     EXPECT_EQ(ui()->tabView->currentWidget(), tab());
     EXPECT_TRUE(fake.calls().isEmpty()) << fake.calls().join('\n').toStdString();
-    EXPECT_EQ(child<QTableWidget>("statusChecksTable")->rowCount(), 4);
+    // The four checks of this machine, port 25 and the relay from outside, the block lists.
+    EXPECT_EQ(child<QTableWidget>("statusChecksTable")->rowCount(), 7);
+    EXPECT_EQ(cell(4, 0), "Port 25 (SMTP) from outside");
+    EXPECT_EQ(cell(4, 1), "Warning");
+    EXPECT_TRUE(cell(4, 4).startsWith("Set a vantage point on the Status tab")) << cell(4, 4).toStdString();
     EXPECT_EQ(cell(0, 0), "Services");
     EXPECT_EQ(cell(0, 1), "Warning");
     EXPECT_EQ(cell(0, 4), "Log in, then check again.");
@@ -65,4 +71,17 @@ TEST_F(StatusTest, APostfixThatIsLoadedButDownIsRedWithItsLastLogLine)
     // This machine has no certificates in /System/Library/OpenSSL/certs.
     EXPECT_EQ(cell(1, 2), "No certificate is installed.");
     EXPECT_TRUE(child<QLabel>("statusSummaryLabel")->text().contains("failing"));
+}
+
+TEST_F(StatusTest, AVantageThatWouldRunACommandIsKeptAsTypedNamedAndNotRun)
+{
+    window->applicationDidFinishLaunching();
+    const QString typed = "ssh -o ProxyCommand=touch/tmp/x you@other.example";
+    child<QLineEdit>("vantageField")->setText(typed);
+    EXPECT_EQ(QSettings().value("status/vantage").toString(), typed);
+    EXPECT_TRUE(child<QLabel>("outsideSettingsMessage")->text().contains("ProxyCommand"));
+    fake.clearCalls();
+    ASSERT_TRUE(checkNow());
+    EXPECT_TRUE(cell(5, 2).startsWith("The vantage point is not usable")) << cell(5, 2).toStdString();
+    EXPECT_TRUE(fake.calls().isEmpty());
 }
