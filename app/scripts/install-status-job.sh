@@ -22,7 +22,7 @@ case $mode in
 	off)
 		unload
 		rm -f "$plist" "$plist.new"
-		rm -rf "$dir" /var/lib/brevane/status.json /var/lib/brevane/status.json.new
+		rm -rf "$dir" /var/lib/brevane-watch
 		echo "STATUS JOB OFF"
 		exit 0 ;;
 	on) ;;

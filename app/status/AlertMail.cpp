@@ -42,8 +42,9 @@ QString headerLine(const QString& text, qsizetype limit)
 {
     QString line;
     for (QChar c : text)
-        line.append(c.category() == QChar::Other_Control || c == QChar::LineSeparator
-                    || c == QChar::ParagraphSeparator ? QChar(u' ') : c);
+        line.append(c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator
+                ? QChar(u' ')
+                : c);
     return line.simplified().left(limit);
 }
 

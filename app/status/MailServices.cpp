@@ -27,10 +27,11 @@ QList<ServiceFacts> mailServiceFacts(const ServiceProbes& probes, const std::fun
     };
     for (const services::UWService& service : services::uwServices()) {
         const QString job = QStringLiteral("com.dadarozudedarid.uw_") + service.name.toLower();
-        services::ServiceHealth health;
-        health.loaded = listed(probes.jobListing, job);
-        health.up = health.loaded && portAnswers(service.port);
-        if (health.loaded && !health.up)
+        // One the administrator turned off is not part of this server.
+        if (!listed(probes.jobListing, job))
+            continue;
+        services::ServiceHealth health { true, portAnswers(service.port), {} };
+        if (!health.up)
             health.why = QStringLiteral("nothing answers on port %1").arg(service.port);
         facts.append({ service.name, health, false, QStringLiteral("the toolbar") });
     }

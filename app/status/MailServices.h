@@ -17,7 +17,7 @@ struct ServiceProbes {
 };
 
 /// A listed IMAP or POP job is up when its port answers; one not listed was
-/// turned off and is fine.
+/// turned off and is left out.
 QList<ServiceFacts> mailServiceFacts(const ServiceProbes& probes, const std::function<bool(int)>& portAnswers);
 
 } // namespace brevane::status

@@ -1,5 +1,8 @@
 #include "status/StatusTab.h"
 
+#include "status/WatchJob.h"
+
+#include <QCheckBox>
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -56,9 +59,14 @@ StatusTab::StatusTab(QWidget* parent)
         { std::pair { CheckColumn, 110 }, { StateColumn, 80 }, { FoundColumn, 300 }, { ExpectedColumn, 200 } })
         m_table->setColumnWidth(column, width);
     layout->addWidget(m_table, 1);
+    m_watchBox = new QCheckBox(tr("Watch this server every 30 minutes and mail postmaster when a check changes"));
+    m_watchBox->setObjectName(QStringLiteral("watchJobBox"));
+    layout->addWidget(m_watchBox);
+    connect(m_watchBox, &QCheckBox::clicked, this, &StatusTab::watchToggled);
 
     connect(m_checkButton, &QPushButton::clicked, this, &StatusTab::checkNowRequested);
     connect(&m_watcher, &QFutureWatcher<QList<status::Outcome>>::finished, this, [this] {
+        m_checkedHere = true;
         showOutcomes(m_watcher.result());
         m_checkButton->setEnabled(true);
         emit checksFinished();
@@ -125,4 +133,24 @@ void StatusTab::showOutcomes(const QList<status::Outcome>& outcomes)
                                .arg(warnings)
                                .arg(outcomes.size())
                                .arg(when));
+}
+
+void StatusTab::setWatching(bool on)
+{
+    m_watchBox->setChecked(on);
+}
+
+void StatusTab::showWatchResult(const status::StateRead& read)
+{
+    if (m_checkedHere || isChecking())
+        return;
+    if (!read.state) {
+        m_summary->setText(read.error);
+        return;
+    }
+    QList<status::Outcome> outcomes;
+    for (const status::CheckRecord& record : read.state->checks)
+        outcomes.append(record.outcome);
+    showOutcomes(outcomes);
+    m_summary->setText(status::watchSummary(*read.state, QTimeZone::systemTimeZone()));
 }

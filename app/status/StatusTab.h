@@ -1,10 +1,12 @@
 #pragma once
 
 #include "status/StatusChecks.h"
+#include "status/StatusState.h"
 
 #include <QFutureWatcher>
 #include <QWidget>
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -26,11 +28,18 @@ public:
     /// Where the queue is listed from; postqueue unless a test says otherwise.
     void setQueueCommand(const QStringList& command);
     QList<brevane::status::Outcome> outcomes() const { return m_outcomes; }
+    /// The watch job's last result, until Check Now has run; a state file
+    /// that could not be read shows its error instead.
+    void showWatchResult(const brevane::status::StateRead& read);
+    /// Ticks the watch box without asking for a change.
+    void setWatching(bool on);
 
 signals:
     /// Check Now was pressed: the controller probes, then calls runChecks.
     void checkNowRequested();
     void checksFinished();
+    /// The watch box was ticked or cleared by the administrator.
+    void watchToggled(bool on);
 
 private:
     void showOutcomes(const QList<brevane::status::Outcome>& outcomes);
@@ -38,6 +47,8 @@ private:
     QPushButton* m_checkButton = nullptr;
     QLabel* m_summary = nullptr;
     QTableWidget* m_table = nullptr;
+    QCheckBox* m_watchBox = nullptr;
+    bool m_checkedHere = false;
     QList<brevane::status::Outcome> m_outcomes;
     QStringList m_queueCommand;
     QFutureWatcher<QList<brevane::status::Outcome>> m_watcher;

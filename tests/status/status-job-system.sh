@@ -14,7 +14,7 @@ source_dir=$1
 build=$2
 . "$source_dir/tests/launcher/sandbox-common.sh"
 program=$build/Resources/brevane-status
-state=/var/lib/brevane/status.json
+state=/var/lib/brevane-watch/status.json
 mailbox=/var/mail/watcher
 certs=/System/Library/OpenSSL/certs
 
@@ -61,7 +61,7 @@ mails() { grep -c '^Subject: ' $mailbox 2>/dev/null || echo 0; }
 # The state of one row in the state file.
 row() { python3 -c 'import json,sys; print({c["id"]: c["state"] for c in json.load(open(sys.argv[1]))["checks"]}[sys.argv[2]])' $state "$1"; }
 rows() { python3 -c 'import json,sys; print(" ".join(c["id"]+"="+c["state"] for c in json.load(open(sys.argv[1]))["checks"]))' $state; }
-run_job() { "$program" --once >>/tmp/job.log 2>&1 || fail "the job failed: $(tail -3 /tmp/job.log)"; }
+run_job() { (umask 077; "$program" --once) >>/tmp/job.log 2>&1 || fail "the job failed: $(tail -3 /tmp/job.log)"; }
 # expect_mails COUNT: waits for Postfix to deliver, then counts exactly.
 expect_mails() {
   wait_until 20 test "$(mails)" -ge "$1"
@@ -91,6 +91,7 @@ expect_only_red() {
 run_job
 [[ $(rows) == "services=green certificates=green queue=green space=green" ]] || fail "not all green: $(rows); $(cat $state)"
 [[ $(stat -c '%U %a' $state) == "root 644" ]] || fail "state file not root's 0644"
+setpriv --reuid=nobody --regid=nogroup --clear-groups cat $state >/dev/null || fail "the window's user cannot read the state"
 expect_mails 0
 say "ok: all green, nothing mailed"
 
@@ -165,7 +166,7 @@ out=$(/bin/sh -c "$(cat "$script")" x x bogus)
 [[ $out == "REFUSED : "* ]] || fail "a bad mode was not refused: $out"
 /bin/sh "$source_dir/app/scripts/deinstall-additions.sh" >/dev/null 2>&1
 launchctl list | grep -qw com.dadarozudedarid.status && fail "the job is still loaded"
-for left in /usr/local/tarnwick/status /Library/LaunchDaemons/com.dadarozudedarid.status.plist /var/lib/brevane; do
+for left in /usr/local/tarnwick/status /Library/LaunchDaemons/com.dadarozudedarid.status.plist /var/lib/brevane-watch; do
   [[ -e $left ]] && fail "de-installation left $left"
 done
 say "ok: installed from the tab's script, removed by de-installation"

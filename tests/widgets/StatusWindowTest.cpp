@@ -2,6 +2,7 @@
 #include "WindowFixture.h"
 #include "status/StatusTab.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -65,4 +66,29 @@ TEST_F(StatusTest, APostfixThatIsLoadedButDownIsRedWithItsLastLogLine)
     // This machine has no certificates in /System/Library/OpenSSL/certs.
     EXPECT_EQ(cell(1, 2), "No certificate is installed.");
     EXPECT_TRUE(child<QLabel>("statusSummaryLabel")->text().contains("failing"));
+}
+
+TEST_F(StatusTest, TheWatchJobsResultShowsUntilCheckNowAndTheBoxNeedsLogin)
+{
+    window->applicationDidFinishLaunching();
+    auto* summary = child<QLabel>("statusSummaryLabel");
+    tab()->showWatchResult(status::readJobState("{\"checkedAt\": 1, \"checks\": [7]}"));
+    EXPECT_EQ(summary->text(), "The watch job's state file is damaged (check 1 unreadable).");
+    status::JobState state { 1'800'000'000,
+        { { { "queue", "Mail queue", { status::State::Red, "old", "young", "flush" } }, {} } } };
+    tab()->showWatchResult({ state, {} });
+    EXPECT_TRUE(summary->text().startsWith("Checked by the watch job at 2027-01-15 ")) << summary->text().toStdString();
+    EXPECT_EQ(cell(0, 1), "Failing");
+    EXPECT_EQ(cell(0, 4), "flush");
+
+    ASSERT_TRUE(checkNow());
+    ASSERT_TRUE(waitFor([summary] { return summary->text().contains("(checked at "); }));
+    tab()->showWatchResult({ state, {} });
+    EXPECT_FALSE(summary->text().startsWith("Checked by the watch job")) << summary->text().toStdString();
+
+    fake.clearCalls();
+    auto* box = child<QCheckBox>("watchJobBox");
+    box->click();
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_TRUE(fake.calls().isEmpty()) << fake.calls().join('\n').toStdString();
 }

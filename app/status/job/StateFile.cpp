@@ -60,12 +60,15 @@ QString writeStateFile(const QString& path, const QByteArray& bytes)
     if (::mkdir(folder.constData(), 0755) != 0 && errno != EEXIST)
         return failure("cannot make", info.absolutePath());
     const Descriptor dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat st {};
+    struct stat st { };
     if (dir.get() < 0 || ::fstat(dir.get(), &st) != 0)
         return failure("cannot open the folder", info.absolutePath());
     // Someone else's folder could swap the file for a link between our calls.
     if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
         return QStringLiteral("%1 is not a folder of root's alone").arg(info.absolutePath());
+    // Whatever the umask, the window's user must reach the file.
+    if (::fchmod(dir.get(), 0755) != 0)
+        return failure("cannot open up", info.absolutePath());
     ::unlinkat(dir.get(), temporary.constData(), 0);
     const Descriptor file(
         ::openat(dir.get(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
@@ -81,7 +84,7 @@ QString writeStateFile(const QString& path, const QByteArray& bytes)
 std::optional<QByteArray> readStateFile(const QString& path, qint64 limit)
 {
     const Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
-    struct stat st {};
+    struct stat st { };
     if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > limit)
         return std::nullopt;
     QByteArray bytes(qsizetype(st.st_size), '\0');

@@ -15,8 +15,10 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QSysInfo>
+#include <QFileInfo>
 #include <QProcess>
+#include <QSysInfo>
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
@@ -31,7 +33,7 @@ namespace {
 
 constexpr int probeMs = 15000;
 constexpr int unprivilegedMs = 40000; // above the queue and space checks' own limits
-const QString defaultStatePath = QStringLiteral("/var/lib/brevane/status.json");
+const QString defaultStatePath = QStringLiteral("/var/lib/brevane-watch/status.json");
 
 void say(const QString& line)
 {
@@ -69,7 +71,12 @@ QList<Outcome> runAsRoot()
     const ServiceProbes probes { probe(services::postfixHealthProbe()), probe(services::fetchmailHealthProbe()),
         probe(QStringLiteral("/bin/launchctl list")) };
     inputs.services = mailServiceFacts(probes, services::isPortOpen);
-    inputs.certificates = certificates::parseProbe(probe(certificates::probeCommand()));
+    // As the window does: no file at all is "none installed", not three unreadable ones.
+    const QStringList& paths = services::certificatePaths();
+    inputs.certificates
+        = std::any_of(paths.cbegin(), paths.cend(), [](const QString& path) { return QFileInfo::exists(path); })
+        ? certificates::parseProbe(probe(certificates::probeCommand()))
+        : QList<certificates::CertificateFacts> {};
     return status::runChecks(only(statusChecks(inputs), rootChecks));
 }
 
@@ -125,8 +132,10 @@ QList<Outcome> unprivilegedOutcomes(const QByteArray& bytes)
     if (outcomes.size() == userChecks.size())
         return outcomes;
     const Result lost { State::Red, QStringLiteral("The part of the watch job that runs as nobody gave no answer."),
-        QStringLiteral("An answer from each check."), QStringLiteral("Run brevane-status --once as root and read what it says.") };
-    return { { userChecks.at(0), QStringLiteral("Mail queue"), lost }, { userChecks.at(1), QStringLiteral("Free space"), lost } };
+        QStringLiteral("An answer from each check."),
+        QStringLiteral("Run brevane-status --once as root and read what it says.") };
+    return { { userChecks.at(0), QStringLiteral("Mail queue"), lost },
+        { userChecks.at(1), QStringLiteral("Free space"), lost } };
 }
 
 bool sendAlert(const Alert& alert)
