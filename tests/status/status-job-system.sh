@@ -152,6 +152,12 @@ ln -sf /etc/shadow /tmp/shadow-link && rm -f $state && ln -s /tmp/shadow-link $s
 run_job
 [[ -L $state ]] && fail "the job wrote through a link"
 grep -q root /etc/shadow || fail "/etc/shadow was overwritten"
+# A folder laid out as a link: refused, nothing written where it points.
+rm -rf /var/lib/brevane-watch && mkdir /tmp/elsewhere && ln -s /tmp/elsewhere /var/lib/brevane-watch
+"$program" --once >/tmp/link.log 2>&1 && fail "the job wrote into a linked folder"
+grep -q "cannot open the folder" /tmp/link.log || fail "no clear message for a linked folder: $(cat /tmp/link.log)"
+[[ -z $(ls -A /tmp/elsewhere) ]] || fail "the job wrote through the linked folder"
+rm /var/lib/brevane-watch
 say "ok: damaged and linked state files"
 
 # The Status tab's script: the job installed, run at once, removed.
