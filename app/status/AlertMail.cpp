@@ -1,17 +1,44 @@
 #include "status/AlertMail.h"
 
 #include <QLocale>
+#include <algorithm>
 
 namespace brevane::status {
 
 namespace {
 
-    QByteArray encodedWord(const QString& text)
+    // Whole characters, a surrogate pair kept together.
+    QStringList characters(const QString& text)
     {
-        for (QChar c : text)
-            if (c.unicode() > 126)
-                return "=?UTF-8?B?" + text.toUtf8().toBase64() + "?=";
-        return text.toLatin1();
+        QStringList list;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size();
+            list.append(text.mid(i, pair ? 2 : 1));
+            i += pair;
+        }
+        return list;
+    }
+
+    // RFC 2047: an encoded word holds at most 75 characters, so a long text
+    // becomes several, each whole UTF-8 characters, on folded lines.
+    QByteArray encodedWords(const QString& text)
+    {
+        if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 127; }))
+            return text.toLatin1();
+        constexpr qsizetype chunkBytes = 45; // 60 characters of base64
+        QList<QByteArray> words;
+        QByteArray chunk;
+        for (const QString& character : characters(text)) {
+            const QByteArray bytes = character.toUtf8();
+            if (chunk.size() + bytes.size() > chunkBytes) {
+                words.append("=?UTF-8?B?" + chunk.toBase64() + "?=");
+                chunk.clear();
+            }
+            chunk += bytes;
+        }
+        if (!chunk.isEmpty())
+            words.append("=?UTF-8?B?" + chunk.toBase64() + "?=");
+        return words.join("\n ");
     }
 
     QString subjectOf(const Alert& alert, const QString& hostName)
@@ -61,7 +88,7 @@ QByteArray alertMail(const Alert& alert, const QString& hostName, const QDateTim
     // Sent as nobody: the From line says who really speaks.
     mail += "From: Brevane watch job <" + QByteArray(alertRecipient) + ">\n";
     mail += "To: " + QByteArray(alertRecipient) + "\n";
-    mail += "Subject: " + encodedWord(subjectOf(alert, hostName)) + "\n";
+    mail += "Subject: " + encodedWords(subjectOf(alert, hostName)) + "\n";
     mail += "Date: " + dateOf(when) + "\n";
     // Vacation responders and the like must not answer (RFC 3834).
     mail += "Auto-Submitted: auto-generated\n";

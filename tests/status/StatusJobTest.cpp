@@ -93,6 +93,25 @@ TEST(AlertMail, TextsFromChecksCannotAddHeaders)
     EXPECT_TRUE(repaired.contains(
         "\nSubject: =?UTF-8?B?" + QStringLiteral("Münze on mail is OK again").toUtf8().toBase64() + "?=\n"));
     EXPECT_FALSE(repaired.contains("What to do"));
+
+    // A long one: several encoded words, none past 75 characters, each whole UTF-8.
+    alert.outcome.title = QString(30, QChar(0x00fc)) + QString::fromUtf8("\xf0\x9f\x93\xac") + QString(30, u'x');
+    const QByteArray longMail = alertMail(alert, "mail", QDateTime::fromSecsSinceEpoch(0));
+    const QList<QByteArray> lines = longMail.left(longMail.indexOf("\n\n")).split('\n');
+    QByteArray decoded;
+    qsizetype first = 0;
+    while (first < lines.size() && !lines.at(first).startsWith("Subject: "))
+        ++first;
+    for (qsizetype i = first; i < lines.size(); ++i) {
+        if (i > first && !lines.at(i).startsWith(' '))
+            break; // the Subject's folded lines end here
+        const QByteArray word = lines.at(i).mid(lines.at(i).lastIndexOf(' ') + 1);
+        EXPECT_LE(word.size(), 75);
+        const QByteArray text = QByteArray::fromBase64(word.mid(10, word.size() - 12));
+        EXPECT_TRUE(QString::fromUtf8(text).toUtf8() == text) << "a character cut in two";
+        decoded += text;
+    }
+    EXPECT_EQ(QString::fromUtf8(decoded), alert.outcome.title + " on mail is OK again");
 }
 
 TEST(MailServices, ListedMailJobsAreUpWhenTheirPortAnswers)
