@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -91,4 +92,29 @@ TEST_F(StatusTest, TheWatchJobsResultShowsUntilCheckNowAndTheBoxNeedsLogin)
     box->click();
     EXPECT_FALSE(box->isChecked());
     EXPECT_TRUE(fake.calls().isEmpty()) << fake.calls().join('\n').toStdString();
+}
+
+// The box stays ticked only when the helper's script says the job changed.
+TEST_F(StatusTest, TheWatchBoxRunsTheInstallScriptAndShowsWhyItFailed)
+{
+    fake.answer("BrevaneStuff on", "REFUSED : no brevane-status program beside the helper\\n");
+    launchAndLogIn();
+    auto* box = child<QCheckBox>("watchJobBox");
+    box->click();
+    EXPECT_EQ(fake.countCalls("BrevaneStuff on"), 1) << fake.calls().join('\n').toStdString();
+    EXPECT_FALSE(box->isChecked());
+    QMessageBox* alert = window->findChild<QMessageBox*>();
+    ASSERT_TRUE(alert);
+    EXPECT_TRUE(alert->informativeText().contains("no brevane-status program"))
+        << alert->informativeText().toStdString();
+    for (QMessageBox* answer : window->findChildren<QMessageBox*>())
+        answer->done(0);
+
+    fake.reanswer("BrevaneStuff on", "STATUS JOB ON\\n");
+    box->click();
+    EXPECT_TRUE(box->isChecked());
+    fake.answer("BrevaneStuff off", "STATUS JOB OFF\\n");
+    box->click();
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(fake.countCalls("BrevaneStuff off"), 1);
 }
