@@ -237,6 +237,8 @@ private:
     /// The filters take a while to answer after a start: the light looks again.
     void lookAtFilteringLater();
     void setUpStatusTab();
+    void showWatchJobResult();
+    void setWatchJob(bool on);
     QStringList dkimDomains() const;
     void showMailqSummary();
     void confirmMailqDelete(const QStringList& queueIDs);

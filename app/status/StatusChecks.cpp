@@ -1,6 +1,7 @@
 #include "status/StatusChecks.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QProcess>
 #include <QStorageInfo>
 
@@ -45,6 +46,16 @@ SpaceFacts spaceOf(const QString& role, const QString& path)
     return { role, path, storage.isValid() && storage.isReady(), storage.bytesAvailable(), storage.bytesTotal() };
 }
 
+QStringList mountsBelow(const QString& path)
+{
+    const QString prefix = QDir::cleanPath(path) + u'/';
+    QStringList below;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
+        if (volume.rootPath().startsWith(prefix))
+            below.append(volume.rootPath());
+    return below;
+}
+
 QList<Check> statusChecks(const StatusInputs& inputs)
 {
     QList<Check> checks;
@@ -62,8 +73,12 @@ QList<Check> statusChecks(const StatusInputs& inputs)
     // A file system that hangs (a lost network mount) hangs statvfs too.
     checks.append({ QStringLiteral("space"), QStringLiteral("Free space"), 10s,
         [queue = inputs.queueDirectory, mailboxes = inputs.mailboxDirectory] {
-            return freeSpaceRule(
-                { spaceOf(QStringLiteral("queue"), queue), spaceOf(QStringLiteral("mailboxes"), mailboxes) });
+            QList<SpaceFacts> spaces { spaceOf(QStringLiteral("queue"), queue) };
+            // A queue folder on a file system of its own fills by itself.
+            for (const QString& below : mountsBelow(queue))
+                spaces.append(spaceOf(QStringLiteral("queue"), below));
+            spaces.append(spaceOf(QStringLiteral("mailboxes"), mailboxes));
+            return freeSpaceRule(spaces);
         } });
     checks += outsideChecks(inputs.outside);
     return checks;

@@ -33,6 +33,9 @@ QList<Check> statusChecks(const StatusInputs& inputs);
 /// output read by the queue view's reader. Gives up after `timeLimitMs`.
 Result checkQueue(const QStringList& command, const QueueLimits& limits, int timeLimitMs);
 
+/// The mount points inside `path`, each a file system the folder also uses.
+QStringList mountsBelow(const QString& path);
+
 /// What the free-space check does for one folder.
 SpaceFacts spaceOf(const QString& role, const QString& path);
 

@@ -2,6 +2,9 @@
 
 #include "status/OutsideSettingsBox.h"
 
+#include "status/WatchJob.h"
+
+#include <QCheckBox>
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -60,9 +63,14 @@ StatusTab::StatusTab(QWidget* parent)
     layout->addWidget(m_table, 1);
     m_outside = new OutsideSettingsBox;
     layout->addWidget(m_outside);
+    m_watchBox = new QCheckBox(tr("Watch this server every 30 minutes and mail postmaster when a check changes"));
+    m_watchBox->setObjectName(QStringLiteral("watchJobBox"));
+    layout->addWidget(m_watchBox);
+    connect(m_watchBox, &QCheckBox::clicked, this, &StatusTab::watchToggled);
 
     connect(m_checkButton, &QPushButton::clicked, this, &StatusTab::checkNowRequested);
     connect(&m_watcher, &QFutureWatcher<QList<status::Outcome>>::finished, this, [this] {
+        m_checkedHere = true;
         showOutcomes(m_watcher.result());
         m_checkButton->setEnabled(true);
         emit checksFinished();
@@ -130,4 +138,24 @@ void StatusTab::showOutcomes(const QList<status::Outcome>& outcomes)
                                .arg(warnings)
                                .arg(outcomes.size())
                                .arg(when));
+}
+
+void StatusTab::setWatching(bool on)
+{
+    m_watchBox->setChecked(on);
+}
+
+void StatusTab::showWatchResult(const status::StateRead& read)
+{
+    if (m_checkedHere || isChecking())
+        return;
+    if (!read.state) {
+        m_summary->setText(read.error);
+        return;
+    }
+    QList<status::Outcome> outcomes;
+    for (const status::CheckRecord& record : read.state->checks)
+        outcomes.append(record.outcome);
+    showOutcomes(outcomes);
+    m_summary->setText(status::watchSummary(*read.state, QTimeZone::systemTimeZone()));
 }

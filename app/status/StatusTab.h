@@ -1,11 +1,13 @@
 #pragma once
 
 #include "status/StatusChecks.h"
+#include "status/StatusState.h"
 
 #include <QFutureWatcher>
 #include <QWidget>
 
 class OutsideSettingsBox;
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -27,11 +29,18 @@ public:
     /// Where the queue is listed from; postqueue unless a test says otherwise.
     void setQueueCommand(const QStringList& command);
     QList<brevane::status::Outcome> outcomes() const { return m_outcomes; }
+    /// The watch job's last result, until Check Now has run; a state file
+    /// that could not be read shows its error instead.
+    void showWatchResult(const brevane::status::StateRead& read);
+    /// Ticks the watch box without asking for a change.
+    void setWatching(bool on);
 
 signals:
     /// Check Now was pressed: the controller probes, then calls runChecks.
     void checkNowRequested();
     void checksFinished();
+    /// The watch box was ticked or cleared by the administrator.
+    void watchToggled(bool on);
 
 private:
     void showOutcomes(const QList<brevane::status::Outcome>& outcomes);
@@ -40,6 +49,8 @@ private:
     QLabel* m_summary = nullptr;
     QTableWidget* m_table = nullptr;
     OutsideSettingsBox* m_outside = nullptr;
+    QCheckBox* m_watchBox = nullptr;
+    bool m_checkedHere = false;
     QList<brevane::status::Outcome> m_outcomes;
     QStringList m_queueCommand;
     QFutureWatcher<QList<brevane::status::Outcome>> m_watcher;

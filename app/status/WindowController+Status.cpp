@@ -2,14 +2,19 @@
 #include "certificates/CertificateCheck.h"
 #include "postfix/ServiceHealth.h"
 #include "postfix/ServiceRules.h"
+#include "shell/Alerts.h"
 #include "shell/StatusLight.h"
 #include "shell/TextHelpers.h"
 #include "shell/WindowController.h"
+#include "status/MailServices.h"
 #include "status/StatusTab.h"
+#include "status/WatchJob.h"
+#include "status/job/StateFile.h"
 #include "ui_MainWindow.h"
 
+#include <QFileInfo>
 #include <QSysInfo>
-
+#include <QTimer>
 #include <algorithm>
 
 using namespace brevane;
@@ -17,6 +22,7 @@ using namespace brevane;
 namespace {
 
 const QString tabLabel = QStringLiteral("Status");
+constexpr int watchFirstRunMs = 20000;
 
 // The POP and IMAP services whose lights the Mail Server form last showed on:
 // those the administrator offers, so those the outside should reach.
@@ -50,6 +56,42 @@ void WindowController::setUpStatusTab()
     addTabBuiltInCode(m_status, tabLabel, QStringLiteral("statusItem"), tr("Health checks of this mail server"),
                       items.value(last));
     connect(m_status, &StatusTab::checkNowRequested, this, &WindowController::checkStatus);
+    connect(m_status, &StatusTab::watchToggled, this, &WindowController::setWatchJob);
+    m_status->setWatching(QFileInfo::exists(QLatin1String(status::watchJobPlist)));
+    showWatchJobResult();
+}
+
+void WindowController::showWatchJobResult()
+{
+    const QString path = QLatin1String(status::watchStatePath);
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+        return;
+    const auto bytes = status::job::readStateFile(path);
+    m_status->showWatchResult(bytes
+            ? status::readJobState(*bytes)
+            : status::StateRead { std::nullopt, tr("The watch job's state file %1 cannot be read.").arg(path) });
+}
+
+void WindowController::setWatchJob(bool on)
+{
+    // Installing copies a program into a root-owned folder and loads a job.
+    if (!m_loggedIn) {
+        m_status->setWatching(!on);
+        Alerts::beginSheet(
+            this, { tr("Log in first."), tr("Only an administrator may install or remove the watch job."), tr("OK") });
+        return;
+    }
+    const QString output = run(status::watchJobArguments(on));
+    if (!status::watchJobChanged(output, on)) {
+        m_status->setWatching(!on);
+        Alerts::beginSheet(this,
+            { on ? tr("The watch job could not be installed.") : tr("The watch job could not be removed."),
+                output.trimmed(), tr("OK") });
+        return;
+    }
+    // The job's first run starts as it is loaded and takes a few seconds.
+    if (on)
+        QTimer::singleShot(watchFirstRunMs, this, &WindowController::showWatchJobResult);
 }
 
 void WindowController::checkStatus()
@@ -57,13 +99,9 @@ void WindowController::checkStatus()
     status::StatusInputs inputs;
     // The job listing and the certificates are root's to read.
     if (m_loggedIn) {
-        inputs.services = QList<status::ServiceFacts> {
-            { QStringLiteral("Postfix"),
-                services::postfixHealth(runShell(services::postfixHealthProbe()), checkIfOpenPort(25)), true,
-                tr("the toolbar") },
-            { QStringLiteral("fetchmail"), services::fetchmailHealth(runShell(services::fetchmailHealthProbe())), false,
-                tr("the Fetchmail tab") }
-        };
+        const status::ServiceProbes probes { runShell(services::postfixHealthProbe()),
+            runShell(services::fetchmailHealthProbe()), runShell(QStringLiteral("/bin/launchctl list")) };
+        inputs.services = status::mailServiceFacts(probes, [this](int port) { return checkIfOpenPort(port); });
         const QStringList& paths = services::certificatePaths();
         inputs.certificates = std::any_of(paths.cbegin(), paths.cend(), checkIfUnixPathExists)
             ? certificates::parseProbe(runShell(certificates::probeCommand()))

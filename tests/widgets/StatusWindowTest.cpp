@@ -2,8 +2,10 @@
 #include "WindowFixture.h"
 #include "status/StatusTab.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSettings>
 #include <QPushButton>
 #include <QTableWidget>
@@ -84,4 +86,54 @@ TEST_F(StatusTest, AVantageThatWouldRunACommandIsKeptAsTypedNamedAndNotRun)
     ASSERT_TRUE(checkNow());
     EXPECT_TRUE(cell(5, 2).startsWith("The vantage point is not usable")) << cell(5, 2).toStdString();
     EXPECT_TRUE(fake.calls().isEmpty());
+}
+
+TEST_F(StatusTest, TheWatchJobsResultShowsUntilCheckNowAndTheBoxNeedsLogin)
+{
+    window->applicationDidFinishLaunching();
+    auto* summary = child<QLabel>("statusSummaryLabel");
+    tab()->showWatchResult(status::readJobState("{\"checkedAt\": 1, \"checks\": [7]}"));
+    EXPECT_EQ(summary->text(), "The watch job's state file is damaged (check 1 unreadable).");
+    status::JobState state { 1'800'000'000,
+        { { { "queue", "Mail queue", { status::State::Red, "old", "young", "flush" } }, {} } } };
+    tab()->showWatchResult({ state, {} });
+    EXPECT_TRUE(summary->text().startsWith("Checked by the watch job at 2027-01-15 ")) << summary->text().toStdString();
+    EXPECT_EQ(cell(0, 1), "Failing");
+    EXPECT_EQ(cell(0, 4), "flush");
+
+    ASSERT_TRUE(checkNow());
+    ASSERT_TRUE(waitFor([summary] { return summary->text().contains("(checked at "); }));
+    tab()->showWatchResult({ state, {} });
+    EXPECT_FALSE(summary->text().startsWith("Checked by the watch job")) << summary->text().toStdString();
+
+    fake.clearCalls();
+    auto* box = child<QCheckBox>("watchJobBox");
+    box->click();
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_TRUE(fake.calls().isEmpty()) << fake.calls().join('\n').toStdString();
+}
+
+// The box stays ticked only when the helper's script says the job changed.
+TEST_F(StatusTest, TheWatchBoxRunsTheInstallScriptAndShowsWhyItFailed)
+{
+    fake.answer("BrevaneStuff on", "REFUSED : no brevane-status program beside the helper\\n");
+    launchAndLogIn();
+    auto* box = child<QCheckBox>("watchJobBox");
+    box->click();
+    EXPECT_EQ(fake.countCalls("BrevaneStuff on"), 1) << fake.calls().join('\n').toStdString();
+    EXPECT_FALSE(box->isChecked());
+    QMessageBox* alert = window->findChild<QMessageBox*>();
+    ASSERT_TRUE(alert);
+    EXPECT_TRUE(alert->informativeText().contains("no brevane-status program"))
+        << alert->informativeText().toStdString();
+    for (QMessageBox* answer : window->findChildren<QMessageBox*>())
+        answer->done(0);
+
+    fake.reanswer("BrevaneStuff on", "STATUS JOB ON\\n");
+    box->click();
+    EXPECT_TRUE(box->isChecked());
+    fake.answer("BrevaneStuff off", "STATUS JOB OFF\\n");
+    box->click();
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(fake.countCalls("BrevaneStuff off"), 1);
 }
