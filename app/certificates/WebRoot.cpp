@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <pwd.h>
 #include <sys/stat.h>
 
 namespace brevane::acme {
@@ -35,7 +34,7 @@ FolderFacts factsOf(const QString& path)
     return facts;
 }
 
-std::optional<QString> folderProblem(const FolderFacts& folder, unsigned webServerUid)
+std::optional<QString> folderProblem(const FolderFacts& folder)
 {
     if (folder.isLink)
         return QStringLiteral("%1 is a link; the web root and every folder above and below it must be real "
@@ -43,12 +42,12 @@ std::optional<QString> folderProblem(const FolderFacts& folder, unsigned webServ
             .arg(folder.path);
     if (!folder.isFolder)
         return QStringLiteral("%1 is not a folder.").arg(folder.path);
-    if (folder.owner != 0 && folder.owner != webServerUid)
-        return QStringLiteral("%1 belongs to another user, who could point it elsewhere; it must be root's or the "
-                              "web server's.")
+    if (folder.owner != 0)
+        return QStringLiteral("%1 belongs to another user, who could swap it for a link before a renewal; certbot "
+                              "writes there as root, so it must be root's (chown root:root %1).")
             .arg(folder.path);
     if (folder.mode & 022)
-        return QStringLiteral("%1 may be changed by other users; it must be writable by its owner only.")
+        return QStringLiteral("%1 may be changed by other users; it must be writable by root only (chmod go-w %1).")
             .arg(folder.path);
     return std::nullopt;
 }
@@ -68,7 +67,7 @@ QList<FolderFacts> webrootFacts(const QString& webroot)
     return facts;
 }
 
-std::optional<QString> webrootProblem(const QString& webroot, const QList<FolderFacts>& facts, unsigned webServerUid)
+std::optional<QString> webrootProblem(const QString& webroot, const QList<FolderFacts>& facts)
 {
     if (!isWebroot(webroot))
         return QStringLiteral("The web root must be the absolute path of the web server's document folder.");
@@ -82,16 +81,9 @@ std::optional<QString> webrootProblem(const QString& webroot, const QList<Folder
                 continue; // certbot makes them, as root's
             return QStringLiteral("%1 does not exist.").arg(folder.path);
         }
-        if (const auto problem = folderProblem(folder, webServerUid))
+        if (const auto problem = folderProblem(folder))
             return problem;
     }
-    return std::nullopt;
-}
-
-std::optional<unsigned> webServerUid()
-{
-    if (const passwd* user = ::getpwnam("www-data"))
-        return user->pw_uid;
     return std::nullopt;
 }
 

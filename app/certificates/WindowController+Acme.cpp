@@ -61,7 +61,7 @@ void WindowController::obtainAcmeCertificate()
     const QString mailDomain = m_ui->mydomainField->text();
     std::optional<QString> problem = acme::settingsProblem(settings, mailDomain);
     if (const QString webroot = trimSpacesAndTabs(settings.webroot); !problem && settings.method == acme::Method::Webroot)
-        problem = acme::webrootProblem(webroot, acme::webrootFacts(webroot), acme::webServerUid().value_or(0));
+        problem = acme::webrootProblem(webroot, acme::webrootFacts(webroot));
     if (problem) {
         Alerts::beep();
         Alerts::beginSheet(m_acmeDialog, {QStringLiteral("The certificate was not requested."), *problem});

@@ -18,12 +18,6 @@ refuse () {
 set -f
 umask 077
 
-# A real folder (never a link: find does not follow one), owned by root or
-# by the user $2, and writable by its owner only.
-safe_folder () {
-	test -n "$(find "$1" -maxdepth 0 -type d \( -uid 0 -o -uid "$2" \) ! -perm /022 -print 2>/dev/null)"
-}
-
 case $directory in
 	https://*) ;;
 	*) refuse "the CA directory URL must begin with https://" ;;
@@ -67,35 +61,10 @@ set --
 case $method in
 	standalone) set -- --standalone ;;
 	webroot)
-		case $webroot in
-			/* ) ;;
-			*) refuse "the web root must be an absolute path" ;;
-		esac
-		case $webroot in
-			/ | *[!A-Za-z0-9._/-]* | */../* | */.. | */./* | */.) refuse "the web root holds a character that is not allowed" ;;
-		esac
+		# The renewal job checks the same before every renewal: one rule.
+		why=$(/bin/sh -c "$renewer" renew-certificates.sh check "$webroot")
+		test "$why" = safe || refuse "${why:-the web root could not be checked}"
 		webroot=${webroot%/}
-		case $webroot in
-			/var/www | /var/www/* | /srv/?*) ;;
-			*) refuse "the web root must lie in /var/www or /srv, the web server's folders" ;;
-		esac
-		# certbot writes, as root, a file the CA names into
-		# .well-known/acme-challenge below it: no folder on the way may be
-		# a link or one that another user could turn into a link later.
-		real=$(realpath -e -- "$webroot") && test "$real" = "$webroot" \
-			|| refuse "the web root is not a folder, or a folder on its way is a link"
-		web=$(id -u www-data 2>/dev/null) || web=0
-		path=
-		for folder in / $(printf '%s' "$webroot" | tr / ' '); do
-			path=${path%/}/${folder#/}
-			safe_folder "$path" "$web" || refuse "$path is not a folder of root's or the web server's alone"
-		done
-		for below in .well-known .well-known/acme-challenge; do
-			if test -e "$webroot/$below" || test -L "$webroot/$below"; then
-				safe_folder "$webroot/$below" "$web" \
-					|| refuse "$webroot/$below is not a folder of root's or the web server's alone"
-			fi
-		done
 		set -- --webroot "--webroot-path=$webroot" ;;
 	*) refuse "the method must be standalone or webroot" ;;
 esac

@@ -6,6 +6,7 @@
 // once as the window used to return (at the load) and once until Postfix
 // answers on port 25. Checked: the job unloaded, then the check's apply,
 // which returns once the master is up.
+#include "SandboxPostfix.h"
 #include "SandboxRun.h"
 #include "postfix/PostfixCheck.h"
 #include "postfix/PostfixConfig.h"
@@ -33,14 +34,10 @@ QString shell(const QString& line)
 
 QStringList configureArguments()
 {
-    PostfixForm form;
+    PostfixForm form = sandbox::postfixForm(QStringLiteral("mail.brevane.test"));
     form.administrator = QStringLiteral("admin");
-    form.mydomain = QStringLiteral("mail.brevane.test");
-    form.messagesize = QStringLiteral("10240000");
-    form.mailboxsize = QStringLiteral("51200000");
-    form.aliases = QStringLiteral("postmaster: root");
     form.access = QStringLiteral("spam.example REJECT");
-    return collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh"))).arguments;
+    return sandbox::postfixArguments(form);
 }
 
 void waitForSmtp()

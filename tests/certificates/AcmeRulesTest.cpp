@@ -122,13 +122,17 @@ namespace {
 constexpr unsigned webServer = 33;
 constexpr unsigned alice = 1000;
 
-// Root's folders from "/" down to /var/www/html and the challenge folders
-// below it, then `change` applied to the one at `path`.
-QList<FolderFacts> folders(const QString& path = {}, const std::function<void(FolderFacts&)>& change = {})
+const QStringList htmlChain{"/", "/var", "/var/www", "/var/www/html", "/var/www/html/.well-known",
+                            "/var/www/html/.well-known/acme-challenge"};
+const QStringList siteChain{"/", "/srv", "/srv/www", "/srv/www/site"};
+
+// Root's folders of `chain` (by default "/" down to /var/www/html and the
+// challenge folders below it), then `change` applied to the one at `path`.
+QList<FolderFacts> folders(const QString& path = {}, const std::function<void(FolderFacts&)>& change = {},
+                           const QStringList& chain = htmlChain)
 {
     QList<FolderFacts> facts;
-    for (const char* folder : {"/", "/var", "/var/www", "/var/www/html", "/var/www/html/.well-known",
-                               "/var/www/html/.well-known/acme-challenge"})
+    for (const QString& folder : chain)
         facts.append({folder, true, false, true, 0, 0755});
     for (FolderFacts& folder : facts)
         if (folder.path == path)
@@ -149,7 +153,17 @@ TEST(AcmeRules, TheWebRootLeadsIntoTheWebServersFolderOnly)
         QString problem; // "" for none; else a part of the reason
     } cases[] = {
         {"root's folders", html, folders(), ""},
-        {"the web server's own folder", html, folders(html, [](auto& f) { f.owner = webServer; }), ""},
+        {"the web server's own folder", html, folders(html, [](auto& f) { f.owner = webServer; }),
+         "belongs to another user"},
+        {"the web server's .well-known", html, folders(html + "/.well-known", [](auto& f) { f.owner = webServer; }),
+         "chown root:root /var/www/html/.well-known"},
+        {"a folder of the web server's above it", "/srv/www/site",
+         folders("/srv/www", [](auto& f) { f.owner = webServer; }, siteChain), "/srv/www belongs to another user"},
+        {"a link above it in /srv", "/srv/www/site", folders("/srv/www", [](auto& f) { f.isLink = true; }, siteChain),
+         "/srv/www is a link"},
+        {"root's folders in /srv", "/srv/www/site", folders({}, {}, siteChain), ""},
+        {"a group-writable challenge folder", html, folders(challenge, [](auto& f) { f.mode = 0775; }),
+         "chmod go-w " + challenge},
         {"challenge folders certbot will make", html, folders(challenge, [](auto& f) { f.exists = false; }), ""},
         {"/etc", "/etc", {}, "must lie in /var/www or /srv"},
         {"/srv itself", "/srv", {}, "must lie in /var/www or /srv"},
@@ -163,13 +177,13 @@ TEST(AcmeRules, TheWebRootLeadsIntoTheWebServersFolderOnly)
          }),
          "is a link"},
         {"a link above the web root", html, folders("/var/www", [](auto& f) { f.isLink = true; }), "is a link"},
-        {"a folder anyone may change", html, folders(html, [](auto& f) { f.mode = 01777; }), "writable by its owner"},
-        {"a group that may change it", html, folders("/var", [](auto& f) { f.mode = 0775; }), "writable by its owner"},
+        {"a folder anyone may change", html, folders(html, [](auto& f) { f.mode = 01777; }), "writable by root only"},
+        {"a group that may change it", html, folders("/var", [](auto& f) { f.mode = 0775; }), "writable by root only"},
         {"a missing web root", html, folders(html, [](auto& f) { f.exists = false; }), "does not exist"},
         {"a file for a web root", html, folders(html, [](auto& f) { f.isFolder = false; }), "not a folder"},
     };
     for (const auto& c : cases) {
-        const auto problem = webrootProblem(c.webroot, c.facts, webServer);
+        const auto problem = webrootProblem(c.webroot, c.facts);
         if (c.problem.isEmpty())
             EXPECT_FALSE(problem.has_value()) << c.what << ": " << problem.value_or("").toStdString();
         else

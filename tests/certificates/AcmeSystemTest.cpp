@@ -300,6 +300,41 @@ TEST_F(AcmeSystem, TheWebRootMethodServesTheChallengeFromTheWebServersFolder)
     EXPECT_TRUE(installedVerdict(webHost).usable);
 }
 
+// The web root is checked again before every renewal: once a user given
+// /srv has swapped it for a link, that renewal is refused in the job's log
+// and the others go on.
+TEST_F(AcmeSystem, AWebRootSwappedForALinkAfterTheRequestIsNotRenewed)
+{
+    const QString job = QStringLiteral("/Library/LaunchDaemons/com.dadarozudedarid.certbot.plist");
+    const QString jobLog = QStringLiteral("/var/log/launchd/com.dadarozudedarid.certbot.log");
+    ASSERT_TRUE(QFileInfo::exists(job)) << "the web root request loads the renewal job";
+    sh("launchctl unload -w " + job);
+    ASSERT_TRUE(waitFor([] { return sh("pgrep -f /usr/bin/certbot").isEmpty(); }, 90)) << "a renewal still runs";
+    const auto live = [](const QString& name) { return contents(acmeFolder + "/config/live/" + name + "/cert.pem"); };
+    const QByteArray mail = live(hostName);
+    const QByteArray www = live("www.brevane.test");
+    ASSERT_FALSE(www.isEmpty());
+    // Both as if in their last days.
+    sh("cd " + acmeFolder + "/config/renewal; for c in *.conf; do grep -q '^renew_before_expiry' $c || "
+       "sed -i '1i renew_before_expiry = 100000 days' $c; done");
+    sh("useradd -m alice 2>/dev/null; chown alice /srv;"
+       "setpriv --reuid=alice --regid=alice --init-groups "
+       "sh -c 'mv /srv/www /srv/www.obtained && mkdir /srv/planted && ln -s /srv/planted /srv/www'");
+    ASSERT_TRUE(QFileInfo(QStringLiteral("/srv/www")).isSymLink());
+    sh(": > " + jobLog + "; launchctl load -w " + job);
+    EXPECT_TRUE(waitFor([&] { return live(hostName) != mail && contents(jobLog).contains("www.brevane.test"); }, 120))
+        << contents(jobLog).toStdString();
+    const QString log = QString::fromUtf8(contents(jobLog));
+    EXPECT_TRUE(log.contains(" renewal of www.brevane.test refused: the web root is not a folder, or a folder on its "
+                             "way is a link\n"))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains("renewal/mail.brevane.test.conf")) << log.toStdString();
+    EXPECT_FALSE(log.contains("renewal/www.brevane.test.conf")) << log.toStdString();
+    EXPECT_EQ(live("www.brevane.test"), www);
+    EXPECT_TRUE(QDir(QStringLiteral("/srv/planted")).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    sh("launchctl unload -w " + job + "; rm /srv/www; mv /srv/www.obtained /srv/www; chown root /srv");
+}
+
 // A settings document's web root, past the window: /etc itself, a link to
 // it in the web server's folder, and a user's site whose challenge folder
 // is a link to /etc/cron.d. Root writes nothing into /etc.
@@ -317,9 +352,9 @@ TEST_F(AcmeSystem, WebRootsThatLeadOutOfTheWebServersFoldersAreRefusedAtRoot)
     } cases[] = {
         {"/etc", "must lie in /var/www or /srv"},
         {"/var/www/linked", "a folder on its way is a link"},
-        {"/srv/www/alice", "/srv/www/alice is not a folder of root's or the web server's alone"},
-        {"/srv/www/shared", "/srv/www/shared/.well-known is not a folder of root's or the web server's alone"},
-        {"/srv/www/open", "/srv/www/open is not a folder of root's or the web server's alone"},
+        {"/srv/www/alice", "/srv/www/alice is not a folder of root's alone"},
+        {"/srv/www/shared", "/srv/www/shared/.well-known is not a folder of root's alone"},
+        {"/srv/www/open", "/srv/www/open is not a folder of root's alone"},
     };
     for (const auto& c : cases) {
         acme::AcmeSettings settings = pebbleSettings();
@@ -330,9 +365,7 @@ TEST_F(AcmeSystem, WebRootsThatLeadOutOfTheWebServersFoldersAreRefusedAtRoot)
         EXPECT_EQ(status, 2) << c.webroot << ": " << output.toStdString();
         EXPECT_TRUE(output.contains(c.refusal)) << c.webroot << ": " << output.toStdString();
         // The window finds the same before it runs anything.
-        EXPECT_TRUE(acme::webrootProblem(c.webroot, acme::webrootFacts(c.webroot), acme::webServerUid().value_or(0))
-                        .has_value())
-            << c.webroot;
+        EXPECT_TRUE(acme::webrootProblem(c.webroot, acme::webrootFacts(c.webroot)).has_value()) << c.webroot;
     }
     EXPECT_FALSE(QFileInfo::exists("/etc/.well-known"));
     EXPECT_EQ(sh("ls -la /etc/cron.d"), cronBefore);

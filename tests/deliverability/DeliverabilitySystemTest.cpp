@@ -3,6 +3,7 @@
 // tests/system/sandbox.sh: it rewrites /etc/resolv.conf, binds port 53 and
 // starts daemons, all inside the sandbox's own namespaces.
 #include "certificates/CertificateCheck.h"
+#include "SandboxPostfix.h"
 #include "SandboxRun.h"
 #include "deliverability/DkimSigning.h"
 #include "deliverability/DnsChecks.h"
@@ -19,7 +20,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <netinet/in.h>
@@ -43,7 +43,6 @@ const QString buildDir = QStringLiteral(BREVANE_BUILD_DIR);
 const QString domain = QStringLiteral("example.test");
 const QString selector = QStringLiteral("sandbox");
 const QString dkimDir = QStringLiteral("/usr/local/tarnwick/opendkim");
-const QString configDir = QStringLiteral("/usr/local/tarnwick/postfix/etc");
 const QString reverseZone = QStringLiteral("/etc/unbound/brevane-zone.conf"); // local-data outside the domain
 const QString zoneFile = QStringLiteral("/etc/unbound/example.test.zone");  // what unbound serves for the domain
 const QString keyFolder = QStringLiteral("/etc/unbound/keys");
@@ -416,29 +415,13 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
     }
 
     // Postfix with the milter lines, the signing job beside it, a local delivery.
-    QDir().mkpath(configDir);
-    for (const char* name : {"main.cf.default", "master.cf.default"}) {
-        QFile::remove(configDir + '/' + name);
-        QFile::copy(sourceDir + "/server/usr/local/tarnwick/postfix/etc/" + name, configDir + '/' + name);
-    }
-    QFile::copy(configDir + "/main.cf.default", configDir + "/main.cf");
-    QTemporaryDir resources;
-    QDir(resources.path()).mkpath(QString::fromLatin1(workingFolderName));
-    PostfixForm form;
-    form.mydomain = domain;
-    form.messagesize = QStringLiteral("10240000");
-    form.mailboxsize = QStringLiteral("51200000");
-    form.aliases = QStringLiteral("postmaster: root");
+    PostfixForm form = sandbox::postfixForm(domain);
     form.dkimSigning = true;
     form.enableSSL = true; // STARTTLS with the certificate installed above, for DANE
-    const PostfixConfigResult config = collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh")));
-    ASSERT_TRUE(config.error.isEmpty());
+    sandbox::freshPostfixConfig();
     const auto configure = [&] {
-        QProcess run;
-        run.setWorkingDirectory(resources.path());
-        run.start(config.arguments.first(), config.arguments.mid(1));
-        run.waitForFinished(120000);
-        return readFile(configDir + "/main.cf");
+        sandbox::configurePostfix(form);
+        return readFile(sandbox::postfixConfigDir + "/main.cf");
     };
     // A signer set up before the socket listens on TCP: Postfix reaches it
     // there until the signing is applied again, then follows it.
@@ -449,7 +432,7 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
                                      "milter_default_action=accept\n"));
     // Only root, the signer and Postfix reach the socket.
     EXPECT_EQ(sh("stat -c '%U:%G %a' " + signerFolder).trimmed(), "opendkim:postfix 750");
-    sh("postfix -c " + configDir + " start");
+    sh("postfix -c " + sandbox::postfixConfigDir + " start");
     sh("launchctl load -w /Library/LaunchDaemons/com.dadarozudedarid.opendkim.plist");
     ASSERT_TRUE(waitFor(signerListens, 15))
         << sh(QStringLiteral("launchctl list; tail -20 /var/log/mail.log /var/log/syslog 2>/dev/null"))

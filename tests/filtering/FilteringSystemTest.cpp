@@ -2,6 +2,7 @@
 // way the Filtering tab sets them up. Runs only as root inside
 // tests/system/sandbox.sh: ClamAV gets a one-line signature file for the
 // EICAR test string in place of its downloaded database.
+#include "SandboxPostfix.h"
 #include "SandboxRun.h"
 #include "filtering/FilteringHealth.h"
 #include "filtering/Learning.h"
@@ -134,31 +135,14 @@ protected:
 // Postfix with filtering's milter in its main.cf, delivering to /var/mail.
 void startPostfix()
 {
-    QDir().mkpath(configDir);
-    for (const char* name : { "main.cf.default", "master.cf.default" }) {
-        QFile::remove(configDir + '/' + name);
-        QFile::copy(sourceDir + "/server/usr/local/tarnwick/postfix/etc/" + name, configDir + '/' + name);
-    }
-    QFile::copy(configDir + "/main.cf.default", configDir + "/main.cf");
-    QTemporaryDir resources;
-    QDir(resources.path()).mkpath(QString::fromLatin1(workingFolderName));
-    PostfixForm form;
-    form.mydomain = QStringLiteral("example.test");
-    form.messagesize = QStringLiteral("10240000");
-    form.mailboxsize = QStringLiteral("51200000");
+    PostfixForm form = sandbox::postfixForm(QStringLiteral("example.test"));
     form.filtering = true;
     // Mail for other hosts stays in the queue, for the queue view's learning.
     form.custom = QStringLiteral("defer_transports=smtp");
-    const PostfixConfigResult config = collectPostfixConfig(form, scriptText(QStringLiteral("configure-postfix.sh")));
-    ASSERT_TRUE(config.error.isEmpty());
-    QProcess configure;
-    configure.setWorkingDirectory(resources.path());
-    configure.start(config.arguments.first(), config.arguments.mid(1));
-    configure.waitForFinished(120000);
+    sandbox::startPostfix(form);
     ASSERT_TRUE(readFile(configDir + "/main.cf")
                     .contains("smtpd_milters=unix:/usr/local/tarnwick/rspamd/run/milter.sock\nnon_smtpd_milters=$smtpd_milters\n"
                               "milter_default_action=accept\n"));
-    sh("postfix -c " + configDir + " start");
 }
 
 } // namespace

@@ -5,11 +5,13 @@
 //
 //   host_session services   start Postfix, make the test certificate, start IMAP and POP3s
 //   host_session fetchmail  one account (remote1 over POP3s into alice), start fetchmail
+//   host_session filtering  spam and virus filtering on in its tab, then Restart Postfix
 //   host_session lights     only look
 //   host_session deinstall  "De-Install" on the warning sheet
 //
 // The password comes in HOST_ADMIN_PASSWORD, the mail domain in HOST_DOMAIN.
 
+#include "filtering/FilteringTab.h"
 #include "shell/Alerts.h"
 #include "shell/StatusLight.h"
 #include "shell/WindowController.h"
@@ -81,14 +83,27 @@ void startFetchmail(WindowController& window)
     window.fetchmail();
 }
 
+// As the tab's Apply, with greylisting off: the scenario's first message
+// from a stranger must be judged at once, not deferred.
+void startFiltering(WindowController& window)
+{
+    auto* tab = window.findChild<FilteringTab*>();
+    if (!tab)
+        return;
+    tab->setSettings({ true, QStringLiteral("6"), QStringLiteral("15"), false, true });
+    window.applyFiltering();
+    window.Postfix(window.ui()->postfixItem);
+}
+
 void printLights(WindowController& window)
 {
     Ui::MainWindow* ui = window.ui();
     const std::pair<const char*, const StatusLight*> lights[] = { { "smtp", ui->smtp_light },
         { "imap", ui->imap_light }, { "imaps", ui->imaps_light }, { "pop3", ui->pop3_light },
-        { "pop3s", ui->pop3s_light }, { "fetchmail", ui->fetchmail_light }, { "ssl", ui->ssl_light } };
+        { "pop3s", ui->pop3s_light }, { "fetchmail", ui->fetchmail_light }, { "ssl", ui->ssl_light },
+        { "filtering", window.findChild<StatusLight*>(QStringLiteral("filtering_light")) } };
     for (const auto& [name, light] : lights)
-        std::printf("%s=%s\n", name, qPrintable(light->imageName()));
+        std::printf("%s=%s\n", name, light ? qPrintable(light->imageName()) : "missing");
     std::printf("postfixItem=%s\nfetchmailButton=%s\n", qPrintable(ui->postfixItem->text()),
         qPrintable(ui->fetchmailButton->text()));
     for (const AlertSpec& alert : Alerts::shown())
@@ -112,6 +127,8 @@ int main(int argc, char** argv)
         startServices(window);
     else if (phase == QLatin1String("fetchmail"))
         startFetchmail(window);
+    else if (phase == QLatin1String("filtering"))
+        startFiltering(window);
     else if (phase == QLatin1String("deinstall")) {
         Alerts::setNextAnswer(brevane::returncode::alternateButton); // "De-Install"
         window.deInstall();

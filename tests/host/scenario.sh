@@ -3,15 +3,18 @@
 # Debian's postfix, dovecot and fetchmail running with mail in a mailbox;
 # install-app.sh (what setup.sh --for-real runs); a member of "admin" logs in
 # through the setuid helper and starts Postfix, IMAP, POP3s and fetchmail;
-# mail arrives and is read over IMAP; a reboot brings the jobs back and
-# keeps Debian's services off; de-install and uninstall give them back, and
-# the tree matches the one before the install file by file. As root.
+# mail arrives and is read over IMAP; spam and virus filtering goes on from
+# its tab; a reboot brings the jobs back, filtering's with them, and keeps
+# Debian's services off; de-install and uninstall give them back, and the
+# tree matches the one before the install file by file. As root.
 #
 #   scenario.sh SOURCE_DIR BUILD_DIR [HOST_SESSION]
 # HOST_SESSION is the built host_session program (ctest passes its path:
 # the build tree may lie anywhere, outside the checkout too); it defaults to
 # BUILD_DIR/tests/host/host_session.
-# Exits 77 when no container can be built or booted here.
+# Exits 77 when no container can be built or booted here. BREVANE_HOST_CACHE
+# names another folder for the tree and the running machine than
+# /var/lib/brevane-host (a second checkout's run beside the first).
 set -euo pipefail
 usage="usage: scenario.sh SOURCE_DIR BUILD_DIR [HOST_SESSION]"
 source_dir=$(cd "${1:?$usage}" && pwd)
@@ -27,8 +30,10 @@ command -v systemd-nspawn >/dev/null || skip "systemd-nspawn is not installed (s
 for program in "$host_session" "$build/brevane"; do
   [[ -x $program ]] || fail "$program is missing: build host_session and brevane first"
 done
-tree=$(bash "$here/tree.sh") || exit $?
+cache=${BREVANE_HOST_CACHE:-/var/lib/brevane-host}
+tree=$(bash "$here/tree.sh" "$cache") || exit $?
 
+MACHINE_DIR=${MACHINE_DIR:-$cache/run}
 source "$here/machine.sh"
 MACHINE_BINDS="$source_dir
 $build
@@ -45,6 +50,9 @@ alice_password='Alice-pw-2'
 remote_password='Remote pw 3'
 keeper_password='Keeper-pw-4'
 debian_services="postfix dovecot fetchmail"
+gtube='XJS*C4JDBQADN1.NSBN3*2IDNEN*GTUBE-STANDARD-ANTI-UBE-TEST-EMAIL*C.34X'
+eicar='X5O!P%@AP[4\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*'
+filtering_jobs="redis clamd rspamd"
 
 # Debian's own daemons, told apart from Brevane's jobs running the same
 # programs: Dovecot without a -c file, fetchmail as the fetchmail user;
@@ -105,6 +113,17 @@ session() { # PHASE: one login of admin1 through the window, printing its lights
     BREVANE_RESOURCES=/opt/brevane/Resources HOST_ADMIN_PASSWORD="$admin_password" HOST_DOMAIN="$domain" \
     HOST_REMOTE_PASSWORD="$remote_password" "$host_session" "$1"
 }
+refusal() { # SUBJECT [SWAKS-ARGS...]: the server's 5xx reply to one message to alice, if any
+  run swaks --server 127.0.0.1 --to "alice@$domain" --from friend@elsewhere.test --header "Subject: $1" "${@:2}" 2>&1 |
+    sed -n 's/^<\*\* \(5[0-9][0-9] .*\)/\1/p' || true
+}
+spam_refusal() { refusal "Spam" --body "Buy now. $gtube"; }
+expect_jobs() { # LABEL...: each listed by launchctl
+  local label
+  for label in "$@"; do
+    run launchctl list | grep -q "com.dadarozudedarid.$label\$" || fail "job $label is not loaded: $(run launchctl list)"
+  done
+}
 expect_lights() { # LIGHTS-OUTPUT NAME=COLOUR...
   local light
   for light in "${@:2}"; do
@@ -127,6 +146,8 @@ echo '127.0.0.1 $domain' >>/etc/hosts
 printf 'set daemon 600\npoll provider.invalid proto pop3 user keeper password \"$keeper_password\" is keeper\n' >/etc/fetchmailrc
 chown fetchmail /etc/fetchmailrc; chmod 0600 /etc/fetchmailrc
 sed -i 's/^START_DAEMON=.*/START_DAEMON=yes/' /etc/default/fetchmail
+# ClamAV's database, which this machine cannot download: the EICAR string.
+printf 'Brevane.Test.EICAR:0:*:%s\n' \$(printf '%s' '$eicar' | od -An -tx1 | tr -d ' \n') >/var/lib/clamav/brevane-test.ndb
 systemctl restart fetchmail
 swaks --silent 2 --server 127.0.0.1 --to keeper@localhost --from admin1@localhost --header 'Subject: Before Brevane'
 "
@@ -169,13 +190,34 @@ run swaks --silent 2 --server 127.0.0.1 --to "alice@$domain" --from admin1@local
 wait_for 20 imap_search alice "$alice_password" "Hello Alice" || fail "the mail to alice is not served over IMAP"
 wait_for 40 imap_search alice "$alice_password" "From far away" ||
   fail "fetchmail did not collect remote1's mail: $(run cat /var/log/fetchmail.log 2>&1 | tail -5)"
+
+step "spam and virus filtering on from its tab; Restart Postfix hands mail to rspamd"
+lights=$(session filtering) || fail "the filtering session failed: $lights"
+echo "$lights"
+expect_lights "$lights" smtp=green
+expect_jobs $filtering_jobs
+run grep -qx 'smtpd_milters=inet:127.0.0.1:11432' /usr/local/tarnwick/postfix/etc/main.cf ||
+  fail "Postfix does not hand mail to rspamd"
 run launchctl list
 
-step "reboot: the jobs come back, Debian's services stay off"
+step "reboot: the jobs come back, filtering's too, Debian's services stay off"
 machine_reboot || fail "the machine did not boot again"
-for label in postfix uw_imap uw_pop3s fetchmail; do
-  run launchctl list | grep -q "com.dadarozudedarid.$label\$" || fail "job $label did not come back: $(run launchctl list)"
+expect_jobs postfix uw_imap uw_pop3s fetchmail $filtering_jobs
+# rspamd reads all its rules at each start, its milter passing mail
+# meanwhile (milter_default_action): GTUBE goes again until it is judged.
+wait_for 240 run ss -Hltn 'sport = :11432' || fail "rspamd's milter does not listen after the reboot"
+for ((i = 0; i < 40; i++)); do
+  spam=$(spam_refusal)
+  [[ -n $spam ]] && break
+  sleep 3
 done
+[[ $spam == "554 5.7.1 Gtube pattern"* ]] ||
+  fail "GTUBE is not refused by rspamd after the reboot: '$spam' $(run tail -5 /usr/local/tarnwick/rspamd/log/rspamd.log)"
+echo "GTUBE refused (message $((i + 1))): $spam"
+run sh -c "printf '%s' '$eicar' >/tmp/invoice.com"
+virus=$(refusal "Invoice" --body "See the attachment." --attach /tmp/invoice.com)
+[[ $virus == '554 5.7.1 clamav: virus found: "Brevane.Test.EICAR'* ]] || fail "EICAR is not refused by clamd: $virus"
+echo "EICAR refused: $virus"
 wait_for 20 imap_search alice "$alice_password" "Hello Alice" || fail "IMAP does not serve alice's mail after the reboot"
 expect_services "postfix disabled inactive -
 dovecot disabled inactive 0
@@ -185,12 +227,15 @@ lights=$(session lights) || fail "the session after the reboot failed: $lights"
 echo "$lights"
 # fetchmail's light follows its last poll, and the first poll after boot may
 # race the POP3s server; its job coming back is checked above.
-expect_lights "$lights" smtp=green imap=green pop3s=green imaps=red pop3=red
+expect_lights "$lights" smtp=green imap=green pop3s=green imaps=red pop3=red filtering=green
 
 step "de-install from the window, then uninstall the platform layer"
 lights=$(session deinstall) || fail "the de-install session failed: $lights"
 echo "$lights"
-expect_lights "$lights" smtp=red imap=red pop3s=red fetchmail=red
+expect_lights "$lights" smtp=red imap=red pop3s=red fetchmail=red filtering=red
+# rspamd names its processes anew; its milter's port and clamd's tell.
+leftover=$(run pgrep -a -f /usr/local/tarnwick/rspamd || true; run ss -Hltn '( sport = :11432 or sport = :3310 )')
+[[ -z $leftover ]] || fail "filtering's daemons outlive the de-install: $leftover"
 run bash "$source_dir/platform/uninstall.sh"
 inside "rm -f /usr/local/share/ca-certificates/brevane-host-test.crt; update-ca-certificates --fresh >/dev/null"
 wait_for 20 imap_search keeper "$keeper_password" "Before Brevane" || fail "keeper's mail is not served by Debian's Dovecot again"

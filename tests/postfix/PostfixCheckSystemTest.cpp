@@ -5,6 +5,7 @@
 #include "postfix/PostfixConfig.h"
 #include "postfix/ServiceHealth.h"
 #include "postfix/ServiceRules.h"
+#include "SandboxPostfix.h"
 #include "SandboxRun.h"
 #include "shell/ResourcePaths.h"
 
@@ -28,7 +29,7 @@ using namespace brevane;
 
 namespace {
 
-const QString configDir = QStringLiteral("/usr/local/tarnwick/postfix/etc");
+const QString configDir = sandbox::postfixConfigDir;
 const QString resources = QStringLiteral("/opt/brevane/Resources");
 const QStringList managed{"main.cf", "master.cf", "access", "access.db", "aliases", "aliases.db"};
 
@@ -55,13 +56,8 @@ QMap<QString, QByteArray> configuration()
 
 PostfixForm goodForm()
 {
-    PostfixForm f;
+    PostfixForm f = sandbox::postfixForm(QStringLiteral("mail.brevane.test"));
     f.administrator = QStringLiteral("admin");
-    f.mydomain = QStringLiteral("mail.brevane.test");
-    f.messagesize = QStringLiteral("10240000");
-    f.mailboxsize = QStringLiteral("51200000");
-    f.saslAuthMethodRow = 0;
-    f.aliases = QStringLiteral("postmaster: root");
     f.access = QStringLiteral("spam.example REJECT");
     return f;
 }
@@ -76,8 +72,7 @@ const QString lastGoodMainCf = QStringLiteral("/var/lib/brevane/last-good/main.c
 
 QStringList applyVector(const PostfixForm& form)
 {
-    return applyPostfixArguments(collectPostfixConfig(form, scriptText("configure-postfix.sh")).arguments,
-                                 scriptText("check-postfix.sh"));
+    return applyPostfixArguments(sandbox::postfixArguments(form), scriptText("check-postfix.sh"));
 }
 
 // Runs started together, as two administrators' windows would start them;
@@ -135,11 +130,9 @@ protected:
     // What "Restart Postfix" runs: the job unloaded, then the apply.
     static PostfixCheckOutcome restart(const PostfixForm& form)
     {
-        const PostfixConfigResult collected = collectPostfixConfig(form, scriptText("configure-postfix.sh"));
-        EXPECT_TRUE(collected.error.isEmpty()) << collected.error.toStdString();
+        const QStringList apply = applyVector(form);
         shell(services::unloadJob("postfix"));
-        return parsePostfixCheck(
-            runAsHelper(applyPostfixArguments(collected.arguments, scriptText("check-postfix.sh"))));
+        return parsePostfixCheck(runAsHelper(apply));
     }
 
     // A change Postfix must not go live on: the previous files are back byte

@@ -4,6 +4,7 @@
 #include "postfix/PostfixConfig.h"
 #include "postfix/PostfixSettings.h"
 #include "postfix/SmartHosts.h"
+#include "SandboxPostfix.h"
 #include "SandboxRun.h"
 #include "shell/ResourcePaths.h"
 
@@ -24,7 +25,7 @@ using namespace brevane;
 
 namespace {
 
-const QString configDir = QStringLiteral("/usr/local/tarnwick/postfix/etc");
+const QString configDir = sandbox::postfixConfigDir;
 const QString certDir = QStringLiteral("/System/Library/OpenSSL/certs");
 const QString sourceDir = QStringLiteral(BREVANE_SOURCE_DIR);
 
@@ -55,11 +56,10 @@ bool exists(const QString& path)
     return QFileInfo::exists(path);
 }
 
+// A different script (an older one, to see a test fail) can be swapped in.
 QString configurationScript()
 {
-    // A different script (an older one, to see a test fail) can be swapped in.
-    const QString overridden = qEnvironmentVariable("BREVANE_POSTFIX_SCRIPT");
-    return overridden.isEmpty() ? scriptText(QStringLiteral("configure-postfix.sh")) : readFile(overridden);
+    return readFile(qEnvironmentVariable("BREVANE_POSTFIX_SCRIPT"));
 }
 
 PostfixForm fullForm()
@@ -131,14 +131,7 @@ protected:
         // What the server installation provides; the installer is not under test here.
         sh("getent group wheel >/dev/null || groupadd -r wheel;"
            "id _postfix >/dev/null 2>&1 || useradd -r -M -s /usr/sbin/nologin _postfix");
-        QDir().mkpath(configDir);
-        for (const char* name : {"main.cf.default", "master.cf.default"}) {
-            const QString target = configDir + '/' + name;
-            QFile::remove(target);
-            QFile::copy(sourceDir + "/server/usr/local/tarnwick/postfix/etc/" + name, target);
-        }
-        // The archive installs a main.cf too: postmap -c needs one on the first run.
-        QFile::copy(configDir + "/main.cf.default", configDir + "/main.cf");
+        sandbox::freshPostfixConfig();
         QDir().mkpath(certDir);
         sh("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=brevane-sandbox "
            "-keyout /tmp/key.pem -out /tmp/cert.pem 2>/dev/null && cat /tmp/key.pem /tmp/cert.pem > "
@@ -160,9 +153,7 @@ protected:
     // Runs the configuration script as the helper would; answers its output.
     QString configure(const PostfixForm& form)
     {
-        const PostfixConfigResult result = collectPostfixConfig(form, configurationScript());
-        EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
-        return result.arguments.isEmpty() ? QString() : sandbox::runAsHelper(result.arguments, m_resources.path());
+        return sandbox::configurePostfix(form, m_resources.path(), configurationScript());
     }
 
     static PostfixSettings readBack()
