@@ -1,5 +1,7 @@
 #include "filtering/RspamdConfig.h"
 
+#include "filtering/JunkFolder.h"
+
 #include <QRegularExpression>
 
 namespace brevane::filtering {
@@ -51,11 +53,14 @@ QList<ConfigFile> rspamdFiles(const FilteringSettings& settings)
                                  "spam_header = \"X-Spam\";\nreject_message = \"Spam message rejected\";\n")
                       .arg(milterPort) },
         { QStringLiteral("worker-normal.inc"), written + QStringLiteral("enabled = false;\n") },
-        // Learning goes through a socket only root may open.
+        // The window learns through a socket only root may open; the users'
+        // Junk folders through loopback.
         { QStringLiteral("worker-controller.inc"),
             written
-                + QStringLiteral("bind_socket = \"%1/run/controller.sock mode=0600\";\n")
-                      .arg(QLatin1String(rspamdFolder)) },
+                + QStringLiteral("bind_socket = \"%1/run/controller.sock mode=0600\";\n"
+                                 "bind_socket = \"127.0.0.1:%2\";\n")
+                      .arg(QLatin1String(rspamdFolder))
+                      .arg(learningPort) },
         // Every message gets its verdict, the clean ones too.
         { QStringLiteral("milter_headers.conf"),
             written
@@ -80,7 +85,7 @@ QStringList scriptArguments(Mode mode, const FilteringSettings& settings, const 
     QStringList arguments { QStringLiteral("/bin/sh"), QStringLiteral("-c"), script, QString(), word,
         settings.virusScanning ? QStringLiteral("yes") : QStringLiteral("no") };
     if (mode == Mode::On)
-        for (const ConfigFile& file : rspamdFiles(settings))
+        for (const ConfigFile& file : rspamdFiles(settings) + junkFiles())
             arguments << file.name << file.text;
     return arguments;
 }

@@ -357,6 +357,13 @@ if test -n "$milters"; then
   echo 'non_smtpd_milters=$smtpd_milters' >> main.cf.temp
   echo "milter_default_action=accept" >> main.cf.temp
 fi
+# With filtering, mailboxes are Dovecot's LMTP's to fill: it files what
+# rspamd marked in Junk. Dovecot never delivers as root, so root's mail
+# keeps Postfix's own delivery (transport rootmail in master.cf).
+if test "$filtering" = yes; then
+  echo "mailbox_transport=lmtp:unix:/run/dovecot-brevane-lmtp/lmtp" >> main.cf.temp
+  echo "mailbox_transport_maps=inline:{root=rootmail:}" >> main.cf.temp
+fi
 
 echo "###End Brevane###" >> main.cf.temp
 
@@ -380,6 +387,12 @@ if test -n "$portNos"; then
     echo "$i      inet  n       -       n       -       -       smtpd" >> master.cf.temp
   done
   echo "###End Brevane###" >> master.cf.temp
+fi
+# Root's mailbox, while the others go to Dovecot (after the block of ports,
+# which is read back as the list of ports).
+if test "$filtering" = yes; then
+  echo "rootmail  unix  -       n       n       -       -       local" >> master.cf.temp
+  echo "  -o mailbox_transport= -o mailbox_transport_maps=" >> master.cf.temp
 fi
 installIfChanged master.cf.temp $config_dir/master.cf
 rm master.cf.temp

@@ -1,0 +1,79 @@
+#include "filtering/JunkFolder.h"
+#include "shell/ResourcePaths.h"
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+using namespace brevane::filtering;
+
+namespace {
+
+QString fileText(const QList<ConfigFile>& files, const QString& name)
+{
+    for (const ConfigFile& file : files)
+        if (file.name == name)
+            return file.text;
+    return QStringLiteral("(missing)");
+}
+
+const QList<ConfigFile> rspamd = rspamdFiles({ true, "6", "15", true, true });
+const QList<ConfigFile> dovecot = junkFiles();
+
+} // namespace
+
+// The halves must agree: the header the milter adds is the one the sieve
+// files by, and the users' learning reaches the controller's loopback port.
+TEST(JunkFolder, DovecotAndRspamdAgree)
+{
+    const QString header = QRegularExpression(QStringLiteral("spam_header = \"([^\"]+)\";"))
+                               .match(fileText(rspamd, "worker-proxy.inc"))
+                               .captured(1);
+    EXPECT_EQ(header, spamHeader);
+    EXPECT_TRUE(fileText(dovecot, "junk.sieve").contains("if header :contains \"" + header + "\" \"Yes\""));
+
+    // Root's socket for the window, loopback for the users, nothing else.
+    EXPECT_EQ(fileText(rspamd, "worker-controller.inc").split(u'\n').filter(QStringLiteral("bind_socket")),
+        (QStringList { "bind_socket = \"/usr/local/tarnwick/rspamd/run/controller.sock mode=0600\";",
+            QStringLiteral("bind_socket = \"127.0.0.1:%1\";").arg(learningPort) }));
+    EXPECT_TRUE(fileText(dovecot, "rspamd-learn").contains(QStringLiteral("rspamc -h 127.0.0.1:%1 ").arg(learningPort)));
+}
+
+// Every path the configuration names in our folder is a file we write, and
+// every sieve script pipes only to our one program with a word it accepts.
+TEST(JunkFolder, EveryReferenceIsAFileWeWrite)
+{
+    QStringList written;
+    for (const ConfigFile& file : dovecot)
+        written << QString::fromLatin1(junkFolder) + u'/' + file.name;
+    const QRegularExpression path(QString::fromLatin1(junkFolder) + QStringLiteral("/[A-Za-z.-]+"));
+    for (const char* name : { "lmtp.conf", "learning.conf.ext" })
+        for (auto match = path.globalMatch(fileText(dovecot, name)); match.hasNext();) {
+            const QString named = match.next().captured();
+            EXPECT_TRUE(written.contains(named) || named.endsWith("/pipe")) << named.toStdString();
+        }
+    const struct {
+        const char* script;
+        const char* word;
+    } pipes[] { { "learn-spam.sieve", "spam" }, { "learn-ham.sieve", "ham" } };
+    for (const auto& [script, word] : pipes) {
+        EXPECT_TRUE(fileText(dovecot, script).contains(QStringLiteral("pipe :copy \"rspamd-learn\" [\"%1\"];").arg(word)))
+            << script;
+        EXPECT_TRUE(fileText(dovecot, "rspamd-learn").contains(QStringLiteral("case $1 in spam|ham) ;;")));
+    }
+    EXPECT_TRUE(fileText(dovecot, "rspamd-learn").startsWith("#!/bin/sh\n"));
+}
+
+// The script writes only the names it knows: each file the window sends
+// must be one of them, or "on" is refused.
+TEST(JunkFolder, TheScriptAcceptsEveryFileSent)
+{
+    const QString script = brevane::scriptText(QStringLiteral("configure-filtering.sh"));
+    ASSERT_FALSE(script.isEmpty());
+    const QStringList arguments = scriptArguments(Mode::On, { true, "6", "15", false, true }, script);
+    ASSERT_EQ(arguments.size(), 6 + 2 * (rspamd.size() + dovecot.size()));
+    for (qsizetype i = 6; i < arguments.size(); i += 2) {
+        const QRegularExpression accepted(
+            QStringLiteral("\n    [a-z_.|-]*\\b%1[|)]").arg(QRegularExpression::escape(arguments.at(i))));
+        EXPECT_TRUE(script.contains(accepted)) << arguments.at(i).toStdString();
+    }
+}
