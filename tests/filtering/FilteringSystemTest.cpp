@@ -249,6 +249,10 @@ TEST_F(FilteringSystem, SpamIsMarkedOrRejectedVirusesRejectedAndMailFlowsWithout
     loadJobs();
     ASSERT_TRUE(filtersAnswer()) << diagnostics().toStdString();
     EXPECT_TRUE(filteringLight(true, true, milterAnswers(milterPort), clamdAnswersPing(clamdPort)).green);
+    // What the users' IMAP processes run is root's alone, the sieve scripts compiled.
+    EXPECT_EQ(sh(QStringLiteral("cd %1 && stat -c '%n %U %a' . pipe pipe/* *.svbin").arg(QLatin1String(junkFolder))),
+        ". root 755\npipe root 755\npipe/rspamd-learn root 755\njunk.svbin root 644\nlearn-ham.svbin root 644\n"
+        "learn-spam.svbin root 644\n");
     sh("dovecot -c " + dovecotDir + "/uw_imap.conf");
 
     // A clean message arrives as it was sent, with rspamd's verdict added.

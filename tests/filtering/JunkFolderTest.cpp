@@ -73,7 +73,8 @@ TEST(JunkFolder, TheScriptAcceptsEveryFileSent)
     ASSERT_EQ(arguments.size(), 6 + 2 * (rspamd.size() + dovecot.size()));
     for (qsizetype i = 6; i < arguments.size(); i += 2) {
         const QRegularExpression accepted(
-            QStringLiteral("\n    [a-z_.|-]*\\b%1[|)]").arg(QRegularExpression::escape(arguments.at(i))));
+            QStringLiteral("\n    ([a-z_.-]+\\|)*%1(\\|[a-z_.-]+)*\\) ;;\n")
+                .arg(QRegularExpression::escape(arguments.at(i))));
         EXPECT_TRUE(script.contains(accepted)) << arguments.at(i).toStdString();
     }
 }
