@@ -41,7 +41,8 @@ namespace {
                              "plugin {\n"
                              "  sieve_plugins = sieve_imapsieve sieve_extprograms\n"
                              "  sieve_global_extensions = +vnd.dovecot.pipe\n"
-                             "  sieve_pipe_bin_dir = %1/pipe\n"
+                             // Programs are services in the instance's base_dir.
+                             "  sieve_pipe_socket_dir = .\n"
                              "  sieve_pipe_exec_timeout = 30s\n"
                              "  imapsieve_mailbox1_name = Junk\n"
                              "  imapsieve_mailbox1_causes = COPY APPEND\n"
@@ -50,8 +51,15 @@ namespace {
                              "  imapsieve_mailbox2_from = Junk\n"
                              "  imapsieve_mailbox2_causes = COPY\n"
                              "  imapsieve_mailbox2_before = file:%1/learn-ham.sieve\n"
+                             "}\n"
+                             // The users' processes may ask for a verdict to be
+                             // learned, never reach rspamd's controller themselves.
+                             "service rspamd-learn {\n"
+                             "  executable = script %1/pipe/rspamd-learn\n"
+                             "  user = %2\n"
+                             "  unix_listener rspamd-learn {\n    mode = 0666\n  }\n"
                              "}\n")
-                  .arg(QLatin1String(junkFolder));
+                  .arg(QLatin1String(junkFolder), QLatin1String(learningUser));
     }
 
 } // namespace
@@ -77,13 +85,13 @@ QList<ConfigFile> junkFiles()
                                  // Thrown away is not a verdict.
                                  "if string \"${mailbox}\" \"Trash\" {\n  stop;\n}\n"
                                  "pipe :copy \"rspamd-learn\" [\"ham\"];\n") },
-        // Runs as the user: one word chosen by our own sieve scripts, and
-        // rspamd on this machine only.
+        // Run for any local user who asks: one word, the message on standard
+        // input, nothing else taken from them.
         { QStringLiteral("rspamd-learn"),
             QStringLiteral("#!/bin/sh\n") + written
                 + QStringLiteral("case $1 in spam|ham) ;; *) exit 64 ;; esac\n"
-                                 "exec /usr/bin/rspamc -h 127.0.0.1:%1 -t 30 \"learn_$1\" >/dev/null\n")
-                      .arg(learningPort) },
+                                 "exec /usr/bin/rspamc -h %1/run/controller.sock -t 30 \"learn_$1\" >/dev/null\n")
+                      .arg(QLatin1String(rspamdFolder)) },
     };
 }
 

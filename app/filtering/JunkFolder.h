@@ -13,9 +13,9 @@ namespace brevane::filtering {
 inline constexpr char junkFolder[] = "/usr/local/tarnwick/etc/dovecot/junk";
 /// Postfix's mailbox_transport; the socket only Postfix may open.
 inline constexpr char lmtpTransport[] = "lmtp:unix:/run/dovecot-brevane-lmtp/lmtp";
-/// rspamd's controller for the users' learning, on loopback only: the IMAP
-/// processes run as the user and cannot open root's socket.
-inline constexpr int learningPort = 11433;
+/// Who runs the learning program for the users' IMAP processes: rspamd's own
+/// account, which alone besides root may open the controller's socket.
+inline constexpr char learningUser[] = "_rspamd";
 /// The header rspamd's milter adds at the header score, value "Yes".
 inline constexpr char spamHeader[] = "X-Spam";
 

@@ -53,14 +53,13 @@ QList<ConfigFile> rspamdFiles(const FilteringSettings& settings)
                                  "spam_header = \"X-Spam\";\nreject_message = \"Spam message rejected\";\n")
                       .arg(milterPort) },
         { QStringLiteral("worker-normal.inc"), written + QStringLiteral("enabled = false;\n") },
-        // The window learns through a socket only root may open; the users'
-        // Junk folders through loopback.
+        // Learning goes through a socket only root and rspamd's own account
+        // may open: the window as root, the users' Junk folders through a
+        // Dovecot service running as that account.
         { QStringLiteral("worker-controller.inc"),
             written
-                + QStringLiteral("bind_socket = \"%1/run/controller.sock mode=0600\";\n"
-                                 "bind_socket = \"127.0.0.1:%2\";\n")
-                      .arg(QLatin1String(rspamdFolder))
-                      .arg(learningPort) },
+                + QStringLiteral("bind_socket = \"%1/run/controller.sock mode=0660 owner=root group=%2\";\n")
+                      .arg(QLatin1String(rspamdFolder), QLatin1String(learningUser)) },
         // Every message gets its verdict, the clean ones too.
         { QStringLiteral("milter_headers.conf"),
             written

@@ -22,7 +22,8 @@ const QList<ConfigFile> dovecot = junkFiles();
 } // namespace
 
 // The halves must agree: the header the milter adds is the one the sieve
-// files by, and the users' learning reaches the controller's loopback port.
+// files by, and the users' learning runs as the one account besides root
+// that may open the controller's socket, and opens that socket.
 TEST(JunkFolder, DovecotAndRspamdAgree)
 {
     const QString header = QRegularExpression(QStringLiteral("spam_header = \"([^\"]+)\";"))
@@ -31,11 +32,16 @@ TEST(JunkFolder, DovecotAndRspamdAgree)
     EXPECT_EQ(header, spamHeader);
     EXPECT_TRUE(fileText(dovecot, "junk.sieve").contains("if header :contains \"" + header + "\" \"Yes\""));
 
-    // Root's socket for the window, loopback for the users, nothing else.
-    EXPECT_EQ(fileText(rspamd, "worker-controller.inc").split(u'\n').filter(QStringLiteral("bind_socket")),
-        (QStringList { "bind_socket = \"/usr/local/tarnwick/rspamd/run/controller.sock mode=0600\";",
-            QStringLiteral("bind_socket = \"127.0.0.1:%1\";").arg(learningPort) }));
-    EXPECT_TRUE(fileText(dovecot, "rspamd-learn").contains(QStringLiteral("rspamc -h 127.0.0.1:%1 ").arg(learningPort)));
+    // One socket, no port.
+    const QString controller = fileText(rspamd, "worker-controller.inc");
+    EXPECT_EQ(controller.count(QLatin1String("bind_socket")), 1);
+    const QRegularExpressionMatch bind
+        = QRegularExpression(QStringLiteral("bind_socket = \"(/[^ \"]+) mode=0660 owner=root group=([^ \"]+)\";"))
+              .match(controller);
+    ASSERT_TRUE(bind.hasMatch()) << controller.toStdString();
+    EXPECT_EQ(bind.captured(2), learningUser);
+    EXPECT_TRUE(fileText(dovecot, "learning.conf.ext").contains(QStringLiteral("\n  user = %1\n").arg(bind.captured(2))));
+    EXPECT_TRUE(fileText(dovecot, "rspamd-learn").contains("rspamc -h " + bind.captured(1) + ' '));
 }
 
 // Every path the configuration names in our folder is a file we write, and

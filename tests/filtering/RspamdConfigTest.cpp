@@ -48,13 +48,13 @@ TEST(RspamdConfig, FilesFollowTheSettings)
         EXPECT_EQ(antivirus.contains("servers = \"127.0.0.1:3310\";\n  action = \"reject\";"), c.clamav)
             << antivirus.toStdString();
         EXPECT_EQ(antivirus == head, !c.clamav);
-        // The milter on its own port, scanning by itself; learning through root's socket and loopback.
+        // The milter on its own port, scanning by itself; learning only through root's and rspamd's socket.
         EXPECT_TRUE(fileText(files, "worker-proxy.inc")
                         .contains("bind_socket = \"127.0.0.1:11432\";\nmilter = yes;\ntimeout = 120s;\n"
                                   "upstream \"local\" {\n  default = yes;\n  self_scan = yes;\n}\n"));
         EXPECT_EQ(fileText(files, "worker-controller.inc"),
-            head + "bind_socket = \"/usr/local/tarnwick/rspamd/run/controller.sock mode=0600\";\n"
-                   "bind_socket = \"127.0.0.1:11433\";\n");
+            head + "bind_socket = \"/usr/local/tarnwick/rspamd/run/controller.sock mode=0660 owner=root "
+                   "group=_rspamd\";\n");
         EXPECT_EQ(fileText(files, "redis.conf"), head + "servers = \"/usr/local/tarnwick/rspamd/redis/redis.sock\";\n");
         EXPECT_EQ(files.size(), 9);
     }
