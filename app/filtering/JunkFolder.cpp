@@ -9,26 +9,25 @@ namespace {
     QString lmtpConf()
     {
         return written
-            + QStringLiteral(
-                "# Mailbox delivery for Postfix: the mbox in /var/mail as before, and mail\n"
-                "# rspamd marked in the user's Junk folder. Runs in the foreground under\n"
-                "# launchd: dovecot -F -c %1/lmtp.conf\n"
-                "protocols = lmtp\n"
-                "instance_name = dovecot-brevane-lmtp\n"
-                "base_dir = /run/dovecot-brevane-lmtp/\n"
-                "!include ../uw-common.conf.ext\n"
-                // Dovecot's auth wants one; no login service of this instance asks it.
-                "passdb {\n  driver = pam\n  args = imap\n}\n"
-                "ssl = no\n"
-                // Postfix names recipients with their domain; the accounts have none.
-                "auth_username_format = %Ln\n"
-                // System accounts got their mail before; root's never reaches here.
-                "first_valid_uid = 1\n"
-                "protocol lmtp {\n  mail_plugins = $mail_plugins sieve\n}\n"
-                // Only Postfix may hand over mail: anyone else would pass the filter by.
-                "service lmtp {\n  unix_listener lmtp {\n    user = postfix\n    group = postfix\n"
-                "    mode = 0600\n  }\n}\n"
-                "plugin {\n  sieve_before = %1/junk.sieve\n}\n")
+            + QStringLiteral("# Mailbox delivery for Postfix: the mbox in /var/mail as before, and mail\n"
+                             "# rspamd marked in the user's Junk folder. Runs in the foreground under\n"
+                             "# launchd: dovecot -F -c %1/lmtp.conf\n"
+                             "protocols = lmtp\n"
+                             "instance_name = dovecot-brevane-lmtp\n"
+                             "base_dir = /run/dovecot-brevane-lmtp/\n"
+                             "!include ../uw-common.conf.ext\n"
+                             // Dovecot's auth wants one; no login service of this instance asks it.
+                             "passdb {\n  driver = pam\n  args = imap\n}\n"
+                             "ssl = no\n"
+                             // Postfix names recipients with their domain; the accounts have none.
+                             "auth_username_format = %Ln\n"
+                             // System accounts got their mail before; root's never reaches here.
+                             "first_valid_uid = 1\n"
+                             "protocol lmtp {\n  mail_plugins = $mail_plugins sieve\n}\n"
+                             // Only Postfix may hand over mail: anyone else would pass the filter by.
+                             "service lmtp {\n  unix_listener lmtp {\n    user = postfix\n    group = postfix\n"
+                             "    mode = 0600\n  }\n}\n"
+                             "plugin {\n  sieve_before = %1/junk.sieve\n}\n")
                   .arg(QLatin1String(junkFolder));
     }
 
@@ -75,8 +74,9 @@ QList<ConfigFile> junkFiles()
                                  "  fileinto :create \"Junk\";\n}\n")
                       .arg(QLatin1String(spamHeader)) },
         { QStringLiteral("learn-spam.sieve"),
-            written + QStringLiteral("require [\"vnd.dovecot.pipe\", \"copy\", \"imapsieve\"];\n"
-                                     "pipe :copy \"rspamd-learn\" [\"spam\"];\n") },
+            written
+                + QStringLiteral("require [\"vnd.dovecot.pipe\", \"copy\", \"imapsieve\"];\n"
+                                 "pipe :copy \"rspamd-learn\" [\"spam\"];\n") },
         { QStringLiteral("learn-ham.sieve"),
             written
                 + QStringLiteral("require [\"vnd.dovecot.pipe\", \"copy\", \"imapsieve\", \"environment\", "

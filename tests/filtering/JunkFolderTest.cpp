@@ -1,4 +1,5 @@
 #include "filtering/JunkFolder.h"
+
 #include "shell/ResourcePaths.h"
 
 #include <QRegularExpression>
@@ -40,7 +41,8 @@ TEST(JunkFolder, DovecotAndRspamdAgree)
               .match(controller);
     ASSERT_TRUE(bind.hasMatch()) << controller.toStdString();
     EXPECT_EQ(bind.captured(2), learningUser);
-    EXPECT_TRUE(fileText(dovecot, "learning.conf.ext").contains(QStringLiteral("\n  user = %1\n").arg(bind.captured(2))));
+    EXPECT_TRUE(
+        fileText(dovecot, "learning.conf.ext").contains(QStringLiteral("\n  user = %1\n").arg(bind.captured(2))));
     EXPECT_TRUE(fileText(dovecot, "rspamd-learn").contains("rspamc -h " + bind.captured(1) + ' '));
 }
 
@@ -62,7 +64,8 @@ TEST(JunkFolder, EveryReferenceIsAFileWeWrite)
         const char* word;
     } pipes[] { { "learn-spam.sieve", "spam" }, { "learn-ham.sieve", "ham" } };
     for (const auto& [script, word] : pipes) {
-        EXPECT_TRUE(fileText(dovecot, script).contains(QStringLiteral("pipe :copy \"rspamd-learn\" [\"%1\"];").arg(word)))
+        EXPECT_TRUE(
+            fileText(dovecot, script).contains(QStringLiteral("pipe :copy \"rspamd-learn\" [\"%1\"];").arg(word)))
             << script;
         EXPECT_TRUE(fileText(dovecot, "rspamd-learn").contains(QStringLiteral("case $1 in spam|ham) ;;")));
     }
@@ -78,9 +81,8 @@ TEST(JunkFolder, TheScriptAcceptsEveryFileSent)
     const QStringList arguments = scriptArguments(Mode::On, { true, "6", "15", false, true }, script);
     ASSERT_EQ(arguments.size(), 6 + 2 * (rspamd.size() + dovecot.size()));
     for (qsizetype i = 6; i < arguments.size(); i += 2) {
-        const QRegularExpression accepted(
-            QStringLiteral("\n    ([a-z_.-]+\\|)*%1(\\|[a-z_.-]+)*\\) ;;\n")
-                .arg(QRegularExpression::escape(arguments.at(i))));
+        const QRegularExpression accepted(QStringLiteral("\n    ([a-z_.-]+\\|)*%1(\\|[a-z_.-]+)*\\) ;;\n")
+                                              .arg(QRegularExpression::escape(arguments.at(i))));
         EXPECT_TRUE(script.contains(accepted)) << arguments.at(i).toStdString();
     }
 }

@@ -53,8 +53,9 @@ TEST(RspamdConfig, FilesFollowTheSettings)
                         .contains("bind_socket = \"127.0.0.1:11432\";\nmilter = yes;\ntimeout = 120s;\n"
                                   "upstream \"local\" {\n  default = yes;\n  self_scan = yes;\n}\n"));
         EXPECT_EQ(fileText(files, "worker-controller.inc"),
-            head + "bind_socket = \"/usr/local/tarnwick/rspamd/run/controller.sock mode=0660 owner=root "
-                   "group=_rspamd\";\n");
+            head
+                + "bind_socket = \"/usr/local/tarnwick/rspamd/run/controller.sock mode=0660 owner=root "
+                  "group=_rspamd\";\n");
         EXPECT_EQ(fileText(files, "redis.conf"), head + "servers = \"/usr/local/tarnwick/rspamd/redis/redis.sock\";\n");
         EXPECT_EQ(files.size(), 9);
     }
