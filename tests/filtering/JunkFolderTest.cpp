@@ -46,32 +46,6 @@ TEST(JunkFolder, DovecotAndRspamdAgree)
     EXPECT_TRUE(fileText(dovecot, "rspamd-learn").contains("rspamc -h " + bind.captured(1) + ' '));
 }
 
-// Every path the configuration names in our folder is a file we write, and
-// every sieve script pipes only to our one program with a word it accepts.
-TEST(JunkFolder, EveryReferenceIsAFileWeWrite)
-{
-    QStringList written;
-    for (const ConfigFile& file : dovecot)
-        written << QString::fromLatin1(junkFolder) + u'/' + file.name;
-    const QRegularExpression path(QString::fromLatin1(junkFolder) + QStringLiteral("/[A-Za-z.-]+"));
-    for (const char* name : { "lmtp.conf", "learning.conf.ext" })
-        for (auto match = path.globalMatch(fileText(dovecot, name)); match.hasNext();) {
-            const QString named = match.next().captured();
-            EXPECT_TRUE(written.contains(named) || named.endsWith("/pipe")) << named.toStdString();
-        }
-    const struct {
-        const char* script;
-        const char* word;
-    } pipes[] { { "learn-spam.sieve", "spam" }, { "learn-ham.sieve", "ham" } };
-    for (const auto& [script, word] : pipes) {
-        EXPECT_TRUE(
-            fileText(dovecot, script).contains(QStringLiteral("pipe :copy \"rspamd-learn\" [\"%1\"];").arg(word)))
-            << script;
-        EXPECT_TRUE(fileText(dovecot, "rspamd-learn").contains(QStringLiteral("case $1 in spam|ham) ;;")));
-    }
-    EXPECT_TRUE(fileText(dovecot, "rspamd-learn").startsWith("#!/bin/sh\n"));
-}
-
 // The script writes only the names it knows: each file the window sends
 // must be one of them, or "on" is refused.
 TEST(JunkFolder, TheScriptAcceptsEveryFileSent)
