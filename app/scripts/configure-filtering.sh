@@ -119,7 +119,6 @@ ownFolder $dir/run _rspamd:_rspamd 755
 ownFolder $dir/log _rspamd:_rspamd 750
 # Only redis and rspamd may reach redis's socket in here.
 ownFolder $dir/redis redis:_rspamd 750
-mkdir -p $dovecot
 # Root's alone: the users' IMAP processes run what lies in here.
 ownFolder $junk root:root 755
 ownFolder $junk/pipe root:root 755
