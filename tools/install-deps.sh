@@ -12,7 +12,7 @@ packages=(
   xvfb xauth x11-utils libxtst6 imagemagick gnome-keyring dbus dbus-x11 libsecret-tools
   systemd-container debootstrap
   opendkim opendkim-tools unbound libunbound-dev libspf2-dev libssl-dev dns-root-data ldnsutils bind9-dnsutils
-  rspamd redis-server clamav-daemon
+  rspamd redis-server clamav-daemon dovecot-sieve dovecot-lmtpd
   certbot pebble
 )
 

@@ -67,6 +67,9 @@ FilteringTab::FilteringTab(QWidget* parent)
     layout->addWidget(wrappedLabel(QStringLiteral("filteringFailOpenLabel"),
         tr("Postfix passes mail on when a filter does not answer (milter_default_action = accept): a filter "
            "that stops never stops mail, it is then delivered unfiltered and the Filtering light turns red.")));
+    layout->addWidget(wrappedLabel(QStringLiteral("junkFolderLabel"),
+        tr("Marked mail is delivered to each user's Junk folder. What users move into Junk over IMAP is learned "
+           "as spam, what they move out of it (except to Trash) as not spam.")));
     layout->addStretch(1);
 
     connect(apply, &QPushButton::clicked, this, &FilteringTab::applyRequested);

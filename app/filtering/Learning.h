@@ -8,7 +8,7 @@
 namespace brevane::filtering {
 
 /// "/bin/sh", "-c", a pipe of postcat into rspamc learn_spam (or
-/// learn_ham) over the controller socket only root may open, "", then
+/// learn_ham) over the controller socket only root (and rspamd) may open, "", then
 /// postcat's arguments; nothing for a queue ID that is none.
 std::optional<QStringList> learnArguments(const QString& queueID, bool spam);
 

@@ -1,5 +1,7 @@
 #include "filtering/RspamdConfig.h"
 
+#include "filtering/JunkFolder.h"
+
 #include <QRegularExpression>
 
 namespace brevane::filtering {
@@ -53,11 +55,13 @@ QList<ConfigFile> rspamdFiles(const FilteringSettings& settings)
                       .arg(milterPort)
                       .arg(QLatin1String(milterSocketPath)) },
         { QStringLiteral("worker-normal.inc"), written + QStringLiteral("enabled = false;\n") },
-        // Learning goes through a socket only root may open.
+        // Learning goes through a socket only root and rspamd's own account
+        // may open: the window as root, the users' Junk folders through a
+        // Dovecot service running as that account.
         { QStringLiteral("worker-controller.inc"),
             written
-                + QStringLiteral("bind_socket = \"%1/run/controller.sock mode=0600\";\n")
-                      .arg(QLatin1String(rspamdFolder)) },
+                + QStringLiteral("bind_socket = \"%1/run/controller.sock mode=0660 owner=root group=%2\";\n")
+                      .arg(QLatin1String(rspamdFolder), QLatin1String(learningUser)) },
         // Every message gets its verdict, the clean ones too.
         { QStringLiteral("milter_headers.conf"),
             written
@@ -82,7 +86,7 @@ QStringList scriptArguments(Mode mode, const FilteringSettings& settings, const 
     QStringList arguments { QStringLiteral("/bin/sh"), QStringLiteral("-c"), script, QString(), word,
         settings.virusScanning ? QStringLiteral("yes") : QStringLiteral("no") };
     if (mode == Mode::On)
-        for (const ConfigFile& file : rspamdFiles(settings))
+        for (const ConfigFile& file : rspamdFiles(settings) + junkFiles())
             arguments << file.name << file.text;
     return arguments;
 }

@@ -39,7 +39,8 @@ QList<ConfigFile> rspamdFiles(const FilteringSettings& settings);
 enum class Mode { On, Off, Show };
 
 /// "/bin/sh", "-c", script, "", then "on"|"off"|"show", "yes"|"no" for
-/// virus scanning, and for "on" each file's name and text.
+/// virus scanning, and for "on" each file's name and text, rspamd's and
+/// then Dovecot's (junkFiles).
 QStringList scriptArguments(Mode mode, const FilteringSettings& settings, const QString& script);
 
 /// The installed settings from the "show" run's output: filtering on when

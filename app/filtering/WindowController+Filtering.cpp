@@ -22,11 +22,14 @@ namespace {
 
 const QString tabLabel = QStringLiteral("Filtering");
 
-// Started in this order and stopped in the reverse: rspamd needs redis and clamd.
+// Started in this order and stopped in the reverse: rspamd needs redis and
+// clamd; Dovecot's LMTP fills the mailboxes while filtering is on.
 QStringList filteringJobs(bool virusScanning)
 {
-    return virusScanning ? QStringList { QStringLiteral("redis"), QStringLiteral("clamd"), QStringLiteral("rspamd") }
-                         : QStringList { QStringLiteral("redis"), QStringLiteral("rspamd") };
+    QStringList jobs { QStringLiteral("redis"), QStringLiteral("rspamd"), QStringLiteral("lmtp") };
+    if (virusScanning)
+        jobs.insert(1, QStringLiteral("clamd"));
+    return jobs;
 }
 
 } // namespace

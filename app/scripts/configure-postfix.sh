@@ -367,10 +367,15 @@ if test -n "$milters"; then
   echo "milter_default_action=accept" >> main.cf.temp
 fi
 # rspamd marks spam in a header of its own and Postfix logs nothing of it:
-# this line puts each marking in the mail log, where the summary counts it.
-# Only the milter's headers are checked, never the sender's own.
+# the first line puts each marking in the mail log, where the summary counts
+# it (only the milter's headers are checked, never the sender's own).
+# Mailboxes are then Dovecot's LMTP's to fill: it files what rspamd marked
+# in Junk. Dovecot never delivers as root, so root's mail keeps Postfix's
+# own delivery (transport rootmail in master.cf).
 if test "$filtering" = yes; then
   echo "milter_header_checks=regexp:{{/^X-Spam: Yes/ INFO marked as spam}}" >> main.cf.temp
+  echo "mailbox_transport=lmtp:unix:/run/dovecot-brevane-lmtp/lmtp" >> main.cf.temp
+  echo "mailbox_transport_maps=inline:{root=rootmail:}" >> main.cf.temp
 fi
 
 echo "###End Brevane###" >> main.cf.temp
@@ -395,6 +400,12 @@ if test -n "$portNos"; then
     echo "$i      inet  n       -       n       -       -       smtpd" >> master.cf.temp
   done
   echo "###End Brevane###" >> master.cf.temp
+fi
+# Root's mailbox, while the others go to Dovecot (after the block of ports,
+# which is read back as the list of ports).
+if test "$filtering" = yes; then
+  echo "rootmail  unix  -       n       n       -       -       local" >> master.cf.temp
+  echo "  -o mailbox_transport= -o mailbox_transport_maps=" >> master.cf.temp
 fi
 installIfChanged master.cf.temp $config_dir/master.cf
 rm master.cf.temp

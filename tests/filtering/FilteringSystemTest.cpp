@@ -1,10 +1,12 @@
 // Spam and virus filtering with real rspamd, redis, clamd and Postfix, the
 // way the Filtering tab sets them up. Runs only as root inside
 // tests/system/sandbox.sh: ClamAV gets a one-line signature file for the
-// EICAR test string in place of its downloaded database.
+// EICAR test string in place of its downloaded database. Mailboxes are
+// filled by Dovecot's LMTP, read and sorted over real IMAP.
 #include "SandboxPostfix.h"
 #include "SandboxRun.h"
 #include "filtering/FilteringHealth.h"
+#include "filtering/JunkFolder.h"
 #include "filtering/Learning.h"
 #include "filtering/RspamdConfig.h"
 #include "filtering/RspamdLog.h"
@@ -17,7 +19,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
@@ -33,6 +34,8 @@ const QString sourceDir = QStringLiteral(BREVANE_SOURCE_DIR);
 const QString buildDir = QStringLiteral(BREVANE_BUILD_DIR);
 const QString configDir = QStringLiteral("/usr/local/tarnwick/postfix/etc");
 const QString mailbox = QStringLiteral("/var/mail/bob");
+const QString junk = QStringLiteral("/home/bob/mail/Junk");
+const QString dovecotDir = QStringLiteral("/usr/local/tarnwick/etc/dovecot");
 const QByteArray eicar = QByteArrayLiteral("X5O!P%@AP[4\\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*");
 const QString gtube = QStringLiteral("XJS*C4JDBQADN1.NSBN3*2IDNEN*GTUBE-STANDARD-ANTI-UBE-TEST-EMAIL*C.34X");
 
@@ -66,19 +69,51 @@ QString smtp(const QString& subject, const QString& body, const QString& extra =
                   .arg(subject, extra));
 }
 
-bool delivered(const QString& text)
+bool delivered(const QString& text, const QString& box = mailbox)
 {
-    return waitFor([&text] { return readFile(mailbox).contains(text); }, 20);
+    return waitFor([&text, &box] { return readFile(box).contains(text); }, 20);
+}
+
+// bob, over IMAP on port 143, moves the message with this subject from one
+// folder to another, as a mail program does when he files it.
+QString imapMove(const QString& subject, const QString& from, const QString& to)
+{
+    sandbox::writeFile(QStringLiteral("/tmp/move.py"),
+        "import imaplib, sys\n"
+        "m = imaplib.IMAP4('127.0.0.1', 143)\n"
+        "m.login('bob', 'bobs-secret')\n"
+        "m.create(sys.argv[3])\n"
+        "m.select(sys.argv[2])\n"
+        "found = m.uid('SEARCH', 'SUBJECT', '\"%s\"' % sys.argv[1])[1][0].split()\n"
+        "print(len(found), m.uid('MOVE', found[0], sys.argv[3])[0] if found else 'none')\n"
+        "m.logout()\n");
+    return sh(QStringLiteral("python3 /tmp/move.py '%1' %2 %3 2>&1").arg(subject, from, to));
+}
+
+// How many messages rspamd's statistics learned, and how many of them as
+// spam and as ham by its log. The per-class counts of "rspamc stat" follow
+// redis only a while later.
+QString learnedSoFar()
+{
+    const QString stat = sh(QStringLiteral("rspamc -h /usr/local/tarnwick/rspamd/run/controller.sock stat"));
+    const QString log = readFile(QStringLiteral("/usr/local/tarnwick/rspamd/log/rspamd.log"));
+    return QStringLiteral("%1 %2 %3")
+        .arg(QRegularExpression(QStringLiteral("Messages learned: ([0-9]+)")).match(stat).captured(1))
+        .arg(log.count(QLatin1String("> learned message as spam")))
+        .arg(log.count(QLatin1String("> learned message as ham")));
 }
 
 QString diagnostics()
 {
     return sh(QStringLiteral("launchctl list; postqueue -p | tail -5; tail -15 /var/log/mail.log;"
+                             "doveadm -c /usr/local/tarnwick/etc/dovecot/junk/lmtp.conf log errors | tail -5;"
+                             "doveadm -c /usr/local/tarnwick/etc/dovecot/uw_imap.conf log errors | tail -5;"
                              "tail -15 /usr/local/tarnwick/rspamd/log/rspamd.log;"
                              "tail -5 /usr/local/tarnwick/rspamd/clamd/clamd.log"));
 }
 
-const QStringList jobs { QStringLiteral("redis"), QStringLiteral("clamd"), QStringLiteral("rspamd") };
+const QStringList jobs { QStringLiteral("redis"), QStringLiteral("clamd"), QStringLiteral("rspamd"),
+    QStringLiteral("lmtp") };
 
 // rspamd's first start compiles the whole public-suffix list, a minute and
 // more on a busy machine; the test's few top-level domains take seconds.
@@ -99,9 +134,9 @@ void unloadJobs()
 
 // The header lines of the delivered message with this subject; empty when
 // none arrived.
-QString headersOf(const QString& subject)
+QString headersOf(const QString& subject, const QString& box = mailbox)
 {
-    for (const QString& message : readFile(mailbox).split(QStringLiteral("\nFrom ")))
+    for (const QString& message : readFile(box).split(QStringLiteral("\nFrom ")))
         if (message.contains("\nSubject: " + subject + "\n"))
             return message.section(QStringLiteral("\n\n"), 0, 0) + u'\n';
     return {};
@@ -132,17 +167,45 @@ protected:
     }
 };
 
-// Postfix with filtering's milter in its main.cf, delivering to /var/mail.
-void startPostfix()
+// Postfix configured as the window does, with or without filtering; answers
+// main.cf and master.cf as written.
+QString configurePostfix(bool filtering)
 {
     PostfixForm form = sandbox::postfixForm(QStringLiteral("example.test"));
-    form.filtering = true;
+    form.filtering = filtering;
     // Mail for other hosts stays in the queue, for the queue view's learning.
     form.custom = QStringLiteral("defer_transports=smtp");
-    sandbox::startPostfix(form);
-    ASSERT_TRUE(readFile(configDir + "/main.cf")
-                    .contains("smtpd_milters=unix:/usr/local/tarnwick/rspamd/run/milter.sock\nnon_smtpd_milters=$smtpd_milters\n"
-                              "milter_default_action=accept\n"));
+    sandbox::configurePostfix(form);
+    return readFile(configDir + "/main.cf") + readFile(configDir + "/master.cf");
+}
+
+// Postfix with filtering's milter in its main.cf, delivering through Dovecot's
+// LMTP; the IMAP server as the server archive has it. Answers the files
+// Postfix had before filtering was on.
+QString startPostfix()
+{
+    sandbox::freshPostfixConfig();
+    QDir().mkpath(dovecotDir);
+    for (const char* name : { "uw-common.conf.ext", "uw_imap.conf" })
+        QFile::copy(sourceDir + "/server" + dovecotDir + '/' + name, dovecotDir + '/' + name);
+    const QString unfiltered = configurePostfix(false);
+    // Before rspamd is set up it has no socket yet: Postfix reaches it on TCP.
+    const QString filtered = configurePostfix(true);
+    EXPECT_TRUE(filtered.contains("smtpd_milters=inet:127.0.0.1:11432\nnon_smtpd_milters=$smtpd_milters\n"
+                                  "milter_default_action=accept\n"
+                                  "milter_header_checks=regexp:{{/^X-Spam: Yes/ INFO marked as spam}}\n"
+                                  "mailbox_transport=lmtp:unix:/run/dovecot-brevane-lmtp/lmtp\n"))
+        << filtered.toStdString();
+    sh("postfix -c " + configDir + " start");
+    return unfiltered;
+}
+
+// Applied as the window does, filtering before Postfix: Postfix follows
+// rspamd to its socket.
+void followRspamdToItsSocket()
+{
+    EXPECT_TRUE(configurePostfix(true).contains("smtpd_milters=unix:/usr/local/tarnwick/rspamd/run/milter.sock\n"));
+    sh(QStringLiteral("postfix reload"));
 }
 
 } // namespace
@@ -169,11 +232,12 @@ TEST_F(FilteringSystem, HostileArgumentsAreRefusedAndWriteNothing)
 TEST_F(FilteringSystem, SpamIsMarkedOrRejectedVirusesRejectedAndMailFlowsWithoutTheFilter)
 {
     sh("bash " + sourceDir + "/platform/install.sh " + buildDir + " >/tmp/platform-install.log 2>&1");
-    sh(QStringLiteral("id bob >/dev/null 2>&1 || useradd -m bob; rm -f /var/mail/bob; : > /etc/resolv.conf"));
+    sh(QStringLiteral("id bob >/dev/null 2>&1 || useradd -m bob; echo bob:bobs-secret | chpasswd; rm -f /var/mail/bob;"
+                      ": > /etc/resolv.conf"));
     // ClamAV's whole database, for this test: the EICAR string, anywhere in any file.
     sandbox::writeFile(
         QStringLiteral("/var/lib/clamav/brevane-test.ndb"), "Brevane.Test.EICAR:0:*:" + eicar.toHex() + "\n");
-    startPostfix();
+    const QString postfixUnfiltered = startPostfix();
 
     const FilteringSettings settings { true, "6", "15", false, true };
     const QString output = filteringScript(Mode::On, settings);
@@ -181,7 +245,13 @@ TEST_F(FilteringSystem, SpamIsMarkedOrRejectedVirusesRejectedAndMailFlowsWithout
     EXPECT_EQ(installedSettings(filteringScript(Mode::Show, {})), settings);
     loadJobs();
     ASSERT_TRUE(filtersAnswer()) << diagnostics().toStdString();
+    followRspamdToItsSocket();
     EXPECT_TRUE(filteringLight(true, true, milterAnswers(milterPort), clamdAnswersPing(clamdPort)).green);
+    // What the users' IMAP processes run is root's alone, the sieve scripts compiled.
+    EXPECT_EQ(sh(QStringLiteral("cd %1 && stat -c '%n %U %a' . pipe pipe/* *.svbin").arg(QLatin1String(junkFolder))),
+        ". root 755\npipe root 755\npipe/rspamd-learn root 755\njunk.svbin root 644\nlearn-ham.svbin root 644\n"
+        "learn-spam.svbin root 644\n");
+    sh("dovecot -c " + dovecotDir + "/uw_imap.conf");
 
     // A clean message arrives as it was sent, with rspamd's verdict added.
     const QString clean = QStringLiteral("Hello Bob,\nthe minutes of Tuesday's meeting follow next week.\n");
@@ -191,6 +261,16 @@ TEST_F(FilteringSystem, SpamIsMarkedOrRejectedVirusesRejectedAndMailFlowsWithout
     EXPECT_TRUE(box.contains(QRegularExpression(QStringLiteral("\nX-Spam-Status: No, score=-?[0-9.]+\n"))))
         << box.toStdString();
     EXPECT_FALSE(box.contains(QLatin1String("X-Spam: Yes")));
+    // Another, long enough to learn from; and root's mail, which Dovecot may
+    // not deliver, in root's mailbox.
+    const QString report = QStringLiteral("Quarterly report: turnover rose in every region, the warehouse move "
+                                          "finished early and the new invoicing system saves two days a month.\n");
+    smtp(QStringLiteral("report"), report);
+    EXPECT_TRUE(delivered(report)) << diagnostics().toStdString();
+    const QString rootReply = smtp(
+        QStringLiteral("cron"), QStringLiteral("Nightly backup done.\n"), QStringLiteral("--to root@example.test"));
+    EXPECT_TRUE(delivered(QStringLiteral("Nightly backup done."), QStringLiteral("/var/mail/root")))
+        << rootReply.toStdString() << diagnostics().toStdString();
 
     // GTUBE: rejected with rspamd's reply, and nothing delivered.
     const QString spamReply = smtp(QStringLiteral("gtube"), QStringLiteral("Buy now.\n") + gtube + u'\n');
@@ -216,10 +296,18 @@ TEST_F(FilteringSystem, SpamIsMarkedOrRejectedVirusesRejectedAndMailFlowsWithout
     ASSERT_TRUE(delivered(QStringLiteral("take 1"))) << passedReply.toStdString();
     EXPECT_FALSE(headersOf(QStringLiteral("tool 1")).contains(QLatin1String("X-Spam: Yes")));
     reapply({ true, "3", "100", false, true });
+    // Marked: in bob's Junk folder, not his inbox.
     const QString markedReply = sendTool(2);
-    ASSERT_TRUE(delivered(QStringLiteral("take 2"))) << markedReply.toStdString() << diagnostics().toStdString();
-    EXPECT_TRUE(headersOf(QStringLiteral("tool 2")).contains(QLatin1String("\nX-Spam: Yes\n")))
-        << headersOf(QStringLiteral("tool 2")).toStdString();
+    ASSERT_TRUE(delivered(QStringLiteral("take 2"), junk)) << markedReply.toStdString() << diagnostics().toStdString();
+    EXPECT_TRUE(headersOf(QStringLiteral("tool 2"), junk).contains(QLatin1String("\nX-Spam: Yes\n")))
+        << headersOf(QStringLiteral("tool 2"), junk).toStdString();
+    EXPECT_TRUE(headersOf(QStringLiteral("tool 2")).isEmpty());
+    // Enough words for rspamd's statistics to learn, marked.
+    const QString words = QStringLiteral("The quarterly newsletter of the gardening club brings planting dates, a "
+                                         "recipe for green tomato chutney and the minutes of the spring meeting.\n");
+    const QString newsletterReply = smtp(QStringLiteral("newsletter"), words, QStringLiteral("--attach /tmp/tool.com"));
+    ASSERT_TRUE(delivered(QStringLiteral("gardening"), junk)) << newsletterReply.toStdString();
+
     reapply({ true, "3", "4", false, true });
     const QString rejectReply = sendTool(3);
     EXPECT_TRUE(rejectReply.contains(QLatin1String("<** 554 5.7.1 Spam message rejected")))
@@ -255,6 +343,22 @@ TEST_F(FilteringSystem, SpamIsMarkedOrRejectedVirusesRejectedAndMailFlowsWithout
     learning.waitForFinished(60000);
     EXPECT_FALSE(learnResult(QString::fromUtf8(learning.readAllStandardOutput())).learned);
 
+    // bob files mail over IMAP: into Junk is spam, out of it not spam, into
+    // Trash nothing. The move answers once rspamd has learned.
+    ASSERT_EQ(learnedSoFar(), "1 1 0") << diagnostics().toStdString();
+    EXPECT_EQ(imapMove(QStringLiteral("report"), QStringLiteral("INBOX"), QStringLiteral("Junk")), "1 OK\n");
+    EXPECT_EQ(learnedSoFar(), "2 2 0") << diagnostics().toStdString();
+    EXPECT_EQ(imapMove(QStringLiteral("newsletter"), QStringLiteral("Junk"), QStringLiteral("INBOX")), "1 OK\n");
+    EXPECT_EQ(learnedSoFar(), "3 2 1") << diagnostics().toStdString();
+    EXPECT_TRUE(delivered(QStringLiteral("gardening")));
+    EXPECT_EQ(imapMove(QStringLiteral("tool 2"), QStringLiteral("Junk"), QStringLiteral("Trash")), "1 OK\n");
+    EXPECT_EQ(learnedSoFar(), "3 2 1");
+    // bob himself reaches no controller: not rspamd's socket, no port.
+    EXPECT_FALSE(sh(QStringLiteral("setpriv --reuid=bob --regid=bob --clear-groups rspamc -h "
+                                   "/usr/local/tarnwick/rspamd/run/controller.sock stat 2>&1; "
+                                   "setpriv --reuid=bob --regid=bob --clear-groups rspamc stat 2>&1"))
+                     .contains(QLatin1String("Messages learned")));
+
     // rspamd killed: mail still arrives, unfiltered, and the light is red.
     sh(QStringLiteral("for p in $(pidof rspamd); do kill -9 $p; done"));
     ASSERT_TRUE(waitFor([] { return !milterAnswers(milterPort, 300); }, 10));
@@ -271,6 +375,14 @@ TEST_F(FilteringSystem, SpamIsMarkedOrRejectedVirusesRejectedAndMailFlowsWithout
         EXPECT_FALSE(QFileInfo::exists("/Library/LaunchDaemons/com.dadarozudedarid." + job + ".plist"));
     EXPECT_FALSE(sh(QStringLiteral("launchctl list")).contains("rspamd"));
     EXPECT_EQ(sh(QStringLiteral("ls -lR /etc/rspamd /etc/clamav /etc/redis | md5sum")), debianBefore);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromLatin1(junkFolder)));
+    // And Postfix as it was: the same files, mail in the inbox by its own delivery.
+    EXPECT_EQ(configurePostfix(false), postfixUnfiltered);
+    sh(QStringLiteral("postfix reload"));
+    const QString offReply = smtp(
+        QStringLiteral("after"), QStringLiteral("Filtering is off again.\n"), QStringLiteral("--attach /tmp/tool.com"));
+    EXPECT_TRUE(delivered(QStringLiteral("Filtering is off again."))) << offReply.toStdString();
+    sh("doveadm -c " + dovecotDir + "/uw_imap.conf stop");
     sh(QStringLiteral("postfix stop"));
 }
 
@@ -290,6 +402,7 @@ void applyWithQuickBayes(const FilteringSettings& settings)
         "backend = \"redis\";\nautolearn = false;\nmin_learns = 1;\nmin_token_hits = 1;\n");
     loadJobs();
     ASSERT_TRUE(filtersAnswer()) << diagnostics().toStdString();
+    followRspamdToItsSocket();
 }
 
 // The queue ID cleanup gave the message with this Message-ID; empty when

@@ -48,13 +48,15 @@ TEST(RspamdConfig, FilesFollowTheSettings)
         EXPECT_EQ(antivirus.contains("servers = \"127.0.0.1:3310\";\n  action = \"reject\";"), c.clamav)
             << antivirus.toStdString();
         EXPECT_EQ(antivirus == head, !c.clamav);
-        // The milter on its own port, scanning by itself; learning only through root's socket.
+        // The milter on its own port, scanning by itself; learning only through root's and rspamd's socket.
         EXPECT_TRUE(fileText(files, "worker-proxy.inc")
                         .contains("bind_socket = \"127.0.0.1:11432\";\n"
                                   "bind_socket = \"/usr/local/tarnwick/rspamd/run/milter.sock mode=0666\";\nmilter = yes;\ntimeout = 120s;\n"
                                   "upstream \"local\" {\n  default = yes;\n  self_scan = yes;\n}\n"));
         EXPECT_EQ(fileText(files, "worker-controller.inc"),
-            head + "bind_socket = \"/usr/local/tarnwick/rspamd/run/controller.sock mode=0600\";\n");
+            head
+                + "bind_socket = \"/usr/local/tarnwick/rspamd/run/controller.sock mode=0660 owner=root "
+                  "group=_rspamd\";\n");
         EXPECT_EQ(fileText(files, "redis.conf"), head + "servers = \"/usr/local/tarnwick/rspamd/redis/redis.sock\";\n");
         EXPECT_EQ(files.size(), 9);
     }
@@ -64,7 +66,7 @@ TEST(RspamdConfig, ScriptArgumentsAndTheInstalledStateReadBack)
 {
     const FilteringSettings on { true, "7", "14", false, true };
     const QStringList arguments = scriptArguments(Mode::On, on, "SCRIPT");
-    ASSERT_EQ(arguments.size(), 6 + 2 * 9);
+    ASSERT_EQ(arguments.size(), 6 + 2 * (9 + 6));
     EXPECT_EQ(arguments.mid(0, 6), (QStringList { "/bin/sh", "-c", "SCRIPT", "", "on", "yes" }));
     EXPECT_EQ(arguments.at(6), "actions.conf");
     EXPECT_EQ(scriptArguments(Mode::Off, { true, "6", "15", true, false }, "S"),

@@ -196,7 +196,7 @@ lights=$(session filtering) || fail "the filtering session failed: $lights"
 echo "$lights"
 expect_lights "$lights" smtp=green
 expect_jobs $filtering_jobs
-run grep -qx 'smtpd_milters=inet:127.0.0.1:11432' /usr/local/tarnwick/postfix/etc/main.cf ||
+run grep -qx 'smtpd_milters=unix:/usr/local/tarnwick/rspamd/run/milter.sock' /usr/local/tarnwick/postfix/etc/main.cf ||
   fail "Postfix does not hand mail to rspamd"
 run launchctl list
 

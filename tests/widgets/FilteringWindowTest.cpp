@@ -87,7 +87,8 @@ TEST_F(FilteringTest, DocumentsCarryTheSettingsAndTheJobsFollowPostfix)
     EXPECT_EQ(Alerts::shown().size(), 1);
     EXPECT_EQ(fake.countCalls(script), 0);
 
-    // Installed filtering starts and stops with Postfix, redis first, rspamd last.
+    // Installed filtering starts and stops with Postfix, redis first, then
+    // rspamd, and Dovecot's delivery last.
     auto* learn = window->findChild<QPushButton*>("learnSpamButton");
     ASSERT_NE(learn, nullptr);
     EXPECT_FALSE(learn->isEnabled()); // nothing installed to learn with
@@ -102,19 +103,20 @@ TEST_F(FilteringTest, DocumentsCarryTheSettingsAndTheJobsFollowPostfix)
         window->Postfix(ui()->postfixItem);
         QStringList ours;
         for (const QString& call : fake.calls())
-            if (call.contains("redis.plist") || call.contains("clamd.plist") || call.contains("rspamd.plist"))
+            if (call.contains("redis.plist") || call.contains("clamd.plist") || call.contains("rspamd.plist")
+                || call.contains("lmtp.plist"))
                 ours << call;
         const QStringList unloads = ours.filter("unload -w");
-        ASSERT_EQ(unloads.size(), 3) << ours.join('\n').toStdString();
-        EXPECT_TRUE(unloads.first().contains("rspamd.plist")) << label;
+        ASSERT_EQ(unloads.size(), 4) << ours.join('\n').toStdString();
+        EXPECT_TRUE(unloads.first().contains("lmtp.plist")) << label;
         EXPECT_TRUE(unloads.last().contains("redis.plist")) << label;
         const QStringList loads = ours.filter("launchctl load -w");
         if (QString(label) == "Stop Postfix") {
             EXPECT_TRUE(loads.isEmpty()) << loads.join('\n').toStdString();
         } else {
-            ASSERT_EQ(loads.size(), 3) << ours.join('\n').toStdString();
+            ASSERT_EQ(loads.size(), 4) << ours.join('\n').toStdString();
             EXPECT_TRUE(loads.first().contains("redis.plist"));
-            EXPECT_TRUE(loads.last().contains("rspamd.plist"));
+            EXPECT_TRUE(loads.last().contains("lmtp.plist"));
         }
     }
 }
