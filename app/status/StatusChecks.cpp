@@ -65,6 +65,7 @@ QList<Check> statusChecks(const StatusInputs& inputs)
             return freeSpaceRule(
                 { spaceOf(QStringLiteral("queue"), queue), spaceOf(QStringLiteral("mailboxes"), mailboxes) });
         } });
+    checks += dnsChecks(inputs.dns);
     return checks;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "status/DnsStatus.h"
 #include "status/StatusCheck.h"
 #include "status/StatusRules.h"
 
@@ -21,9 +22,11 @@ struct StatusInputs {
     QString queueDirectory = QStringLiteral("/var/spool/postfix");
     QString mailboxDirectory = QStringLiteral("/var/mail");
     QueueLimits queueLimits;
+    DnsStatusInputs dns;
 };
 
-/// Services, certificates, queue and free space, in that order.
+/// Services, certificates, queue and free space, then the DNS of each mail
+/// domain, in that order.
 QList<Check> statusChecks(const StatusInputs& inputs);
 
 /// What the queue check does: the listing command without privileges, its

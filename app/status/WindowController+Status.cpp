@@ -1,5 +1,6 @@
 // The Status tab: the health checks, with what only a logged-in window can probe.
 #include "certificates/CertificateCheck.h"
+#include "deliverability/DeliverabilityTab.h"
 #include "postfix/ServiceHealth.h"
 #include "postfix/ServiceRules.h"
 #include "shell/TextHelpers.h"
@@ -46,6 +47,12 @@ void WindowController::checkStatus()
         inputs.certificates = std::any_of(paths.cbegin(), paths.cend(), checkIfUnixPathExists)
             ? certificates::parseProbe(runShell(certificates::probeCommand()))
             : QList<certificates::CertificateFacts> {};
+        // The keys are root's to read too.
+        showDkimKeys();
     }
+    const QStringList domains = dkimDomains();
+    inputs.dns = { domains, m_deliverability->selector(), {}, m_deliverability->publicAddress(), {}, {} };
+    for (const QString& domain : domains)
+        inputs.dns.publicKeys.insert(domain, m_deliverability->publicKey(domain));
     m_status->runChecks(inputs);
 }

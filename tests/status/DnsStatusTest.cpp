@@ -1,0 +1,82 @@
+#include "status/DnsStatus.h"
+
+#include <gtest/gtest.h>
+
+using namespace brevane;
+using namespace brevane::status;
+
+namespace {
+
+dns::CheckRow row(const char* record, dns::CheckState state, const char* suggestion = "")
+{
+    return { "example.com", record, "example.com", state, QStringLiteral("found %1").arg(record),
+        QStringLiteral("expected %1").arg(record), suggestion };
+}
+
+} // namespace
+
+// Which Deliverability verdicts cost mail, which only weaken it.
+TEST(DnsStatus, WeighsEachRecordByWhatReceiversDo)
+{
+    using S = dns::CheckState;
+    const struct {
+        const char* record;
+        S state;
+        bool signs;
+        State weight;
+    } cases[] = {
+        { "MX", S::Failed, true, State::Red }, { "SPF", S::Failed, false, State::Red },
+        { "PTR", S::Failed, false, State::Red }, { "DNSSEC", S::Failed, false, State::Red },
+        { "TLSA", S::Failed, false, State::Red }, { "DKIM", S::Failed, true, State::Red },
+        { "DKIM", S::Failed, false, State::Yellow }, { "DMARC", S::Failed, true, State::Yellow },
+        { "SPF", S::Unreachable, true, State::Yellow }, { "PTR", S::Unjudged, true, State::Yellow },
+        { "DNSSEC", S::Unjudged, true, State::Green }, { "MX", S::Passed, true, State::Green },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(weightOf(row(c.record, c.state), c.signs), c.weight) << c.record << int(c.state) << c.signs;
+}
+
+TEST(DnsStatus, TheWorstRecordDecidesAndEachNamesWhatToDo)
+{
+    const QList<dns::CheckRow> rows { row("MX", dns::CheckState::Passed),
+        row("SPF", dns::CheckState::Failed, "example.com. IN TXT \"v=spf1 mx -all\""),
+        row("DMARC", dns::CheckState::Failed, "_dmarc.example.com. IN TXT \"v=DMARC1; p=none\""),
+        row("DNSSEC", dns::CheckState::Failed, "; example.com: sign the zone again") };
+    const Result result = dnsRecordsRule(rows, true);
+    EXPECT_EQ(result.state, State::Red);
+    EXPECT_EQ(result.found, "SPF: found SPF; DMARC: found DMARC; DNSSEC: found DNSSEC.");
+    EXPECT_EQ(result.whatToDo,
+        "Publish example.com. IN TXT \"v=spf1 mx -all\"; publish _dmarc.example.com. IN TXT \"v=DMARC1; p=none\"; "
+        "example.com: sign the zone again. The Deliverability tab shows every record (Check DNS).");
+
+    EXPECT_EQ(dnsRecordsRule({ rows.first(), row("DMARC", dns::CheckState::Failed) }, true).state, State::Yellow);
+    const Result green = dnsRecordsRule({ rows.first() }, true);
+    EXPECT_EQ(green.state, State::Green);
+    EXPECT_EQ(green.found, "MX as expected.");
+    EXPECT_TRUE(green.whatToDo.isEmpty());
+    EXPECT_EQ(dnsRecordsRule({}, true).state, State::Yellow);
+}
+
+// The whole path over a scripted zone: one check a domain, asked from its
+// own thread, this server's PTR in each.
+TEST(DnsStatus, EachDomainIsACheckOfItsOwn)
+{
+    const auto at = [](dns::RecordType type, const QString& name) { return QString::number(int(type)) + name; };
+    const auto found = [](const QString& value) { return dns::Answer { dns::Outcome::Found, { value } }; };
+    const QMap<QString, dns::Answer> zone { { at(dns::RecordType::MX, "good.example"), found("10 mx.good.example") },
+        { at(dns::RecordType::A, "mx.good.example"), found("192.0.2.25") },
+        { at(dns::RecordType::TXT, "good.example"), found("v=spf1 ip4:192.0.2.25 -all") },
+        { at(dns::RecordType::TXT, "k._domainkey.good.example"), found("v=DKIM1; k=rsa; p=KEY") },
+        { at(dns::RecordType::TXT, "_dmarc.good.example"), found("v=DMARC1; p=reject") },
+        { at(dns::RecordType::PTR, "25.2.0.192.in-addr.arpa"), found("mx.good.example") } };
+    DnsStatusInputs inputs { { "good.example", "bare.example" }, "k", { { "good.example", "KEY" } }, "192.0.2.25",
+        [zone, at](const QString& name, dns::RecordType type) { return zone.value(at(type, name), dns::Answer {}); },
+        {} };
+    const QList<Outcome> outcomes = runChecks(dnsChecks(inputs));
+    ASSERT_EQ(outcomes.size(), 2);
+    EXPECT_EQ(outcomes.at(0).id, "dns:good.example");
+    EXPECT_EQ(outcomes.at(0).result.state, State::Green) << outcomes.at(0).result.found.toStdString();
+    EXPECT_EQ(outcomes.at(1).title, "DNS of bare.example");
+    EXPECT_EQ(outcomes.at(1).result.state, State::Red);
+    EXPECT_TRUE(outcomes.at(1).result.found.startsWith("MX: nothing")) << outcomes.at(1).result.found.toStdString();
+}
