@@ -1,10 +1,15 @@
 #include "status/StatusTab.h"
+#include "status/DesktopNotifier.h"
+#include "status/StatusSettings.h"
 
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -41,7 +46,13 @@ StatusTab::StatusTab(QWidget* parent)
     m_summary->setWordWrap(true);
     m_checkButton = new QPushButton(tr("Check Now"));
     m_checkButton->setObjectName(QStringLiteral("checkNowButton"));
+    m_progress = new QProgressBar;
+    m_progress->setObjectName(QStringLiteral("statusProgress"));
+    m_progress->setRange(0, 0); // busy: the checks say nothing of how far they are
+    m_progress->setMaximumWidth(120);
+    m_progress->setVisible(false);
     top->addWidget(m_summary, 1);
+    top->addWidget(m_progress);
     top->addWidget(m_checkButton);
     layout->addLayout(top);
 
@@ -56,13 +67,68 @@ StatusTab::StatusTab(QWidget* parent)
         { std::pair { CheckColumn, 110 }, { StateColumn, 80 }, { FoundColumn, 300 }, { ExpectedColumn, 200 } })
         m_table->setColumnWidth(column, width);
     layout->addWidget(m_table, 1);
+    layout->addWidget(queueLimitRow());
 
     connect(m_checkButton, &QPushButton::clicked, this, &StatusTab::checkNowRequested);
     connect(&m_watcher, &QFutureWatcher<QList<status::Outcome>>::finished, this, [this] {
         showOutcomes(m_watcher.result());
         m_checkButton->setEnabled(true);
+        m_progress->setVisible(false);
+        notify(m_outcomes);
         emit checksFinished();
     });
+    m_recheck.setInterval(std::chrono::minutes(recheckMinutes));
+    connect(&m_recheck, &QTimer::timeout, this, [this] {
+        if (!isChecking())
+            emit checkNowRequested();
+    });
+    m_recheck.start();
+}
+
+QWidget* StatusTab::queueLimitRow()
+{
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_queueLimit = new QSpinBox;
+    m_queueLimit->setObjectName(QStringLiteral("queueLimitBox"));
+    m_queueLimit->setRange(status::queueLimitMinimum, status::queueLimitMaximum);
+    m_queueLimit->setSingleStep(100);
+    m_queueLimit->setValue(int(status::queueLimitFrom(QSettings().value(QLatin1String(status::queueLimitKey)))));
+    m_queueLimit->setToolTip(tr("The mail queue row turns red once the queue holds this many messages: a busy server "
+                                "wants a higher limit than a quiet one."));
+    layout->addWidget(new QLabel(tr("Mail queue: red at")));
+    layout->addWidget(m_queueLimit);
+    layout->addWidget(new QLabel(tr("messages, or a deferred message older than %1 h.")
+                                     .arg(status::QueueLimits {}.oldestDeferredSeconds / 3600)));
+    layout->addStretch(1);
+    connect(m_queueLimit, &QSpinBox::valueChanged, this,
+            [](int limit) { QSettings().setValue(QLatin1String(status::queueLimitKey), limit); });
+    return row;
+}
+
+void StatusTab::setDnsLookup(dns::Lookup lookup, dns::ServedChain served)
+{
+    m_dnsLookup = std::move(lookup);
+    m_served = std::move(served);
+}
+
+void StatusTab::setNotifier(DesktopNotifier* notifier)
+{
+    m_notifier = notifier;
+    connect(m_notifier, &DesktopNotifier::activated, this, &StatusTab::showRequested);
+}
+
+void StatusTab::notify(const QList<status::Outcome>& outcomes)
+{
+    const status::NoticeRound round = status::noticeFor(m_alerts, outcomes, QDateTime::currentSecsSinceEpoch());
+    m_alerts = round.memory;
+    if (!round.notice)
+        return;
+    // Made on the first notice, so a window that never has one never touches the bus.
+    if (!m_notifier)
+        setNotifier(new DesktopNotifier(QDBusConnection::sessionBus(), this));
+    m_notifier->show(*round.notice);
 }
 
 StatusTab::~StatusTab()
@@ -89,7 +155,13 @@ void StatusTab::runChecks(const status::StatusInputs& given)
     status::StatusInputs inputs = given;
     if (!m_queueCommand.isEmpty())
         inputs.queueCommand = m_queueCommand;
+    inputs.queueLimits.messages = m_queueLimit->value();
+    if (m_dnsLookup) {
+        inputs.dns.lookup = m_dnsLookup;
+        inputs.dns.served = m_served;
+    }
     m_checkButton->setEnabled(false);
+    m_progress->setVisible(true);
     m_summary->setText(tr("Checking\u2026"));
     m_watcher.setFuture(
         QtConcurrent::run([checks = status::statusChecks(inputs)] { return status::runChecks(checks); }));

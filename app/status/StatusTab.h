@@ -1,12 +1,18 @@
 #pragma once
 
 #include "status/StatusChecks.h"
+#include "status/StatusNotice.h"
 
 #include <QFutureWatcher>
+#include <QHash>
+#include <QTimer>
 #include <QWidget>
 
+class DesktopNotifier;
 class QLabel;
+class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QTableWidget;
 
 /// The Status tab: one row a health check, green, yellow or red, with what
@@ -26,18 +32,35 @@ public:
     /// Where the queue is listed from; postqueue unless a test says otherwise.
     void setQueueCommand(const QStringList& command);
     QList<brevane::status::Outcome> outcomes() const { return m_outcomes; }
+    /// Where the DNS checks ask; the system's resolver unless a test says otherwise.
+    void setDnsLookup(brevane::dns::Lookup lookup, brevane::dns::ServedChain served = {});
+    /// Where notices of checks turning red go; the session bus's server by default.
+    void setNotifier(DesktopNotifier* notifier);
+    /// While the window is open the checks run again this often.
+    static constexpr int recheckMinutes = 30;
 
 signals:
     /// Check Now was pressed: the controller probes, then calls runChecks.
     void checkNowRequested();
     void checksFinished();
+    /// A notice of ours was clicked: the window comes to the front on this tab.
+    void showRequested();
 
 private:
     void showOutcomes(const QList<brevane::status::Outcome>& outcomes);
+    void notify(const QList<brevane::status::Outcome>& outcomes);
+    QWidget* queueLimitRow();
 
     QPushButton* m_checkButton = nullptr;
     QLabel* m_summary = nullptr;
     QTableWidget* m_table = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QSpinBox* m_queueLimit = nullptr;
+    DesktopNotifier* m_notifier = nullptr;
+    QHash<QString, brevane::status::AlertMemory> m_alerts;
+    QTimer m_recheck;
+    brevane::dns::Lookup m_dnsLookup;
+    brevane::dns::ServedChain m_served;
     QList<brevane::status::Outcome> m_outcomes;
     QStringList m_queueCommand;
     QFutureWatcher<QList<brevane::status::Outcome>> m_watcher;

@@ -26,9 +26,17 @@ void WindowController::setUpStatusTab()
     qsizetype last = items.indexOf(m_ui->mailQueueItem);
     while (last + 1 < items.size() && items.at(last + 1)->isCheckable())
         ++last;
-    addTabBuiltInCode(m_status, tabLabel, QStringLiteral("statusItem"), tr("Health checks of this mail server"),
-                      items.value(last));
+    QAction* item = addTabBuiltInCode(m_status, tabLabel, QStringLiteral("statusItem"),
+                                      tr("Health checks of this mail server"), items.value(last));
     connect(m_status, &StatusTab::checkNowRequested, this, &WindowController::checkStatus);
+    // A click on a notice of a failing check.
+    connect(m_status, &StatusTab::showRequested, this, [this, item] {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+        raise();
+        activateWindow();
+        selectTabViewItem(item);
+    });
 }
 
 void WindowController::checkStatus()

@@ -1,9 +1,14 @@
 // The Status tab in the real window over a fake system.
 #include "WindowFixture.h"
+#include "deliverability/DeliverabilityTab.h"
 #include "status/StatusTab.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
 #include <QTableWidget>
 
 using namespace brevane;
@@ -22,10 +27,10 @@ protected:
     }
 
     /// Opens the tab and presses Check Now; true once the rows are shown.
-    bool checkNow()
+    bool checkNow(const QString& queueListing = "sleep 0.3")
     {
         window->findChild<QAction*>("statusItem")->trigger();
-        tab()->setQueueCommand({ "/bin/sh", "-c", "sleep 0.3" });
+        tab()->setQueueCommand({ "/bin/sh", "-c", queueListing });
         child<QPushButton>("checkNowButton")->click();
         // The window answers while the checks run.
         EXPECT_TRUE(tab()->isChecking());
@@ -65,4 +70,64 @@ TEST_F(StatusTest, APostfixThatIsLoadedButDownIsRedWithItsLastLogLine)
     // This machine has no certificates in /System/Library/OpenSSL/certs.
     EXPECT_EQ(cell(1, 2), "No certificate is installed.");
     EXPECT_TRUE(child<QLabel>("statusSummaryLabel")->text().contains("failing"));
+}
+
+TEST_F(StatusTest, EachMailDomainIsARowOfItsDnsAndTheQueueLimitIsTheAdministrators)
+{
+    window->applicationDidFinishLaunching();
+    ui()->mydomainField->setText("good.example");
+    ui()->virtualDomainsField->setText("bare.example");
+    window->findChild<QLineEdit*>("publicAddressField")->setText("192.0.2.25");
+    const auto at = [](dns::RecordType type, const QString& name) { return QString::number(int(type)) + name; };
+    const auto found = [](const QString& value) { return dns::Answer { dns::Outcome::Found, { value } }; };
+    const QMap<QString, dns::Answer> zone { { at(dns::RecordType::MX, "good.example"), found("10 mx.good.example") },
+        { at(dns::RecordType::A, "mx.good.example"), found("192.0.2.25") },
+        { at(dns::RecordType::TXT, "good.example"), found("v=spf1 ip4:192.0.2.25 -all") },
+        { at(dns::RecordType::TXT, "_dmarc.good.example"), found("v=DMARC1; p=reject") },
+        { at(dns::RecordType::PTR, "25.2.0.192.in-addr.arpa"), found("mx.good.example") } };
+    tab()->setDnsLookup(
+        [zone, at](const QString& name, dns::RecordType type) { return zone.value(at(type, name), dns::Answer {}); });
+    child<QSpinBox>("queueLimitBox")->setValue(10);
+    const QString active = R"({"queue_name": "active", "queue_id": "E2E92%1", "arrival_time": 1, "message_size": 9, )"
+                           R"("sender": "a@b.example", "recipients": [{"address": "c@d.example"}]})";
+    QString listing = "true";
+    for (int i = 0; i < 12; ++i)
+        listing += QStringLiteral("; echo '%1'").arg(active.arg(i, 2, 10, QChar(u'0')));
+    ASSERT_TRUE(checkNow(listing));
+
+    ASSERT_EQ(child<QTableWidget>("statusChecksTable")->rowCount(), 6);
+    EXPECT_EQ(cell(2, 1), "Failing") << cell(2, 2).toStdString();
+    EXPECT_EQ(cell(2, 3), "Fewer than 10 messages; no deferred message older than 4 h.");
+    // Signing is off before login: unsigned mail is only a warning.
+    EXPECT_EQ(cell(4, 0), "DNS of good.example");
+    EXPECT_EQ(cell(4, 1), "Warning");
+    EXPECT_TRUE(cell(4, 2).startsWith("DKIM: ")) << cell(4, 2).toStdString();
+    EXPECT_EQ(cell(5, 0), "DNS of bare.example");
+    EXPECT_EQ(cell(5, 1), "Failing");
+    EXPECT_TRUE(cell(5, 4).startsWith("Publish bare.example. IN MX 10 mail.bare.example.")) << cell(5, 4).toStdString();
+    // The limit outlives the window.
+    EXPECT_EQ(QSettings().value("status/queueMessageLimit").toInt(), 10);
+    EXPECT_EQ(StatusTab().findChild<QSpinBox*>("queueLimitBox")->value(), 10);
+}
+
+TEST_F(StatusTest, TheWindowAnswersWhileASlowCheckRuns)
+{
+    window->applicationDidFinishLaunching();
+    window->findChild<QAction*>("statusItem")->trigger();
+    tab()->setQueueCommand({ "/bin/sh", "-c", "sleep 1.2" });
+    child<QPushButton>("checkNowButton")->click();
+    ASSERT_TRUE(tab()->isChecking());
+    EXPECT_TRUE(child<QProgressBar>("statusProgress")->isVisible());
+    EXPECT_EQ(child<QLabel>("statusSummaryLabel")->text(), "Checking\u2026");
+    // A click elsewhere is answered at once, while the listing still sleeps.
+    bool answered = false;
+    QTimer::singleShot(50, [this, &answered] {
+        window->findChild<QAction*>("deliverabilityItem")->trigger();
+        answered = tab()->isChecking();
+    });
+    EXPECT_TRUE(waitFor([&answered] { return answered; }));
+    EXPECT_EQ(ui()->tabView->currentWidget(), static_cast<QWidget*>(window->deliverabilityTab()));
+    ASSERT_TRUE(waitFor([this] { return !tab()->isChecking(); }));
+    EXPECT_FALSE(child<QProgressBar>("statusProgress")->isVisible());
+    EXPECT_TRUE(child<QPushButton>("checkNowButton")->isEnabled());
 }
