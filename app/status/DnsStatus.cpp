@@ -3,9 +3,6 @@
 #include "deliverability/ServedCertificates.h"
 #include "deliverability/UnboundResolver.h"
 
-#include <atomic>
-#include <memory>
-
 using namespace std::chrono_literals;
 
 namespace brevane::status {
@@ -41,12 +38,13 @@ namespace {
         return row.expected;
     }
 
-    // Answers no more once the time is up, so a check that ran late ends
-    // soon after the engine has stopped waiting for it.
-    dns::Lookup until(std::chrono::steady_clock::time_point deadline, dns::Lookup lookup)
+    // Answers no more once the time is up or nobody waits, so a check that
+    // ran late ends soon after the engine has stopped waiting for it.
+    dns::Lookup until(std::chrono::steady_clock::time_point deadline,
+                      const std::shared_ptr<const std::atomic_bool>& abandoned, dns::Lookup lookup)
     {
-        return [deadline, lookup = std::move(lookup)](const QString& name, dns::RecordType type) {
-            if (std::chrono::steady_clock::now() >= deadline)
+        return [deadline, abandoned, lookup = std::move(lookup)](const QString& name, dns::RecordType type) {
+            if (std::chrono::steady_clock::now() >= deadline || (abandoned && abandoned->load()))
                 return dns::Answer { dns::Outcome::Unreachable, {} };
             return lookup(name, type);
         };
@@ -56,15 +54,16 @@ namespace {
     {
         const auto deadline = std::chrono::steady_clock::now() + dnsTimeLimit - questionTime;
         if (given.lookup)
-            return dns::runChecks(input, until(deadline, given.lookup), given.served);
-        auto abandoned = std::make_shared<std::atomic_bool>(false);
+            return dns::runChecks(input, until(deadline, given.abandoned, given.lookup), given.served);
+        const std::shared_ptr<const std::atomic_bool> abandoned
+            = given.abandoned ? given.abandoned : std::make_shared<std::atomic_bool>(false);
         dns::ResolverOptions options;
         options.abandoned = abandoned;
         options.timeoutMilliseconds = int(questionTime.count());
         dns::UnboundResolver resolver(options);
         dns::CheckInput asked = input;
         asked.validates = resolver.validates();
-        return dns::runChecks(asked, until(deadline, resolver.lookup()), [abandoned](const QString& address) {
+        return dns::runChecks(asked, until(deadline, abandoned, resolver.lookup()), [abandoned](const QString& address) {
             return dns::servedCertificates(address, int(questionTime.count()), abandoned);
         });
     }

@@ -8,6 +8,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <memory>
+
 // The DNS records of each mail domain as one Status row: the Deliverability
 // tab's rules and lookups, weighed by what they cost the mail.
 namespace brevane::status {
@@ -29,6 +32,8 @@ struct DnsStatusInputs {
     /// A given lookup is asked from several threads at once.
     dns::Lookup lookup;
     dns::ServedChain served;
+    /// Set by whoever no longer wants the answers: every question ends at once.
+    std::shared_ptr<const std::atomic_bool> abandoned;
 };
 
 /// One check a domain, "dns:" and the domain for its id.

@@ -77,8 +77,9 @@ StatusTab::StatusTab(QWidget* parent)
         notify(m_outcomes);
         emit checksFinished();
     });
-    m_recheck.setInterval(std::chrono::minutes(recheckMinutes));
+    m_recheck.setInterval(std::chrono::minutes(1));
     connect(&m_recheck, &QTimer::timeout, this, [this] {
+        m_recheck.setInterval(std::chrono::minutes(recheckMinutes));
         if (!isChecking())
             emit checkNowRequested();
     });
@@ -133,8 +134,11 @@ void StatusTab::notify(const QList<status::Outcome>& outcomes)
 
 StatusTab::~StatusTab()
 {
-    // Every check answers within its own limit, so this wait is bounded.
+    // Every check answers within its own limit, so this wait is bounded;
+    // the DNS questions still waiting end at once.
     m_watcher.disconnect();
+    if (m_abandoned)
+        m_abandoned->store(true);
     m_watcher.waitForFinished();
 }
 
@@ -156,6 +160,8 @@ void StatusTab::runChecks(const status::StatusInputs& given)
     if (!m_queueCommand.isEmpty())
         inputs.queueCommand = m_queueCommand;
     inputs.queueLimits.messages = m_queueLimit->value();
+    m_abandoned = std::make_shared<std::atomic_bool>(false);
+    inputs.dns.abandoned = m_abandoned;
     if (m_dnsLookup) {
         inputs.dns.lookup = m_dnsLookup;
         inputs.dns.served = m_served;

@@ -36,7 +36,8 @@ public:
     void setDnsLookup(brevane::dns::Lookup lookup, brevane::dns::ServedChain served = {});
     /// Where notices of checks turning red go; the session bus's server by default.
     void setNotifier(DesktopNotifier* notifier);
-    /// While the window is open the checks run again this often.
+    /// While the window is open the checks run a minute after it opens
+    /// (time to log in), then this often.
     static constexpr int recheckMinutes = 30;
 
 signals:
@@ -61,6 +62,8 @@ private:
     QTimer m_recheck;
     brevane::dns::Lookup m_dnsLookup;
     brevane::dns::ServedChain m_served;
+    /// Set when the answers of the running DNS checks are no longer wanted.
+    std::shared_ptr<std::atomic_bool> m_abandoned;
     QList<brevane::status::Outcome> m_outcomes;
     QStringList m_queueCommand;
     QFutureWatcher<QList<brevane::status::Outcome>> m_watcher;

@@ -80,3 +80,19 @@ TEST(DnsStatus, EachDomainIsACheckOfItsOwn)
     EXPECT_EQ(outcomes.at(1).result.state, State::Red);
     EXPECT_TRUE(outcomes.at(1).result.found.startsWith("MX: nothing")) << outcomes.at(1).result.found.toStdString();
 }
+
+// A window closing abandons the DNS check: nothing more is asked.
+TEST(DnsStatus, AnAbandonedCheckAsksNothingMore)
+{
+    auto asked = std::make_shared<std::atomic_int>(0);
+    DnsStatusInputs inputs { { "x.example" }, "k", {}, "192.0.2.25",
+        [asked](const QString&, dns::RecordType) {
+            ++*asked;
+            return dns::Answer {};
+        },
+        {}, std::make_shared<std::atomic_bool>(true) };
+    const Result result = runChecks(dnsChecks(inputs)).value(0).result;
+    EXPECT_EQ(asked->load(), 0);
+    EXPECT_EQ(result.state, State::Yellow);
+    EXPECT_TRUE(result.found.startsWith("PTR of this server: DNS not reachable")) << result.found.toStdString();
+}
