@@ -3,10 +3,13 @@
 #include "deliverability/DeliverabilityTab.h"
 #include "postfix/ServiceHealth.h"
 #include "postfix/ServiceRules.h"
+#include "privileged/TaskWrapper.h"
 #include "shell/TextHelpers.h"
 #include "shell/WindowController.h"
 #include "status/StatusTab.h"
 #include "ui_MainWindow.h"
+
+#include <QTimer>
 
 #include <algorithm>
 
@@ -41,6 +44,12 @@ void WindowController::setUpStatusTab()
 
 void WindowController::checkStatus()
 {
+    // The timer may fire while a privileged run waits for its output: the
+    // helper would refuse the probes, and empty answers read as services down.
+    if (m_unixTask->isRunning()) {
+        QTimer::singleShot(std::chrono::seconds(10), this, &WindowController::checkStatus);
+        return;
+    }
     status::StatusInputs inputs;
     // The job listing and the certificates are root's to read.
     if (m_loggedIn) {

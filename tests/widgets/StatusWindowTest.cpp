@@ -131,3 +131,17 @@ TEST_F(StatusTest, TheWindowAnswersWhileASlowCheckRuns)
     EXPECT_FALSE(child<QProgressBar>("statusProgress")->isVisible());
     EXPECT_TRUE(child<QPushButton>("checkNowButton")->isEnabled());
 }
+
+// The half-hourly run can come due while a privileged run waits for its
+// output: its probes would be refused and read as services down.
+TEST_F(StatusTest, ARunDueDuringAPrivilegedRunWaitsForIt)
+{
+    launchAndLogIn();
+    bool checkingDuringTheRun = true;
+    QTimer::singleShot(0, window.get(), [this] { window->checkStatus(); });
+    QTimer::singleShot(0, window.get(), [this, &checkingDuringTheRun] { checkingDuringTheRun = tab()->isChecking(); });
+    window->runShell("/bin/echo busy");
+    EXPECT_FALSE(checkingDuringTheRun);
+    EXPECT_FALSE(tab()->isChecking());
+    EXPECT_TRUE(tab()->outcomes().isEmpty());
+}
