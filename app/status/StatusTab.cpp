@@ -33,6 +33,13 @@ QColor colourOf(status::State state)
     return {};
 }
 
+// A tool tip shows rich text when its text looks like some: DNS answers and
+// log lines are anyone's, so they go in escaped, shown as the characters they are.
+QString plainToolTip(const QString& text)
+{
+    return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
 } // namespace
 
 StatusTab::StatusTab(QWidget* parent)
@@ -187,7 +194,7 @@ void StatusTab::showOutcomes(const QList<status::Outcome>& outcomes)
         for (int column = 0; column < ColumnCount; ++column) {
             auto* item = new QTableWidgetItem(texts.at(column));
             item->setBackground(colourOf(result.state));
-            item->setToolTip(texts.at(column));
+            item->setToolTip(plainToolTip(texts.at(column)));
             m_table->setItem(i, column, item);
         }
         failing += result.state == status::State::Red;

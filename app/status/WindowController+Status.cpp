@@ -46,6 +46,8 @@ void WindowController::checkStatus()
 {
     // The timer may fire while a privileged run waits for its output: the
     // helper would refuse the probes, and empty answers read as services down.
+    if (m_status->isChecking())
+        return;
     if (m_unixTask->isRunning()) {
         QTimer::singleShot(std::chrono::seconds(10), this, &WindowController::checkStatus);
         return;

@@ -57,30 +57,6 @@ TEST(DnsStatus, TheWorstRecordDecidesAndEachNamesWhatToDo)
     EXPECT_EQ(dnsRecordsRule({}, true).state, State::Yellow);
 }
 
-// The whole path over a scripted zone: one check a domain, asked from its
-// own thread, this server's PTR in each.
-TEST(DnsStatus, EachDomainIsACheckOfItsOwn)
-{
-    const auto at = [](dns::RecordType type, const QString& name) { return QString::number(int(type)) + name; };
-    const auto found = [](const QString& value) { return dns::Answer { dns::Outcome::Found, { value } }; };
-    const QMap<QString, dns::Answer> zone { { at(dns::RecordType::MX, "good.example"), found("10 mx.good.example") },
-        { at(dns::RecordType::A, "mx.good.example"), found("192.0.2.25") },
-        { at(dns::RecordType::TXT, "good.example"), found("v=spf1 ip4:192.0.2.25 -all") },
-        { at(dns::RecordType::TXT, "k._domainkey.good.example"), found("v=DKIM1; k=rsa; p=KEY") },
-        { at(dns::RecordType::TXT, "_dmarc.good.example"), found("v=DMARC1; p=reject") },
-        { at(dns::RecordType::PTR, "25.2.0.192.in-addr.arpa"), found("mx.good.example") } };
-    DnsStatusInputs inputs { { "good.example", "bare.example" }, "k", { { "good.example", "KEY" } }, "192.0.2.25",
-        [zone, at](const QString& name, dns::RecordType type) { return zone.value(at(type, name), dns::Answer {}); },
-        {} };
-    const QList<Outcome> outcomes = runChecks(dnsChecks(inputs));
-    ASSERT_EQ(outcomes.size(), 2);
-    EXPECT_EQ(outcomes.at(0).id, "dns:good.example");
-    EXPECT_EQ(outcomes.at(0).result.state, State::Green) << outcomes.at(0).result.found.toStdString();
-    EXPECT_EQ(outcomes.at(1).title, "DNS of bare.example");
-    EXPECT_EQ(outcomes.at(1).result.state, State::Red);
-    EXPECT_TRUE(outcomes.at(1).result.found.startsWith("MX: nothing")) << outcomes.at(1).result.found.toStdString();
-}
-
 // A window closing abandons the DNS check: nothing more is asked.
 TEST(DnsStatus, AnAbandonedCheckAsksNothingMore)
 {

@@ -43,9 +43,6 @@ TEST(StatusNotice, ToldWhenACheckTurnsRedOncePerChange)
         { "two turning red share one notice",
             { { 0, { outcome("a", State::Red), outcome("b", State::Red), outcome("c", State::Yellow) } } },
             { { "a", "b" } } },
-        { "a check gone and back is new",
-            { { 0, { outcome("a", State::Red) } }, { minute, {} }, { 2 * minute, { outcome("a", State::Red) } } },
-            { { "a" }, {}, { "a" } } },
     };
     for (const auto& c : cases) {
         QHash<QString, AlertMemory> memory;
