@@ -98,6 +98,7 @@ Result dnsRecordsRule(const QList<dns::CheckRow>& rows, bool signs)
     QStringList found;
     QStringList expected;
     QStringList actions;
+    QStringList unanswered;
     for (const dns::CheckRow& row : rows) {
         records.append(recordOf(row));
         const State state = weightOf(row, signs);
@@ -105,11 +106,21 @@ Result dnsRecordsRule(const QList<dns::CheckRow>& rows, bool signs)
             continue;
         if (rank(state) > rank(result.state))
             result.state = state;
-        found.append(QStringLiteral("%1: %2").arg(recordOf(row), row.found));
-        expected.append(QStringLiteral("%1: %2").arg(recordOf(row), row.expected));
         const QString action = actionOf(row);
         if (!actions.contains(action))
             actions.append(action);
+        // A silent server silences every record alike: said once.
+        if (row.state == dns::CheckState::Unreachable) {
+            unanswered.append(recordOf(row));
+            continue;
+        }
+        found.append(QStringLiteral("%1: %2").arg(recordOf(row), row.found));
+        expected.append(QStringLiteral("%1: %2").arg(recordOf(row), row.expected));
+    }
+    if (!unanswered.isEmpty()) {
+        found.append(QStringLiteral("%1 for %2").arg(QLatin1String(dns::unreachableText),
+                                                     unanswered.join(QLatin1String(", "))));
+        expected.append(QStringLiteral("answers from the name servers in /etc/resolv.conf"));
     }
     records.removeDuplicates();
     if (rows.isEmpty()) {
