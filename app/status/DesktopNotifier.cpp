@@ -21,8 +21,8 @@ DesktopNotifier::DesktopNotifier(const QDBusConnection& bus, QObject* parent)
     , m_bus(bus)
 {
     if (m_bus.isConnected())
-        m_bus.connect(QString(), path, service, QStringLiteral("ActionInvoked"), this,
-                      SLOT(onActionInvoked(uint, QString)));
+        m_bus.connect(
+            QString(), path, service, QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString)));
 }
 
 void DesktopNotifier::show(const brevane::status::Notice& notice)
@@ -31,7 +31,7 @@ void DesktopNotifier::show(const brevane::status::Notice& notice)
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, service, QStringLiteral("Notify"));
     const QVariantMap hints { { QStringLiteral("urgency"), QVariant::fromValue(uchar(2)) },
-                              { QStringLiteral("desktop-entry"), QStringLiteral("brevane") } };
+        { QStringLiteral("desktop-entry"), QStringLiteral("brevane") } };
     call << QStringLiteral("Brevane") << uint(0) << QStringLiteral("dialog-warning") << notice.summary << notice.body
          << QStringList { defaultAction, tr("Show Status") } << hints << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);

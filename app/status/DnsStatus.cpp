@@ -41,7 +41,7 @@ namespace {
     // Answers no more once the time is up or nobody waits, so a check that
     // ran late ends soon after the engine has stopped waiting for it.
     dns::Lookup until(std::chrono::steady_clock::time_point deadline,
-                      const std::shared_ptr<const std::atomic_bool>& abandoned, dns::Lookup lookup)
+        const std::shared_ptr<const std::atomic_bool>& abandoned, dns::Lookup lookup)
     {
         return [deadline, abandoned, lookup = std::move(lookup)](const QString& name, dns::RecordType type) {
             if (std::chrono::steady_clock::now() >= deadline || (abandoned && abandoned->load()))
@@ -63,9 +63,10 @@ namespace {
         dns::UnboundResolver resolver(options);
         dns::CheckInput asked = input;
         asked.validates = resolver.validates();
-        return dns::runChecks(asked, until(deadline, abandoned, resolver.lookup()), [abandoned](const QString& address) {
-            return dns::servedCertificates(address, int(questionTime.count()), abandoned);
-        });
+        return dns::runChecks(
+            asked, until(deadline, abandoned, resolver.lookup()), [abandoned](const QString& address) {
+                return dns::servedCertificates(address, int(questionTime.count()), abandoned);
+            });
     }
 
 } // namespace
@@ -118,8 +119,8 @@ Result dnsRecordsRule(const QList<dns::CheckRow>& rows, bool signs)
         expected.append(QStringLiteral("%1: %2").arg(recordOf(row), row.expected));
     }
     if (!unanswered.isEmpty()) {
-        found.append(QStringLiteral("%1 for %2").arg(QLatin1String(dns::unreachableText),
-                                                     unanswered.join(QLatin1String(", "))));
+        found.append(
+            QStringLiteral("%1 for %2").arg(QLatin1String(dns::unreachableText), unanswered.join(QLatin1String(", "))));
         expected.append(QStringLiteral("answers from the name servers in /etc/resolv.conf"));
     }
     records.removeDuplicates();
@@ -133,8 +134,9 @@ Result dnsRecordsRule(const QList<dns::CheckRow>& rows, bool signs)
         result.found = found.join(QLatin1String("; ")) + u'.';
         result.expected = expected.join(QLatin1String("; ")) + u'.';
         actions.first()[0] = actions.first().at(0).toUpper();
-        result.whatToDo = actions.join(QLatin1String("; ")) + QStringLiteral(". The Deliverability tab shows "
-                                                                             "every record (Check DNS).");
+        result.whatToDo = actions.join(QLatin1String("; "))
+            + QStringLiteral(". The Deliverability tab shows "
+                             "every record (Check DNS).");
     }
     if (result.expected.isEmpty())
         result.expected = QStringLiteral("The records other mail servers look at, as they expect them.");

@@ -7,7 +7,6 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
-
 #include <atomic>
 #include <memory>
 
@@ -24,10 +23,10 @@ State weightOf(const dns::CheckRow& row, bool signs);
 Result dnsRecordsRule(const QList<dns::CheckRow>& rows, bool signs);
 
 struct DnsStatusInputs {
-    QStringList domains;             ///< the mail domain and the virtual domains
-    QString selector;                ///< DKIM selector
+    QStringList domains; ///< the mail domain and the virtual domains
+    QString selector; ///< DKIM selector
     QMap<QString, QString> publicKeys; ///< our DKIM public keys by domain, when known
-    QString publicAddress;           ///< the address this server sends from
+    QString publicAddress; ///< the address this server sends from
     /// Where the checks ask; empty: the system's resolver and port 25.
     /// A given lookup is asked from several threads at once.
     dns::Lookup lookup;

@@ -13,9 +13,9 @@
 namespace brevane::status {
 
 struct Notice {
-    QStringList ids;  ///< the checks it is about
-    QString summary;  ///< "Brevane: Mail queue failing"
-    QString body;     ///< one line a check, escaped for servers that read markup
+    QStringList ids; ///< the checks it is about
+    QString summary; ///< "Brevane: Mail queue failing"
+    QString body; ///< one line a check, escaped for servers that read markup
 };
 
 struct NoticeRound {

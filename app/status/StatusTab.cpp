@@ -1,4 +1,5 @@
 #include "status/StatusTab.h"
+
 #include "status/DesktopNotifier.h"
 #include "status/StatusSettings.h"
 
@@ -111,7 +112,7 @@ QWidget* StatusTab::queueLimitRow()
                                      .arg(status::QueueLimits {}.oldestDeferredSeconds / 3600)));
     layout->addStretch(1);
     connect(m_queueLimit, &QSpinBox::valueChanged, this,
-            [](int limit) { QSettings().setValue(QLatin1String(status::queueLimitKey), limit); });
+        [](int limit) { QSettings().setValue(QLatin1String(status::queueLimitKey), limit); });
     return row;
 }
 

@@ -25,12 +25,18 @@ TEST(DnsStatus, WeighsEachRecordByWhatReceiversDo)
         bool signs;
         State weight;
     } cases[] = {
-        { "MX", S::Failed, true, State::Red }, { "SPF", S::Failed, false, State::Red },
-        { "PTR", S::Failed, false, State::Red }, { "DNSSEC", S::Failed, false, State::Red },
-        { "TLSA", S::Failed, false, State::Red }, { "DKIM", S::Failed, true, State::Red },
-        { "DKIM", S::Failed, false, State::Yellow }, { "DMARC", S::Failed, true, State::Yellow },
-        { "SPF", S::Unreachable, true, State::Yellow }, { "PTR", S::Unjudged, true, State::Yellow },
-        { "DNSSEC", S::Unjudged, true, State::Green }, { "MX", S::Passed, true, State::Green },
+        { "MX", S::Failed, true, State::Red },
+        { "SPF", S::Failed, false, State::Red },
+        { "PTR", S::Failed, false, State::Red },
+        { "DNSSEC", S::Failed, false, State::Red },
+        { "TLSA", S::Failed, false, State::Red },
+        { "DKIM", S::Failed, true, State::Red },
+        { "DKIM", S::Failed, false, State::Yellow },
+        { "DMARC", S::Failed, true, State::Yellow },
+        { "SPF", S::Unreachable, true, State::Yellow },
+        { "PTR", S::Unjudged, true, State::Yellow },
+        { "DNSSEC", S::Unjudged, true, State::Green },
+        { "MX", S::Passed, true, State::Green },
     };
     for (const auto& c : cases)
         EXPECT_EQ(weightOf(row(c.record, c.state), c.signs), c.weight) << c.record << int(c.state) << c.signs;

@@ -1,4 +1,5 @@
 #include "status/StatusNotice.h"
+
 #include "status/StatusSettings.h"
 
 #include <gtest/gtest.h>
@@ -76,8 +77,17 @@ TEST(StatusSettings, AQueueLimitFromTheSettingsFileIsAWholeNumberInBounds)
         QVariant stored;
         qsizetype limit;
     } cases[] = {
-        { QVariant(), 1000 }, { 250, 250 }, { "5000", 5000 }, { " 40 ", 40 }, { 10, 10 }, { 9, 1000 },
-        { -5, 1000 }, { 1000001, 1000 }, { "12abc", 1000 }, { "1e3", 1000 }, { 2.5, 1000 },
+        { QVariant(), 1000 },
+        { 250, 250 },
+        { "5000", 5000 },
+        { " 40 ", 40 },
+        { 10, 10 },
+        { 9, 1000 },
+        { -5, 1000 },
+        { 1000001, 1000 },
+        { "12abc", 1000 },
+        { "1e3", 1000 },
+        { 2.5, 1000 },
     };
     for (const auto& c : cases)
         EXPECT_EQ(queueLimitFrom(c.stored), c.limit) << c.stored.toString().toStdString();

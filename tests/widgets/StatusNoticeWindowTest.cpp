@@ -19,7 +19,7 @@ public:
 
 public slots:
     uint Notify(const QString&, uint, const QString&, const QString& summary, const QString&, const QStringList& list,
-                const QVariantMap&, int)
+        const QVariantMap&, int)
     {
         summaries.append(summary);
         actions = list;

@@ -12,7 +12,8 @@ using namespace brevane;
 
 namespace {
 
-const QString key = QStringLiteral("MIIBIjANBgkqhkiG9w0BAQEFAAOCAQ8AMIIBCgKCAQEAwLSnQaxpKwHjXvEYebQyNGi0n909UMUaUIb3f7n");
+const QString key
+    = QStringLiteral("MIIBIjANBgkqhkiG9w0BAQEFAAOCAQ8AMIIBCgKCAQEAwLSnQaxpKwHjXvEYebQyNGi0n909UMUaUIb3f7n");
 
 dns::Answer found(const QString& value)
 {
@@ -34,8 +35,7 @@ status::StatusInputs inputs(bool fetchmailUp, const QDateTime& certificateEnd, c
     given.certificates = QList<certificates::CertificateFacts> { { true, "mail.example.com", { "mail.example.com" },
         now.addDays(-30), certificateEnd, true } };
     given.dns = { { "example.com", "virtual.example" }, "brevane", { { "example.com", key } }, "192.0.2.25",
-        [zone](const QString& name, dns::RecordType type) { return zone.value(at(type, name), dns::Answer {}); },
-        {} };
+        [zone](const QString& name, dns::RecordType type) { return zone.value(at(type, name), dns::Answer {}); }, {} };
     return given;
 }
 
@@ -75,9 +75,8 @@ int main(int argc, char** argv)
     status::StatusInputs green = inputs(true, QDateTime::currentDateTimeUtc().addDays(80), zone);
     green.dns.publicKeys.insert("virtual.example", key);
     zone.insert(at(dns::RecordType::TXT, "brevane._domainkey.virtual.example"), found("v=DKIM1; k=rsa; p=" + key));
-    green.dns.lookup = [zone](const QString& name, dns::RecordType type) {
-        return zone.value(at(type, name), dns::Answer {});
-    };
+    green.dns.lookup
+        = [zone](const QString& name, dns::RecordType type) { return zone.value(at(type, name), dns::Answer {}); };
     tab->setQueueCommand({ "/bin/true" });
     check(tab, green);
     saveScreenshot(&window, out, "tab-status-green");
