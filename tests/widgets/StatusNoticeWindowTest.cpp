@@ -32,7 +32,7 @@ const QString name = QStringLiteral("org.freedesktop.Notifications");
 
 } // namespace
 
-TEST_F(WindowTest, ARedCheckIsToldOnceAndOnlyOurNoticeShowsTheTab)
+TEST_F(WindowTest, ARedCheckIsToldAndOnlyOurNoticeShowsTheTab)
 {
     // Another connection than the window's, as another process would be.
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "fake-notifications");
@@ -54,9 +54,6 @@ TEST_F(WindowTest, ARedCheckIsToldOnceAndOnlyOurNoticeShowsTheTab)
     ASSERT_TRUE(waitFor([&server] { return server.summaries.size() == 1; }));
     EXPECT_EQ(server.summaries.first(), "Brevane: Mail queue failing");
     EXPECT_EQ(server.actions.value(0), "default");
-    ASSERT_TRUE(checkNow());
-    QTest::qWait(200);
-    EXPECT_EQ(server.summaries.size(), 1) << "still red: nothing new to tell";
 
     window->findChild<QAction*>("deliverabilityItem")->trigger();
     click(7); // another program's notice
