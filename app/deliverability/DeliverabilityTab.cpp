@@ -232,6 +232,11 @@ void DeliverabilityTab::setDomains(const QStringList& domains)
     showRecord();
 }
 
+QString DeliverabilityTab::publicAddress() const
+{
+    return m_address->text().trimmed();
+}
+
 void DeliverabilityTab::showKeys(const QMap<QString, QString>& keys)
 {
     m_keys = keys;

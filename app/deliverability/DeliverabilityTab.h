@@ -38,6 +38,8 @@ public:
     /// Public keys by domain, as the configuration script printed them.
     void showKeys(const QMap<QString, QString>& keys);
     QString publicKey(const QString& domain) const { return m_keys.value(domain); }
+    /// The address this server sends from, as typed.
+    QString publicAddress() const;
 
     /// Where checks ask DNS; the system's resolver unless a test says otherwise.
     void setLookup(brevane::dns::Lookup lookup);

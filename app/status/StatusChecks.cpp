@@ -80,6 +80,7 @@ QList<Check> statusChecks(const StatusInputs& inputs)
             spaces.append(spaceOf(QStringLiteral("mailboxes"), mailboxes));
             return freeSpaceRule(spaces);
         } });
+    checks += dnsChecks(inputs.dns);
     checks += outsideChecks(inputs.outside);
     return checks;
 }

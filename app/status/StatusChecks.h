@@ -1,5 +1,6 @@
 #pragma once
 
+#include "status/DnsStatus.h"
 #include "status/OutsideChecks.h"
 #include "status/StatusCheck.h"
 #include "status/StatusRules.h"
@@ -22,11 +23,12 @@ struct StatusInputs {
     QString queueDirectory = QStringLiteral("/var/spool/postfix");
     QString mailboxDirectory = QStringLiteral("/var/mail");
     QueueLimits queueLimits;
+    DnsStatusInputs dns;
     OutsideInputs outside;
 };
 
-/// Services, certificates, queue and free space, in that order, then the
-/// checks from outside.
+/// Services, certificates, queue and free space, then the DNS of each mail
+/// domain, then the checks from outside, in that order.
 QList<Check> statusChecks(const StatusInputs& inputs);
 
 /// What the queue check does: the listing command without privileges, its

@@ -1,7 +1,8 @@
 #include "status/StatusTab.h"
 
+#include "status/DesktopNotifier.h"
 #include "status/OutsideSettingsBox.h"
-
+#include "status/StatusSettings.h"
 #include "status/WatchJob.h"
 
 #include <QCheckBox>
@@ -9,7 +10,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -33,6 +37,13 @@ QColor colourOf(status::State state)
     return {};
 }
 
+// A tool tip shows rich text when its text looks like some: DNS answers and
+// log lines are anyone's, so they go in escaped, shown as the characters they are.
+QString plainToolTip(const QString& text)
+{
+    return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
 } // namespace
 
 StatusTab::StatusTab(QWidget* parent)
@@ -46,7 +57,13 @@ StatusTab::StatusTab(QWidget* parent)
     m_summary->setWordWrap(true);
     m_checkButton = new QPushButton(tr("Check Now"));
     m_checkButton->setObjectName(QStringLiteral("checkNowButton"));
+    m_progress = new QProgressBar;
+    m_progress->setObjectName(QStringLiteral("statusProgress"));
+    m_progress->setRange(0, 0); // busy: the checks say nothing of how far they are
+    m_progress->setMaximumWidth(120);
+    m_progress->setVisible(false);
     top->addWidget(m_summary, 1);
+    top->addWidget(m_progress);
     top->addWidget(m_checkButton);
     layout->addLayout(top);
 
@@ -61,6 +78,7 @@ StatusTab::StatusTab(QWidget* parent)
         { std::pair { CheckColumn, 110 }, { StateColumn, 80 }, { FoundColumn, 300 }, { ExpectedColumn, 200 } })
         m_table->setColumnWidth(column, width);
     layout->addWidget(m_table, 1);
+    layout->addWidget(queueLimitRow());
     m_outside = new OutsideSettingsBox;
     layout->addWidget(m_outside);
     m_watchBox = new QCheckBox(tr("Watch this server every 30 minutes and mail postmaster when a check changes"));
@@ -73,14 +91,72 @@ StatusTab::StatusTab(QWidget* parent)
         m_checkedHere = true;
         showOutcomes(m_watcher.result());
         m_checkButton->setEnabled(true);
+        m_progress->setVisible(false);
+        notify(m_outcomes);
         emit checksFinished();
     });
+    m_recheck.setInterval(std::chrono::minutes(1));
+    connect(&m_recheck, &QTimer::timeout, this, [this] {
+        m_recheck.setInterval(std::chrono::minutes(recheckMinutes));
+        if (!isChecking())
+            emit checkNowRequested();
+    });
+    m_recheck.start();
+}
+
+QWidget* StatusTab::queueLimitRow()
+{
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_queueLimit = new QSpinBox;
+    m_queueLimit->setObjectName(QStringLiteral("queueLimitBox"));
+    m_queueLimit->setRange(status::queueLimitMinimum, status::queueLimitMaximum);
+    m_queueLimit->setSingleStep(100);
+    m_queueLimit->setValue(int(status::queueLimitFrom(QSettings().value(QLatin1String(status::queueLimitKey)))));
+    m_queueLimit->setToolTip(tr("The mail queue row turns red once the queue holds this many messages: a busy server "
+                                "wants a higher limit than a quiet one."));
+    layout->addWidget(new QLabel(tr("Mail queue: red at")));
+    layout->addWidget(m_queueLimit);
+    layout->addWidget(new QLabel(tr("messages, or a deferred message older than %1 h.")
+                                     .arg(status::QueueLimits {}.oldestDeferredSeconds / 3600)));
+    layout->addStretch(1);
+    connect(m_queueLimit, &QSpinBox::valueChanged, this,
+        [](int limit) { QSettings().setValue(QLatin1String(status::queueLimitKey), limit); });
+    return row;
+}
+
+void StatusTab::setDnsLookup(dns::Lookup lookup, dns::ServedChain served)
+{
+    m_dnsLookup = std::move(lookup);
+    m_served = std::move(served);
+}
+
+void StatusTab::setNotifier(DesktopNotifier* notifier)
+{
+    m_notifier = notifier;
+    connect(m_notifier, &DesktopNotifier::activated, this, &StatusTab::showRequested);
+}
+
+void StatusTab::notify(const QList<status::Outcome>& outcomes)
+{
+    const status::NoticeRound round = status::noticeFor(m_alerts, outcomes, QDateTime::currentSecsSinceEpoch());
+    m_alerts = round.memory;
+    if (!round.notice)
+        return;
+    // Made on the first notice, so a window that never has one never touches the bus.
+    if (!m_notifier)
+        setNotifier(new DesktopNotifier(QDBusConnection::sessionBus(), this));
+    m_notifier->show(*round.notice);
 }
 
 StatusTab::~StatusTab()
 {
-    // Every check answers within its own limit, so this wait is bounded.
+    // Every check answers within its own limit, so this wait is bounded;
+    // the DNS questions still waiting end at once.
     m_watcher.disconnect();
+    if (m_abandoned)
+        m_abandoned->store(true);
     m_watcher.waitForFinished();
 }
 
@@ -102,7 +178,15 @@ void StatusTab::runChecks(const status::StatusInputs& given)
     if (!m_queueCommand.isEmpty())
         inputs.queueCommand = m_queueCommand;
     inputs.outside = status::applySettings(inputs.outside, m_outside->settings());
+    inputs.queueLimits.messages = m_queueLimit->value();
+    m_abandoned = std::make_shared<std::atomic_bool>(false);
+    inputs.dns.abandoned = m_abandoned;
+    if (m_dnsLookup) {
+        inputs.dns.lookup = m_dnsLookup;
+        inputs.dns.served = m_served;
+    }
     m_checkButton->setEnabled(false);
+    m_progress->setVisible(true);
     m_summary->setText(tr("Checking\u2026"));
     m_watcher.setFuture(
         QtConcurrent::run([checks = status::statusChecks(inputs)] { return status::runChecks(checks); }));
@@ -122,7 +206,7 @@ void StatusTab::showOutcomes(const QList<status::Outcome>& outcomes)
         for (int column = 0; column < ColumnCount; ++column) {
             auto* item = new QTableWidgetItem(texts.at(column));
             item->setBackground(colourOf(result.state));
-            item->setToolTip(texts.at(column));
+            item->setToolTip(plainToolTip(texts.at(column)));
             m_table->setItem(i, column, item);
         }
         failing += result.state == status::State::Red;

@@ -1,15 +1,21 @@
 #pragma once
 
 #include "status/StatusChecks.h"
+#include "status/StatusNotice.h"
 #include "status/StatusState.h"
 
 #include <QFutureWatcher>
+#include <QHash>
+#include <QTimer>
 #include <QWidget>
 
+class DesktopNotifier;
 class OutsideSettingsBox;
 class QCheckBox;
 class QLabel;
+class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QTableWidget;
 
 /// The Status tab: one row a health check, green, yellow or red, with what
@@ -34,6 +40,13 @@ public:
     void showWatchResult(const brevane::status::StateRead& read);
     /// Ticks the watch box without asking for a change.
     void setWatching(bool on);
+    /// Where the DNS checks ask; the system's resolver unless a test says otherwise.
+    void setDnsLookup(brevane::dns::Lookup lookup, brevane::dns::ServedChain served = {});
+    /// Where notices of checks turning red go; the session bus's server by default.
+    void setNotifier(DesktopNotifier* notifier);
+    /// While the window is open the checks run a minute after it opens
+    /// (time to log in), then this often.
+    static constexpr int recheckMinutes = 30;
 
 signals:
     /// Check Now was pressed: the controller probes, then calls runChecks.
@@ -41,13 +54,26 @@ signals:
     void checksFinished();
     /// The watch box was ticked or cleared by the administrator.
     void watchToggled(bool on);
+    /// A notice of ours was clicked: the window comes to the front on this tab.
+    void showRequested();
 
 private:
     void showOutcomes(const QList<brevane::status::Outcome>& outcomes);
+    void notify(const QList<brevane::status::Outcome>& outcomes);
+    QWidget* queueLimitRow();
 
     QPushButton* m_checkButton = nullptr;
     QLabel* m_summary = nullptr;
     QTableWidget* m_table = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QSpinBox* m_queueLimit = nullptr;
+    DesktopNotifier* m_notifier = nullptr;
+    QHash<QString, brevane::status::AlertMemory> m_alerts;
+    QTimer m_recheck;
+    brevane::dns::Lookup m_dnsLookup;
+    brevane::dns::ServedChain m_served;
+    /// Set when the answers of the running DNS checks are no longer wanted.
+    std::shared_ptr<std::atomic_bool> m_abandoned;
     OutsideSettingsBox* m_outside = nullptr;
     QCheckBox* m_watchBox = nullptr;
     bool m_checkedHere = false;

@@ -1,7 +1,9 @@
 // The Status tab: the health checks, with what only a logged-in window can probe.
 #include "certificates/CertificateCheck.h"
+#include "deliverability/DeliverabilityTab.h"
 #include "postfix/ServiceHealth.h"
 #include "postfix/ServiceRules.h"
+#include "privileged/TaskWrapper.h"
 #include "shell/Alerts.h"
 #include "shell/StatusLight.h"
 #include "shell/TextHelpers.h"
@@ -15,6 +17,7 @@
 #include <QFileInfo>
 #include <QSysInfo>
 #include <QTimer>
+
 #include <algorithm>
 
 using namespace brevane;
@@ -53,12 +56,20 @@ void WindowController::setUpStatusTab()
     qsizetype last = items.indexOf(m_ui->mailQueueItem);
     while (last + 1 < items.size() && items.at(last + 1)->isCheckable())
         ++last;
-    addTabBuiltInCode(m_status, tabLabel, QStringLiteral("statusItem"), tr("Health checks of this mail server"),
-                      items.value(last));
+    QAction* item = addTabBuiltInCode(m_status, tabLabel, QStringLiteral("statusItem"),
+                                      tr("Health checks of this mail server"), items.value(last));
     connect(m_status, &StatusTab::checkNowRequested, this, &WindowController::checkStatus);
     connect(m_status, &StatusTab::watchToggled, this, &WindowController::setWatchJob);
     m_status->setWatching(QFileInfo::exists(QLatin1String(status::watchJobPlist)));
     showWatchJobResult();
+    // A click on a notice of a failing check.
+    connect(m_status, &StatusTab::showRequested, this, [this, item] {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+        raise();
+        activateWindow();
+        selectTabViewItem(item);
+    });
 }
 
 void WindowController::showWatchJobResult()
@@ -96,6 +107,14 @@ void WindowController::setWatchJob(bool on)
 
 void WindowController::checkStatus()
 {
+    // The timer may fire while a privileged run waits for its output: the
+    // helper would refuse the probes, and empty answers read as services down.
+    if (m_status->isChecking())
+        return;
+    if (m_unixTask->isRunning()) {
+        QTimer::singleShot(std::chrono::seconds(10), this, &WindowController::checkStatus);
+        return;
+    }
     status::StatusInputs inputs;
     // The job listing and the certificates are root's to read.
     if (m_loggedIn) {
@@ -106,9 +125,15 @@ void WindowController::checkStatus()
         inputs.certificates = std::any_of(paths.cbegin(), paths.cend(), checkIfUnixPathExists)
             ? certificates::parseProbe(runShell(certificates::probeCommand()))
             : QList<certificates::CertificateFacts> {};
+        // The keys are root's to read too.
+        showDkimKeys();
     }
     inputs.outside.ports = status::portsToProbe(m_ui->portNosField->text(),
         offeredMailServices({ m_ui->pop3_light, m_ui->pop3s_light, m_ui->imap_light, m_ui->imaps_light }));
     inputs.outside.target = publicHostName(m_ui->mydomainField->text());
+    const QStringList domains = dkimDomains();
+    inputs.dns = { domains, m_deliverability->selector(), {}, m_deliverability->publicAddress(), {}, {} };
+    for (const QString& domain : domains)
+        inputs.dns.publicKeys.insert(domain, m_deliverability->publicKey(domain));
     m_status->runChecks(inputs);
 }

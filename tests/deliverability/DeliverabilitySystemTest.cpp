@@ -11,6 +11,7 @@
 #include "deliverability/UnboundResolver.h"
 #include "postfix/PostfixConfig.h"
 #include "shell/ResourcePaths.h"
+#include "status/DnsStatus.h"
 
 #include <gtest/gtest.h>
 
@@ -406,6 +407,16 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
         zone += record.split(u'\n');
     }
     EXPECT_EQ(failed, (QStringList{"PTR", "MX", "A/AAAA", "SPF", "DKIM", "DMARC"}));
+    // The Status tab's row of the domain, asked as the window asks: the
+    // system's resolver with its own trust anchor, on the check's own thread.
+    const auto statusRow = [&key] {
+        return status::runChecks(status::dnsChecks({{domain}, selector, {{domain, key}}, mailAddress, {}, {}, {}}))
+            .value(0)
+            .result;
+    };
+    const status::Result redRow = statusRow();
+    EXPECT_EQ(redRow.state, status::State::Red) << redRow.found.toStdString();
+    EXPECT_TRUE(redRow.whatToDo.contains("publish example.test. IN MX 10 mail.example.test.")) << redRow.whatToDo.toStdString();
     writeZone(zone);
     startUnbound();
     const QList<dns::CheckRow> green = checks(key);
@@ -413,6 +424,8 @@ TEST_F(DeliverabilitySystem, ChecksGoFromRedToGreenAndSignedMailVerifies)
         if (row.record != QLatin1String("DNSSEC"))
             EXPECT_EQ(row.state, dns::CheckState::Passed) << describe(green).toStdString();
     }
+    const status::Result greenRow = statusRow();
+    EXPECT_EQ(greenRow.state, status::State::Green) << greenRow.found.toStdString();
 
     // Postfix with the milter lines, the signing job beside it, a local delivery.
     PostfixForm form = sandbox::postfixForm(domain);

@@ -1,13 +1,17 @@
 // The Status tab in the real window over a fake system.
 #include "WindowFixture.h"
+#include "deliverability/DeliverabilityTab.h"
 #include "status/StatusTab.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QSettings>
 #include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
 #include <QTableWidget>
 
 using namespace brevane;
@@ -26,10 +30,10 @@ protected:
     }
 
     /// Opens the tab and presses Check Now; true once the rows are shown.
-    bool checkNow()
+    bool checkNow(const QString& queueListing = "sleep 0.3")
     {
         window->findChild<QAction*>("statusItem")->trigger();
-        tab()->setQueueCommand({ "/bin/sh", "-c", "sleep 0.3" });
+        tab()->setQueueCommand({ "/bin/sh", "-c", queueListing });
         child<QPushButton>("checkNowButton")->click();
         // The window answers while the checks run.
         EXPECT_TRUE(tab()->isChecking());
@@ -136,4 +140,77 @@ TEST_F(StatusTest, TheWatchBoxRunsTheInstallScriptAndShowsWhyItFailed)
     box->click();
     EXPECT_FALSE(box->isChecked());
     EXPECT_EQ(fake.countCalls("BrevaneStuff off"), 1);
+}
+
+TEST_F(StatusTest, EachMailDomainIsARowOfItsDnsAndTheQueueLimitIsTheAdministrators)
+{
+    window->applicationDidFinishLaunching();
+    ui()->mydomainField->setText("good.example");
+    ui()->virtualDomainsField->setText("bare.example");
+    window->findChild<QLineEdit*>("publicAddressField")->setText("192.0.2.25");
+    const auto at = [](dns::RecordType type, const QString& name) { return QString::number(int(type)) + name; };
+    const auto found = [](const QString& value) { return dns::Answer { dns::Outcome::Found, { value } }; };
+    const QMap<QString, dns::Answer> zone { { at(dns::RecordType::MX, "good.example"), found("10 mx.good.example") },
+        { at(dns::RecordType::A, "mx.good.example"), found("192.0.2.25") },
+        { at(dns::RecordType::TXT, "good.example"), found("v=spf1 ip4:192.0.2.25 -all") },
+        { at(dns::RecordType::TXT, "_dmarc.good.example"), found("v=DMARC1; p=reject") },
+        { at(dns::RecordType::PTR, "25.2.0.192.in-addr.arpa"), found("mx.good.example") },
+        { at(dns::RecordType::TXT, "bare.example"), found("v=spf1 <img src=x> -all") } };
+    tab()->setDnsLookup(
+        [zone, at](const QString& name, dns::RecordType type) { return zone.value(at(type, name), dns::Answer {}); });
+    child<QSpinBox>("queueLimitBox")->setValue(10);
+    const QString active = R"({"queue_name": "active", "queue_id": "E2E92%1", "arrival_time": 1, "message_size": 9, )"
+                           R"("sender": "a@b.example", "recipients": [{"address": "c@d.example"}]})";
+    QString listing = "true";
+    for (int i = 0; i < 12; ++i)
+        listing += QStringLiteral("; echo '%1'").arg(active.arg(i, 2, 10, QChar(u'0')));
+    ASSERT_TRUE(checkNow(listing));
+
+    ASSERT_EQ(child<QTableWidget>("statusChecksTable")->rowCount(), 6);
+    EXPECT_EQ(cell(2, 1), "Failing") << cell(2, 2).toStdString();
+    EXPECT_EQ(cell(2, 3), "Fewer than 10 messages; no deferred message older than 4 h.");
+    // Signing is off before login: unsigned mail is only a warning.
+    EXPECT_EQ(cell(4, 0), "DNS of good.example");
+    EXPECT_EQ(cell(4, 1), "Warning");
+    EXPECT_TRUE(cell(4, 2).startsWith("DKIM: ")) << cell(4, 2).toStdString();
+    EXPECT_EQ(cell(5, 0), "DNS of bare.example");
+    EXPECT_EQ(cell(5, 1), "Failing");
+    EXPECT_TRUE(cell(5, 4).startsWith("Publish bare.example. IN MX 10 mail.bare.example.")) << cell(5, 4).toStdString();
+    // Anyone's TXT record, shown as the characters it is.
+    const QString tip = child<QTableWidget>("statusChecksTable")->item(5, 2)->toolTip();
+    EXPECT_TRUE(cell(5, 2).contains("<img src=x>")) << cell(5, 2).toStdString();
+    EXPECT_FALSE(tip.contains("<img")) << tip.toStdString();
+    // The limit outlives the window.
+    EXPECT_EQ(QSettings().value("status/queueMessageLimit").toInt(), 10);
+    EXPECT_EQ(StatusTab().findChild<QSpinBox*>("queueLimitBox")->value(), 10);
+}
+
+TEST_F(StatusTest, TheWindowAnswersWhileASlowCheckRuns)
+{
+    window->applicationDidFinishLaunching();
+    bool answered = false;
+    // A click elsewhere, while the listing still sleeps.
+    QTimer::singleShot(100, [this, &answered] {
+        EXPECT_TRUE(child<QProgressBar>("statusProgress")->isVisible());
+        window->findChild<QAction*>("deliverabilityItem")->trigger();
+        answered = tab()->isChecking();
+    });
+    ASSERT_TRUE(checkNow("sleep 1.2"));
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(ui()->tabView->currentWidget(), static_cast<QWidget*>(window->deliverabilityTab()));
+    EXPECT_FALSE(child<QProgressBar>("statusProgress")->isVisible());
+}
+
+// The half-hourly run can come due while a privileged run waits for its
+// output: its probes would be refused and read as services down.
+TEST_F(StatusTest, ARunDueDuringAPrivilegedRunWaitsForIt)
+{
+    launchAndLogIn();
+    bool checkingDuringTheRun = true;
+    QTimer::singleShot(0, window.get(), [this] { window->checkStatus(); });
+    QTimer::singleShot(0, window.get(), [this, &checkingDuringTheRun] { checkingDuringTheRun = tab()->isChecking(); });
+    window->runShell("/bin/echo busy");
+    EXPECT_FALSE(checkingDuringTheRun);
+    EXPECT_FALSE(tab()->isChecking());
+    EXPECT_TRUE(tab()->outcomes().isEmpty());
 }
