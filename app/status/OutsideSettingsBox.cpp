@@ -25,7 +25,7 @@ OutsideSettingsBox::OutsideSettingsBox(QWidget* parent)
     setObjectName(QStringLiteral("outsideSettingsBox"));
     const status::OutsideSettings stored = status::storedOutsideSettings();
     m_vantage = field("vantageField", stored.vantage, tr("ssh you@other-host.example"));
-    m_address = field("publicAddressField", stored.publicAddress, tr("this machine's host name"));
+    m_address = field("outsideAddressField", stored.publicAddress, tr("this machine's host name"));
     m_recipient = field("relayRecipientField", stored.relayRecipient, status::OutsideInputs {}.relayRecipient);
     m_zones = new QPlainTextEdit(stored.blockLists);
     m_zones->setObjectName(QStringLiteral("blockListsField"));
