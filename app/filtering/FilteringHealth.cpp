@@ -1,7 +1,10 @@
 #include "filtering/FilteringHealth.h"
 
+#include "filtering/JunkFolder.h"
+
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <cstring>
 #include <QtEndian>
@@ -100,7 +103,21 @@ bool clamdAnswersPing(int port, int timeoutMs)
     return exchange(port, QByteArray("zPING", 6), 5, timeoutMs).startsWith(QByteArray("PONG", 5));
 }
 
-LightState filteringLight(bool spamFiltering, bool virusScanning, bool milterUp, bool clamdUp)
+QString lmtpGreetingProbe()
+{
+    // QUIT once greeted, so Dovecot logs no lost connection.
+    return QStringLiteral("perl -MIO::Socket::UNIX -e 'alarm 3; my $s = IO::Socket::UNIX->new(Peer => \"%1\") or "
+                          "exit 1; my $l = <$s>; print $l if defined $l; print $s \"QUIT\\r\\n\"' 2>/dev/null")
+        .arg(QLatin1String(lmtpSocketPath));
+}
+
+bool isLmtpGreeting(const QString& probeOutput)
+{
+    static const QRegularExpression greeting(QStringLiteral("^220([ -]|\\r?$)"));
+    return greeting.match(probeOutput.section(u'\n', 0, 0)).hasMatch();
+}
+
+LightState filteringLight(bool spamFiltering, bool virusScanning, bool milterUp, bool clamdUp, bool lmtpUp)
 {
     if (!spamFiltering)
         return { false, QStringLiteral("Filtering is off: mail is delivered unfiltered.") };
@@ -110,6 +127,11 @@ LightState filteringLight(bool spamFiltering, bool virusScanning, bool milterUp,
                            "is delivered unfiltered.") };
     if (virusScanning && !clamdUp)
         return { false, QStringLiteral("clamd does not answer: mail is delivered without a virus scan.") };
+    if (!lmtpUp)
+        return { false,
+            QStringLiteral("Dovecot's delivery (LMTP) does not greet on %1: mail for the mailboxes waits in the "
+                           "queue. Restart Postfix to start it again.")
+                .arg(QLatin1String(lmtpSocketPath)) };
     return { true,
         virusScanning ? QStringLiteral("rspamd and clamd answer: mail is filtered for spam and viruses.")
                       : QStringLiteral("rspamd answers: mail is filtered for spam.") };

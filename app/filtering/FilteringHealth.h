@@ -21,14 +21,22 @@ bool milterAnswers(int port, int timeoutMs = 1500);
 bool milterAnswersAt(const QString& socketPath, int timeoutMs = 1500);
 bool clamdAnswersPing(int port, int timeoutMs = 1500);
 
+/// The command line, run as root (only Postfix may open the socket), that
+/// prints the first line the LMTP socket greets with, or nothing within 3 s.
+/// perl is Debian's essential perl-base: a shell alone cannot open a UNIX socket.
+QString lmtpGreetingProbe();
+/// Whether that line is an LMTP greeting: 220 (RFC 2033 §4, as in SMTP).
+bool isLmtpGreeting(const QString& probeOutput);
+
 struct LightState {
     bool green = false;
     QString text; ///< what the tab and the light's tool tip say
 };
 
-/// Green only when filtering is on, rspamd answers on its milter socket
+/// Green only when filtering is on, rspamd answers on its milter socket,
+/// Dovecot's LMTP greets (mailbox delivery waits in the queue without it)
 /// and, with virus scanning on, clamd answers PING.
-LightState filteringLight(bool spamFiltering, bool virusScanning, bool milterUp, bool clamdUp);
+LightState filteringLight(bool spamFiltering, bool virusScanning, bool milterUp, bool clamdUp, bool lmtpUp);
 
 struct DatabaseFile {
     QString name;

@@ -13,6 +13,7 @@ namespace brevane::filtering {
 inline constexpr char junkFolder[] = "/usr/local/tarnwick/etc/dovecot/junk";
 /// Postfix's mailbox_transport; the socket only Postfix may open.
 inline constexpr char lmtpTransport[] = "lmtp:unix:/run/dovecot-brevane-lmtp/lmtp";
+inline constexpr char lmtpSocketPath[] = "/run/dovecot-brevane-lmtp/lmtp";
 /// Who runs the learning program for the users' IMAP processes: rspamd's own
 /// account, which alone besides root may open the controller's socket.
 inline constexpr char learningUser[] = "_rspamd";

@@ -5,6 +5,7 @@
 #include "filtering/Learning.h"
 #include "filtering/RspamdConfig.h"
 #include "postfix/ServiceRules.h"
+#include "privileged/TaskWrapper.h"
 #include "shell/Alerts.h"
 #include "shell/ResourcePaths.h"
 #include "shell/StatusLight.h"
@@ -119,8 +120,13 @@ void WindowController::applyFiltering()
 void WindowController::lookAtFilteringLater()
 {
     // rspamd takes seconds to load its rules, a minute and more the first time.
+    // A timer may fire while a privileged run waits: the helper would refuse
+    // the LMTP probe, and the light would read red.
     for (int seconds : { 5, 30, 90 })
-        QTimer::singleShot(seconds * 1000, this, [this] { checkFilteringLight(); });
+        QTimer::singleShot(seconds * 1000, this, [this] {
+            if (!m_unixTask->isRunning())
+                checkFilteringLight();
+        });
 }
 
 void WindowController::loadFilteringSettings()
@@ -139,8 +145,10 @@ void WindowController::checkFilteringLight()
 {
     const bool milterUp = m_filteringInstalled && filtering::milterAnswersAt(QLatin1String(filtering::milterSocketPath));
     const bool clamdUp = m_virusScanningInstalled && filtering::clamdAnswersPing(filtering::clamdPort);
+    // Only Postfix and root may open Dovecot's socket: asked through the helper.
+    const bool lmtpUp = milterUp && filtering::isLmtpGreeting(runShell(filtering::lmtpGreetingProbe()));
     const filtering::LightState light
-        = filtering::filteringLight(m_filteringInstalled, m_virusScanningInstalled, milterUp, clamdUp);
+        = filtering::filteringLight(m_filteringInstalled, m_virusScanningInstalled, milterUp, clamdUp, lmtpUp);
     m_filteringLight->setImageNamed(light.green ? QStringLiteral("green") : QStringLiteral("red"));
     m_filteringLight->setToolTip(light.text);
     const QString database = m_virusScanningInstalled

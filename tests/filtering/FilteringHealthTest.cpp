@@ -32,19 +32,24 @@ TEST(FilteringHealth, OnlyAWholeNegotiationReplyCounts)
 TEST(FilteringHealth, TheLightIsGreenOnlyWhenEveryFilterInUseAnswers)
 {
     struct Case {
-        bool spam, virus, milter, clamd, green;
+        bool spam, virus, milter, clamd, lmtp, green;
         const char* says;
     };
-    for (const Case& c : std::vector<Case> { { false, false, true, true, false, "off" },
-             { true, false, false, true, false, "rspamd does not answer" },
-             { true, false, true, false, true, "filtered for spam." },
-             { true, true, true, false, false, "clamd does not answer" },
-             { true, true, false, false, false, "rspamd does not answer" },
-             { true, true, true, true, true, "spam and viruses" } }) {
-        const LightState light = filteringLight(c.spam, c.virus, c.milter, c.clamd);
+    for (const Case& c : std::vector<Case> { { false, false, true, true, true, false, "off" },
+             { true, false, false, true, true, false, "rspamd does not answer" },
+             { true, false, true, false, true, true, "filtered for spam." },
+             { true, true, true, false, true, false, "clamd does not answer" },
+             { true, true, false, false, true, false, "rspamd does not answer" },
+             { true, true, true, true, false, false, "waits in the queue" },
+             { true, true, true, true, true, true, "spam and viruses" } }) {
+        const LightState light = filteringLight(c.spam, c.virus, c.milter, c.clamd, c.lmtp);
         EXPECT_EQ(light.green, c.green) << c.says;
         EXPECT_TRUE(light.text.contains(QLatin1String(c.says))) << light.text.toStdString();
     }
+    for (const auto& [line, greets] :
+        std::vector<std::pair<QString, bool>> { { "220 mail Dovecot ready.\r\n", true }, { "220-mail\r\n", true },
+            { "220", true }, { "2200 x", false }, { "421 4.3.2 shutting down", false }, { "", false } })
+        EXPECT_EQ(isLmtpGreeting(line), greets) << line.toStdString();
 }
 
 TEST(FilteringHealth, DatabaseMissingOrOlderThanAWeekIsSaid)
