@@ -163,13 +163,18 @@ QList<Check> outsideChecks(const OutsideInputs& inputs)
     checks.append(relayCheck(inputs, vantage));
     // Up to three questions a list and address, each waiting at most 2 s.
     checks.append({ QStringLiteral("blocklists"), QStringLiteral("Block lists"), 60s, [inputs] {
+                       const auto ask = [&inputs](const dns::Lookup& lookup) {
+                           const QStringList addresses = publicAddresses(inputs, lookup);
+                           return blockListRule(askBlockLists(addresses, inputs.blockZones, lookup), addresses);
+                       };
+                       if (inputs.blockListLookup)
+                           return ask(inputs.blockListLookup);
                        dns::ResolverOptions options;
                        options.trustAnchorFile.clear();
                        options.probeName.clear();
                        options.timeoutMilliseconds = 2000;
                        dns::UnboundResolver resolver(options);
-                       const QStringList addresses = publicAddresses(inputs, resolver.lookup());
-                       return blockListRule(askBlockLists(addresses, inputs.blockZones, resolver.lookup()), addresses);
+                       return ask(resolver.lookup());
                    } });
     return checks;
 }

@@ -28,6 +28,7 @@ struct OutsideInputs {
     QString relaySender = QStringLiteral("relay-check@brevane-relay-check.invalid");
     QString relayRecipient = QStringLiteral("relay-test@brevane-relay-check.invalid");
     QStringList blockZones = defaultBlockZones();
+    dns::Lookup blockListLookup; ///< empty: this machine's resolver
 };
 
 /// A row a port, the relay test, then the block lists.

@@ -3,9 +3,12 @@
 #include "FakeSystem.h"
 #include "ScreenshotWindow.h"
 #include "certificates/AcmePanel.h"
+#include "filtering/FilteringHealth.h"
+#include "filtering/FilteringTab.h"
 #include "maintenance/MailLogPanel.h"
 #include "privileged/TaskWrapper.h"
 #include "shell/Controls.h"
+#include "shell/StatusLight.h"
 #include "shell/WindowController.h"
 #include "ui_AgreementPanel.h"
 #include "ui_LoginPanel.h"
@@ -135,6 +138,10 @@ int main(int argc, char** argv)
                                             "Subject: Quarterly figures\\nFrom: Alice <alice@example.com>\\n"
                                             "To: bob@remote-one.example, carol@remote-one.example\\n\\n"
                                             "The figures are attached.\\n");
+    // Filtering installed with its defaults, virus scanning too.
+    fake.answer("# Sets up spam and virus filtering",
+                "JOB redis\\nJOB clamd\\nJOB rspamd\\nJOB lmtp\\n--- actions.conf\\nreject = 15;\\nadd_header = 6;\\n"
+                "--- greylist.conf\\nenabled = true;\\n--- antivirus.conf\\nclamav {\\n");
     WindowController window;
     logInForScreenshots(window, [&] { saveScreenshot(window.loginPanel(), out, "login-sheet"); });
     fillDemo(window);
@@ -155,6 +162,14 @@ int main(int argc, char** argv)
         if (item == window.ui()->mailLogItem)
             saveScreenshot(logPanel, out, "mail-log-summary");
     }
+    // No filter listens on this machine: the light and the tab as they are
+    // when rspamd, clamd and Dovecot's delivery all answer.
+    window.findChild<QAction*>("filteringItem")->trigger();
+    window.findChild<StatusLight*>("filtering_light")->setImageNamed("green");
+    window.filteringTab()->showState(brevane::filtering::filteringLight(true, true, true, true, true).text, {});
+    saveScreenshot(&window, out, "tab-filtering");
+    window.checkStatusLights();
+
     window.ui()->mailQueueItem->trigger();
     window.mailqController.setSelectionIndex(0);
     window.viewMailqMessage();
