@@ -362,8 +362,10 @@ Result blockListRule(const QList<ZoneFinding>& findings, const QStringList& addr
         raise(state, State::Yellow);
     }
     todo.removeDuplicates();
-    return { state, found.join(QLatin1String("; ")) + u'.', expected,
-        todo.isEmpty() ? QString() : todo.join(QLatin1String("; ")) + u'.' };
+    QString whatToDo = todo.isEmpty() ? QString() : todo.join(QLatin1String("; ")) + u'.';
+    if (!whatToDo.isEmpty())
+        whatToDo[0] = whatToDo.at(0).toUpper();
+    return { state, found.join(QLatin1String("; ")) + u'.', expected, whatToDo };
 }
 
 } // namespace brevane::status
