@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSplitter>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -77,13 +78,26 @@ StatusTab::StatusTab(QWidget* parent)
     for (const auto& [column, width] :
         { std::pair { CheckColumn, 110 }, { StateColumn, 80 }, { FoundColumn, 300 }, { ExpectedColumn, 200 } })
         m_table->setColumnWidth(column, width);
-    layout->addWidget(m_table, 1);
-    layout->addWidget(queueLimitRow());
+    // The rows want the room; the settings below them are set once and can
+    // be pushed down out of the way.
+    auto* splitter = new QSplitter(Qt::Vertical);
+    splitter->setObjectName(QStringLiteral("statusSplitter"));
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(m_table);
+    auto* settings = new QWidget;
+    auto* settingsLayout = new QVBoxLayout(settings);
+    settingsLayout->setContentsMargins(0, 0, 0, 0);
+    settingsLayout->addWidget(queueLimitRow());
     m_outside = new OutsideSettingsBox;
-    layout->addWidget(m_outside);
+    settingsLayout->addWidget(m_outside);
     m_watchBox = new QCheckBox(tr("Watch this server every 30 minutes and mail postmaster when a check changes"));
     m_watchBox->setObjectName(QStringLiteral("watchJobBox"));
-    layout->addWidget(m_watchBox);
+    settingsLayout->addWidget(m_watchBox);
+    settingsLayout->addStretch(1);
+    splitter->addWidget(settings);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 1);
+    layout->addWidget(splitter, 1);
     connect(m_watchBox, &QCheckBox::clicked, this, &StatusTab::watchToggled);
 
     connect(m_checkButton, &QPushButton::clicked, this, &StatusTab::checkNowRequested);
