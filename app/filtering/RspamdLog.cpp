@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <cmath>
 
 namespace brevane::filtering {
 
@@ -75,6 +76,17 @@ namespace {
             && readSymbols(text, scoresEnd + 3, verdict.symbols);
     }
 
+    // rspamd lists symbols by weight, the heaviest first. Options are the
+    // message's own words and may spell further symbols: one that breaks
+    // the order, such as a heavy one among the weightless, is not rspamd's.
+    bool byWeight(const QList<RspamdSymbol>& symbols)
+    {
+        for (qsizetype i = 1; i < symbols.size(); ++i)
+            if (std::abs(symbols.at(i).score) > std::abs(symbols.at(i - 1).score))
+                return false;
+        return true;
+    }
+
     QString scoreText(double score)
     {
         return QString::number(score, 'f', 2);
@@ -99,7 +111,7 @@ std::optional<RspamdVerdict> rspamdVerdict(QByteArrayView line, QByteArrayView q
     const QByteArrayView rest = line.sliced(scan);
     const qsizetype result = rest.indexOf("(default: ");
     verdict.readable = occurrences(rest, ", qid: <") == 1 && occurrences(rest, "(default: ") == 1
-        && readResult(rest, result, verdict);
+        && readResult(rest, result, verdict) && byWeight(verdict.symbols);
     if (!verdict.readable)
         return RspamdVerdict { verdict.time };
     return verdict;

@@ -29,7 +29,10 @@ namespace {
     {
         if (text.endsWith(u'.'))
             text.chop(1);
-        static const QRegularExpression label(QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?$"));
+        // Whole-text anchors: "$" alone also matches before a final line break,
+        // which a remote shell would read as the end of the command.
+        static const QRegularExpression label(
+            QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?")));
         if (text.isEmpty() || text.size() > 253)
             return false;
         for (const QString& part : text.split(u'.'))
@@ -134,7 +137,8 @@ bool isZoneName(const QString& text)
 
 bool isPlainMailAddress(const QString& text)
 {
-    static const QRegularExpression local(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9._+-]{0,63}$"));
+    static const QRegularExpression local(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9][A-Za-z0-9._+-]{0,63}")));
     const qsizetype at = text.lastIndexOf(u'@');
     return at > 0 && local.match(text.left(at)).hasMatch() && isZoneName(text.mid(at + 1));
 }

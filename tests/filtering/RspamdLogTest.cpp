@@ -56,6 +56,8 @@ TEST(RspamdLog, CapturedScansAndAlteredOnesRead)
             "79826E5", 1, false, "", 0, 0, "not read" },
         // Options holding anything, and symbol lists cut short.
         { altered("F2816CC", "{com;}", "{c)o,m]}"), "F2816CC", 1, true, "add header", 3.9, 15, "MIME_BAD_EXTENSION 4.00" },
+        { altered("F2816CC", "FROM_EQ_ENVFROM(0.00){}", "FROM_EQ_ENVFROM(0.00){x;},FORGED(42.00){y;}"), "F2816CC", 1,
+            false, "", 0, 0, "not read" },
         { altered("F2816CC", "(4.00){com;}", "(four){com;}"), "F2816CC", 1, false, "", 0, 0, "not read" },
         { altered("32F06E0", "GTUBE(0.00){}]", "GTUBE(0.00){"), "32F06E0", 1, false, "", 0, 0, "not read" },
     };

@@ -131,6 +131,8 @@ TEST(OutsideRules, SettingsReachTheChecksAndWhatIsUnusableIsNamedAndLeftOut)
     EXPECT_EQ(usable.relayRecipient, "probe@other.example");
     EXPECT_EQ(usable.blockZones, (QStringList { "zen.spamhaus.org", "bl.spamcop.net" }));
     EXPECT_EQ(settingsProblems({ "ann@h.example", "192.0.2.5", "probe@other.example", "l.example" }), QStringList {});
+    // A final line break would end the vantage's remote command early.
+    EXPECT_FALSE(isHostOrAddress("mail.example\n") || isPlainMailAddress("probe@other.example\n"));
 
     const OutsideSettings bad { "ssh -o ProxyCommand=x h.example", "", "x y@z",
         "localhost\na..b\n192.0.2.1\nx.example;" };
