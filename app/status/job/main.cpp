@@ -75,6 +75,18 @@ bool needsRoot(const QString& id, const StatusInputs& inputs)
     return id.startsWith(QLatin1String("outside-")) && readVantage(inputs.outside.vantage).command.value(0) == u"ip";
 }
 
+// Without the window's settings the job knows no domains, vantage or
+// address: it keeps to what it can judge on its own.
+QList<Check> jobChecks(const StatusInputs& inputs, bool settled)
+{
+    static const QStringList local { QStringLiteral("services"), QStringLiteral("certificates"),
+        QStringLiteral("queue"), QStringLiteral("space") };
+    QList<Check> checks = statusChecks(inputs);
+    if (!settled)
+        checks.removeIf([](const Check& check) { return !local.contains(check.id); });
+    return checks;
+}
+
 QList<Check> part(const QList<Check>& checks, const StatusInputs& inputs, bool root)
 {
     QList<Check> kept;
@@ -99,7 +111,7 @@ StatusInputs withRootProbes(StatusInputs inputs)
 }
 
 // The child's part: its outcomes through the pipe, in the state file's form.
-[[noreturn]] void runAsNobody(int out, const StatusInputs& inputs)
+[[noreturn]] void runAsNobody(int out, const StatusInputs& inputs, bool settled)
 {
     if (!job::dropToNobody())
         ::_exit(3);
@@ -108,7 +120,7 @@ StatusInputs withRootProbes(StatusInputs inputs)
     char* argv[] = { name, nullptr };
     QCoreApplication app(argc, argv);
     JobState state;
-    for (const Outcome& outcome : status::runChecks(part(statusChecks(inputs), inputs, false)))
+    for (const Outcome& outcome : status::runChecks(part(jobChecks(inputs, settled), inputs, false)))
         state.checks.append({ outcome, {} });
     const QByteArray bytes = writeJobState(state);
     qsizetype done = 0;
@@ -253,12 +265,12 @@ int main(int argc, char* argv[])
         return 1;
     if (child == 0) {
         ::close(pipeFds[0]);
-        runAsNobody(pipeFds[1], inputs);
+        runAsNobody(pipeFds[1], inputs, settings.settings.has_value());
     }
     ::close(pipeFds[1]);
     QCoreApplication app(argc, argv);
     const StatusInputs probed = withRootProbes(inputs);
-    const QList<Check> checks = statusChecks(probed);
+    const QList<Check> checks = jobChecks(probed, settings.settings.has_value());
     const QList<Outcome> root = status::runChecks(part(checks, probed, true));
     QList<Outcome> outcomes = merged(checks, root, readChild(pipeFds[0], child));
     // A refused file is the administrator's to hear of, not only the log's.
