@@ -12,8 +12,8 @@ namespace {
 
 JobSettings sample()
 {
-    return { { "example.org", "Other.Example" }, "mail", "192.0.2.7", "mail.example.org",
-        { "192.0.2.7", "2001:db8::7" }, { { "SMTP", 25 }, { "POP3", 110 } }, { "zen.spamhaus.org" },
+    return { { "example.org", "Other.Example" }, "mail", { { "example.org", "MIIBIjANBgkq+/w==" } }, "192.0.2.7",
+        "mail.example.org", { "192.0.2.7", "2001:db8::7" }, { { "SMTP", 25 }, { "POP3", 110 } }, { "zen.spamhaus.org" },
         "someone@example.net", "ssh -p 2222 -o IdentityFile=/etc/brevane-watch/key probe@other.example", 500 };
 }
 
@@ -36,6 +36,7 @@ TEST(JobSettings, WhatTheWindowWritesTheJobReadsAndAnyHostileValueRefusesTheWhol
     ASSERT_TRUE(back.settings) << back.error.toStdString();
     const StatusInputs inputs = withJobSettings({}, *back.settings);
     EXPECT_EQ(inputs.dns.domains, QStringList({ "example.org", "other.example" }));
+    EXPECT_EQ(inputs.dns.publicKeys.value("example.org"), "MIIBIjANBgkq+/w==");
     EXPECT_EQ(inputs.outside.ports.at(1).port, 110);
     EXPECT_EQ(inputs.outside.relayRecipient, "someone@example.net");
     EXPECT_EQ(inputs.outside.vantage, sample().vantage);
@@ -48,6 +49,8 @@ TEST(JobSettings, WhatTheWindowWritesTheJobReadsAndAnyHostileValueRefusesTheWhol
         { "domains", QJsonArray { "example.org", "x; rm -rf /" } },
         { "domains", "example.org" },
         { "selector", "mail\nx" },
+        { "publicKeys", QJsonObject { { "example.org", "p=MIIB; x" } } },
+        { "publicKeys", QJsonObject { { "-x", "MIIB" } } },
         { "sendingAddress", "mail.example.org" },
         { "target", "$(reboot)" },
         { "publicAddresses", QJsonArray { "192.0.2.300" } },
@@ -79,6 +82,7 @@ TEST(JobSettings, TheWindowLeavesOutWhatTheJobWouldRefuseAndKeepsTheRest)
 {
     StatusInputs inputs = withJobSettings({}, sample());
     inputs.dns.domains.append("localhost");
+    inputs.dns.publicKeys.insert("other.example", "not a key");
     inputs.outside.publicAddresses = { "mail.example.org" }; // a name typed as the public address
     inputs.outside.vantage = "ssh -o ProxyCommand=x a@b.example";
     const SettingsRead read = readJobSettings(writeJobSettings(jobSettingsOf(inputs)));
@@ -86,6 +90,7 @@ TEST(JobSettings, TheWindowLeavesOutWhatTheJobWouldRefuseAndKeepsTheRest)
     EXPECT_EQ(read.settings->domains, QStringList({ "example.org", "other.example" }));
     EXPECT_TRUE(read.settings->publicAddresses.isEmpty());
     EXPECT_TRUE(read.settings->vantage.isEmpty());
+    EXPECT_EQ(read.settings->publicKeys.keys(), QStringList({ "example.org" }));
     EXPECT_EQ(read.settings->target, "mail.example.org");
     // The built-in relay recipient is the job's own default, not a setting.
     EXPECT_TRUE(jobSettingsOf(StatusInputs {}).relayRecipient.isEmpty());

@@ -184,7 +184,7 @@ outside_network || fail "the outside namespace"
 outside_resolver || fail "unbound: $(tail -5 /tmp/unbound.log)"
 settings() {
   cat <<JSON
-{"domains": [], "selector": "", "sendingAddress": "", "target": "$1", "publicAddresses": ["$outside_server"],
+{"domains": [], "selector": "", "publicKeys": {}, "sendingAddress": "", "target": "$1", "publicAddresses": ["$outside_server"],
  "ports": [{"name": "SMTP", "port": 25}], "blockZones": ["$outside_zone"], "relayRecipient": "",
  "vantage": "ip netns exec outside", "queueLimit": 1000}
 JSON

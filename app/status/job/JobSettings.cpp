@@ -108,10 +108,29 @@ namespace {
         return {};
     }
 
+    bool isPublicKey(const QString& text)
+    {
+        static const QRegularExpression base64(QStringLiteral("^[A-Za-z0-9+/]{1,8192}={0,2}$"));
+        return base64.match(text).hasMatch();
+    }
+
+    QString readKeys(const QJsonValue& value, QMap<QString, QString>& into)
+    {
+        const QJsonObject keys = value.toObject();
+        if (!value.isObject() || keys.size() > listLimit)
+            return QStringLiteral("publicKeys is not a table of at most %1.").arg(listLimit);
+        for (auto key = keys.begin(); key != keys.end(); ++key) {
+            if (!isZoneName(key.key()) || !isPublicKey(key.value().toString()))
+                return QStringLiteral("publicKeys holds %1, which is refused.").arg(quoted(key.key()));
+            into.insert(key.key().toLower(), key.value().toString());
+        }
+        return {};
+    }
+
     const QStringList& knownKeys()
     {
-        static const QStringList keys { "domains", "selector", "sendingAddress", "target", "publicAddresses", "ports",
-            "blockZones", "relayRecipient", "vantage", "queueLimit" };
+        static const QStringList keys { "domains", "selector", "publicKeys", "sendingAddress", "target",
+            "publicAddresses", "ports", "blockZones", "relayRecipient", "vantage", "queueLimit" };
         return keys;
     }
 
@@ -128,6 +147,7 @@ namespace {
         for (const QString& error : {
                  read.list("domains", s.domains, isZoneName),
                  read.text("selector", s.selector, isSelector),
+                 readKeys(object.value(QLatin1String("publicKeys")), s.publicKeys),
                  read.text("sendingAddress", s.sendingAddress, isAddress),
                  read.text("target", s.target, isHostOrAddress),
                  read.list("publicAddresses", s.publicAddresses, isAddress),
@@ -158,7 +178,11 @@ JobSettings jobSettingsOf(const StatusInputs& inputs)
     };
     const auto valid = [](const QString& text, const Valid& valid) { return valid(text) ? text : QString(); };
     const OutsideInputs& outside = inputs.outside;
-    return { kept(inputs.dns.domains, isZoneName), valid(inputs.dns.selector, isSelector),
+    QMap<QString, QString> keys;
+    for (auto key = inputs.dns.publicKeys.cbegin(); key != inputs.dns.publicKeys.cend(); ++key)
+        if (isZoneName(key.key()) && isPublicKey(key.value()))
+            keys.insert(key.key(), key.value());
+    return { kept(inputs.dns.domains, isZoneName), valid(inputs.dns.selector, isSelector), keys,
         valid(inputs.dns.publicAddress, isAddress), valid(outside.target, isHostOrAddress),
         kept(outside.publicAddresses, isAddress), outside.ports, kept(outside.blockZones, isZoneName),
         outside.relayRecipient == OutsideInputs {}.relayRecipient ? QString()
@@ -171,6 +195,7 @@ StatusInputs withJobSettings(StatusInputs inputs, const JobSettings& settings)
 {
     inputs.dns.domains = settings.domains;
     inputs.dns.selector = settings.selector;
+    inputs.dns.publicKeys = settings.publicKeys;
     inputs.dns.publicAddress = settings.sendingAddress;
     inputs.outside.target = settings.target;
     inputs.outside.publicAddresses = settings.publicAddresses;
@@ -185,12 +210,16 @@ StatusInputs withJobSettings(StatusInputs inputs, const JobSettings& settings)
 
 QByteArray writeJobSettings(const JobSettings& s)
 {
+    QJsonObject keys;
+    for (auto key = s.publicKeys.cbegin(); key != s.publicKeys.cend(); ++key)
+        keys.insert(key.key(), key.value());
     QJsonArray ports;
     for (const PortToProbe& port : s.ports)
         ports.append(QJsonObject { { QStringLiteral("name"), port.name }, { QStringLiteral("port"), port.port } });
     return QJsonDocument(QJsonObject {
                              { QStringLiteral("domains"), array(s.domains) },
                              { QStringLiteral("selector"), s.selector },
+                             { QStringLiteral("publicKeys"), keys },
                              { QStringLiteral("sendingAddress"), s.sendingAddress },
                              { QStringLiteral("target"), s.target },
                              { QStringLiteral("publicAddresses"), array(s.publicAddresses) },

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -20,6 +21,7 @@ inline constexpr char settingsPath[] = "/usr/local/tarnwick/status/settings.json
 struct JobSettings {
     QStringList domains; ///< the mail domain and the virtual domains
     QString selector; ///< DKIM selector
+    QMap<QString, QString> publicKeys; ///< our DKIM public keys (base64) by domain
     QString sendingAddress; ///< the address this server sends from; empty: not known
     QString target; ///< the public name or address the vantage connects to
     QStringList publicAddresses; ///< asked of the block lists; empty: the target's
