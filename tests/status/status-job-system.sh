@@ -186,7 +186,7 @@ settings() {
   cat <<JSON
 {"domains": [], "selector": "", "publicKeys": {}, "sendingAddress": "", "target": "$1", "publicAddresses": ["$outside_server"],
  "ports": [{"name": "SMTP", "port": 25}], "blockZones": ["$outside_zone"], "relayRecipient": "",
- "vantage": "ip netns exec outside", "queueLimit": 1000}
+ "vantage": "${2:-ip netns exec outside}", "queueLimit": 1000}
 JSON
 }
 give_settings() { (cd "$build/Resources" && /bin/sh -c "$(cat "$script")" x "$build/Resources" settings "$1"); }
@@ -208,6 +208,22 @@ networks=$(postconf -c $config -h mynetworks)
 relaying() { postconf -c $config -e "mynetworks=$1" && postfix -c $config reload >/dev/null 2>&1 && sleep 1.5; }
 scenario outside-relay "Not an open relay" 'relaying 0.0.0.0/0' 'relaying "$networks"'
 scenario blocklists "Block lists" "serve_lists $outside_server" 'serve_lists'
+
+# An ssh vantage runs as nobody, with a key made for the probe alone: the
+# known hosts file ssh makes is nobody's.
+useradd -m -s /bin/bash -p '*' probe && mkdir -p /etc/brevane-watch /run/sshd \
+  && ssh-keygen -q -t ed25519 -N '' -f /etc/brevane-watch/key && chown nobody /etc/brevane-watch/key \
+  && install -d -o probe -m 0700 ~probe/.ssh && install -o probe -m 0600 /etc/brevane-watch/key.pub ~probe/.ssh/authorized_keys \
+  && ip netns exec outside /usr/sbin/sshd -o ListenAddress=$outside_host -o UsePAM=no -o PidFile=/run/outside-sshd.pid \
+  || fail "the probe's ssh login"
+vantage="ssh -o IdentityFile=/etc/brevane-watch/key -o UserKnownHostsFile=/tmp/probe-hosts -o StrictHostKeyChecking=accept-new probe@$outside_host"
+out=$(give_settings "$(settings $outside_server "$vantage")")
+[[ $out == *"STATUS JOB SETTINGS"* ]] || fail "ssh settings: $out"
+run_job
+[[ $(rows) == *"outside-port-25=green outside-relay=green blocklists=green" ]] || fail "through ssh: $(rows); $(cat $state)"
+[[ $(stat -c %U /tmp/probe-hosts) == nobody ]] || fail "ssh did not run as nobody"
+expect_mails $count
+say "ok: the same through ssh, as nobody"
 # Settings only root may change are the only ones the job takes.
 chmod 0666 /usr/local/tarnwick/status/settings.json
 run_job
