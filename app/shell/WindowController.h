@@ -5,6 +5,7 @@
 #include "filtering/FilteringSettings.h"
 #include "maintenance/MailQueueModel.h"
 #include "shell/RowTableModel.h"
+#include "status/StatusChecks.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -239,6 +240,12 @@ private:
     void setUpStatusTab();
     void showWatchJobResult();
     void setWatchJob(bool on);
+    /// What the checks are given without root: the public name, ports, domains.
+    brevane::status::StatusInputs statusInputs() const;
+    /// The job's settings as the tab has them now.
+    QByteArray watchSettings() const;
+    /// Hands the installed job the tab's settings when they differ from those sent.
+    void sendWatchSettings();
     QStringList dkimDomains() const;
     void showMailqSummary();
     void confirmMailqDelete(const QStringList& queueIDs);
@@ -280,6 +287,7 @@ private:
     bool m_filteringInstalled = false; ///< as last read back
     bool m_virusScanningInstalled = false;
     StatusTab* m_status = nullptr;
+    QByteArray m_watchSettingsSent;
     brevane::AcmePanel* m_acmePanel = nullptr;
     QDialog* m_acmeDialog = nullptr;
     // Settings a document brought are someone else's until the administrator

@@ -53,5 +53,6 @@ status::OutsideSettings OutsideSettingsBox::settings() const
 void OutsideSettingsBox::store()
 {
     status::storeOutsideSettings(settings());
+    emit changed();
     m_message->setText(status::settingsProblems(settings()).join(u'\n'));
 }

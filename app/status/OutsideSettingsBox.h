@@ -18,6 +18,10 @@ public:
 
     brevane::status::OutsideSettings settings() const;
 
+signals:
+    /// A field was edited and stored.
+    void changed();
+
 private:
     void store();
 

@@ -44,7 +44,8 @@ namespace {
 
     std::optional<CheckRecord> readCheck(const QJsonValue& value)
     {
-        static const QRegularExpression idPattern(QStringLiteral("^[a-z0-9-]{1,40}$"));
+        // "queue", "outside-port-25", "dns:" and a mail domain.
+        static const QRegularExpression idPattern(QStringLiteral("^[a-z0-9][a-z0-9.:-]{0,259}$"));
         if (!value.isObject())
             return std::nullopt;
         const QJsonObject object = value.toObject();

@@ -99,6 +99,12 @@ StatusTab::StatusTab(QWidget* parent)
     splitter->setStretchFactor(1, 1);
     layout->addWidget(splitter, 1);
     connect(m_watchBox, &QCheckBox::clicked, this, &StatusTab::watchToggled);
+    // Typing is many changes: the watch job hears of them once it pauses.
+    m_settled.setSingleShot(true);
+    m_settled.setInterval(std::chrono::milliseconds(1500));
+    connect(&m_settled, &QTimer::timeout, this, &StatusTab::settingsChanged);
+    connect(m_outside, &OutsideSettingsBox::changed, &m_settled, qOverload<>(&QTimer::start));
+    connect(m_queueLimit, &QSpinBox::valueChanged, &m_settled, qOverload<>(&QTimer::start));
 
     connect(m_checkButton, &QPushButton::clicked, this, &StatusTab::checkNowRequested);
     connect(&m_watcher, &QFutureWatcher<QList<status::Outcome>>::finished, this, [this] {
@@ -188,11 +194,9 @@ void StatusTab::runChecks(const status::StatusInputs& given)
 {
     if (m_watcher.isRunning())
         return;
-    status::StatusInputs inputs = given;
+    status::StatusInputs inputs = withSettings(given);
     if (!m_queueCommand.isEmpty())
         inputs.queueCommand = m_queueCommand;
-    inputs.outside = status::applySettings(inputs.outside, m_outside->settings());
-    inputs.queueLimits.messages = m_queueLimit->value();
     m_abandoned = std::make_shared<std::atomic_bool>(false);
     inputs.dns.abandoned = m_abandoned;
     if (m_dnsLookup) {
@@ -204,6 +208,18 @@ void StatusTab::runChecks(const status::StatusInputs& given)
     m_summary->setText(tr("Checking\u2026"));
     m_watcher.setFuture(
         QtConcurrent::run([checks = status::statusChecks(inputs)] { return status::runChecks(checks); }));
+}
+
+status::StatusInputs StatusTab::withSettings(status::StatusInputs inputs) const
+{
+    inputs.outside = status::applySettings(inputs.outside, m_outside->settings());
+    inputs.queueLimits.messages = m_queueLimit->value();
+    return inputs;
+}
+
+bool StatusTab::isWatching() const
+{
+    return m_watchBox->isChecked();
 }
 
 void StatusTab::showOutcomes(const QList<status::Outcome>& outcomes)

@@ -31,6 +31,9 @@ public:
     /// Runs the checks off the GUI thread; checksFinished follows. Does
     /// nothing while a run is still going.
     void runChecks(const brevane::status::StatusInputs& inputs);
+    /// The inputs with what the administrator set on this tab.
+    brevane::status::StatusInputs withSettings(brevane::status::StatusInputs inputs) const;
+    bool isWatching() const;
     bool isChecking() const;
     /// Where the queue is listed from; postqueue unless a test says otherwise.
     void setQueueCommand(const QStringList& command);
@@ -56,6 +59,8 @@ signals:
     void watchToggled(bool on);
     /// A notice of ours was clicked: the window comes to the front on this tab.
     void showRequested();
+    /// The tab's settings have changed and have settled for a moment.
+    void settingsChanged();
 
 private:
     void showOutcomes(const QList<brevane::status::Outcome>& outcomes);
@@ -70,6 +75,7 @@ private:
     DesktopNotifier* m_notifier = nullptr;
     QHash<QString, brevane::status::AlertMemory> m_alerts;
     QTimer m_recheck;
+    QTimer m_settled;
     brevane::dns::Lookup m_dnsLookup;
     brevane::dns::ServedChain m_served;
     /// Set when the answers of the running DNS checks are no longer wanted.

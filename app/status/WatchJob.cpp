@@ -6,14 +6,32 @@
 
 namespace brevane::status {
 
-QStringList watchJobArguments(bool on)
+namespace {
+
+    QStringList script(const QString& mode)
+    {
+        return { QStringLiteral("/bin/sh"), QStringLiteral("-c"), scriptText(QStringLiteral("install-status-job.sh")),
+            QString(), QLatin1String(workingFolderName), mode };
+    }
+
+} // namespace
+
+QStringList watchJobArguments(bool on, const QByteArray& settings)
 {
-    QStringList arguments { QStringLiteral("/bin/sh"), QStringLiteral("-c"),
-        scriptText(QStringLiteral("install-status-job.sh")), QString(), QLatin1String(workingFolderName),
-        on ? QStringLiteral("on") : QStringLiteral("off") };
+    QStringList arguments = script(on ? QStringLiteral("on") : QStringLiteral("off"));
     if (on)
-        arguments.append(scriptText(QStringLiteral("watch-status.sh")));
+        arguments += { scriptText(QStringLiteral("watch-status.sh")), QString::fromUtf8(settings) };
     return arguments;
+}
+
+QStringList watchSettingsArguments(const QByteArray& settings)
+{
+    return script(QStringLiteral("settings")) << QString::fromUtf8(settings);
+}
+
+bool watchSettingsTaken(const QString& scriptOutput)
+{
+    return scriptOutput.contains(QLatin1String("STATUS JOB SETTINGS"));
 }
 
 bool watchJobChanged(const QString& scriptOutput, bool on)

@@ -17,11 +17,15 @@ inline constexpr char watchStatePath[] = "/var/lib/brevane-watch/status.json";
 inline constexpr char watchJobPlist[] = "/Library/LaunchDaemons/com.dadarozudedarid.status.plist";
 
 /// The helper's arguments that install (and load) or remove the job; run in
-/// the resource directory, which holds the job's program.
-QStringList watchJobArguments(bool on);
+/// the resource directory, which holds the job's program. `settings`: the
+/// job's settings file, installed with it.
+QStringList watchJobArguments(bool on, const QByteArray& settings = {});
+/// The helper's arguments that give the installed job new settings.
+QStringList watchSettingsArguments(const QByteArray& settings);
 
 /// True when the script's output says it did what was asked.
 bool watchJobChanged(const QString& scriptOutput, bool on);
+bool watchSettingsTaken(const QString& scriptOutput);
 
 /// "Checked by the watch job at 2026-12-09 17:07: 1 failing, 0 warning, of 4
 /// checks." with the run's time in `zone`'s local time.

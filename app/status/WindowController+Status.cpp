@@ -11,13 +11,13 @@
 #include "status/MailServices.h"
 #include "status/StatusTab.h"
 #include "status/WatchJob.h"
+#include "status/job/JobSettings.h"
 #include "status/job/StateFile.h"
 #include "ui_MainWindow.h"
 
 #include <QFileInfo>
 #include <QSysInfo>
 #include <QTimer>
-
 #include <algorithm>
 
 using namespace brevane;
@@ -56,10 +56,11 @@ void WindowController::setUpStatusTab()
     qsizetype last = items.indexOf(m_ui->mailQueueItem);
     while (last + 1 < items.size() && items.at(last + 1)->isCheckable())
         ++last;
-    QAction* item = addTabBuiltInCode(m_status, tabLabel, QStringLiteral("statusItem"),
-                                      tr("Health checks of this mail server"), items.value(last));
+    QAction* item = addTabBuiltInCode(
+        m_status, tabLabel, QStringLiteral("statusItem"), tr("Health checks of this mail server"), items.value(last));
     connect(m_status, &StatusTab::checkNowRequested, this, &WindowController::checkStatus);
     connect(m_status, &StatusTab::watchToggled, this, &WindowController::setWatchJob);
+    connect(m_status, &StatusTab::settingsChanged, this, &WindowController::sendWatchSettings);
     m_status->setWatching(QFileInfo::exists(QLatin1String(status::watchJobPlist)));
     showWatchJobResult();
     // A click on a notice of a failing check.
@@ -92,7 +93,8 @@ void WindowController::setWatchJob(bool on)
             this, { tr("Log in first."), tr("Only an administrator may install or remove the watch job."), tr("OK") });
         return;
     }
-    const QString output = run(status::watchJobArguments(on));
+    const QByteArray settings = watchSettings();
+    const QString output = run(status::watchJobArguments(on, settings));
     if (!status::watchJobChanged(output, on)) {
         m_status->setWatching(!on);
         Alerts::beginSheet(this,
@@ -100,9 +102,43 @@ void WindowController::setWatchJob(bool on)
                 output.trimmed(), tr("OK") });
         return;
     }
+    m_watchSettingsSent = on ? settings : QByteArray();
     // The job's first run starts as it is loaded and takes a few seconds.
     if (on)
         QTimer::singleShot(watchFirstRunMs, this, &WindowController::showWatchJobResult);
+}
+
+QByteArray WindowController::watchSettings() const
+{
+    return status::job::writeJobSettings(status::job::jobSettingsOf(m_status->withSettings(statusInputs())));
+}
+
+void WindowController::sendWatchSettings()
+{
+    if (!m_loggedIn || !m_status->isWatching() || m_unixTask->isRunning())
+        return;
+    const QByteArray settings = watchSettings();
+    if (settings == m_watchSettingsSent)
+        return;
+    const QString output = run(status::watchSettingsArguments(settings));
+    if (!status::watchSettingsTaken(output)) {
+        Alerts::beginSheet(this, { tr("The watch job did not take the new settings."), output.trimmed(), tr("OK") });
+        return;
+    }
+    m_watchSettingsSent = settings;
+}
+
+status::StatusInputs WindowController::statusInputs() const
+{
+    status::StatusInputs inputs;
+    inputs.outside.ports = status::portsToProbe(m_ui->portNosField->text(),
+        offeredMailServices({ m_ui->pop3_light, m_ui->pop3s_light, m_ui->imap_light, m_ui->imaps_light }));
+    inputs.outside.target = publicHostName(m_ui->mydomainField->text());
+    const QStringList domains = dkimDomains();
+    inputs.dns = { domains, m_deliverability->selector(), {}, m_deliverability->publicAddress(), {}, {} };
+    for (const QString& domain : domains)
+        inputs.dns.publicKeys.insert(domain, m_deliverability->publicKey(domain));
+    return inputs;
 }
 
 void WindowController::checkStatus()
@@ -115,7 +151,7 @@ void WindowController::checkStatus()
         QTimer::singleShot(std::chrono::seconds(10), this, &WindowController::checkStatus);
         return;
     }
-    status::StatusInputs inputs;
+    status::StatusInputs inputs = statusInputs();
     // The job listing and the certificates are root's to read.
     if (m_loggedIn) {
         const status::ServiceProbes probes { runShell(services::postfixHealthProbe()),
@@ -128,12 +164,7 @@ void WindowController::checkStatus()
         // The keys are root's to read too.
         showDkimKeys();
     }
-    inputs.outside.ports = status::portsToProbe(m_ui->portNosField->text(),
-        offeredMailServices({ m_ui->pop3_light, m_ui->pop3s_light, m_ui->imap_light, m_ui->imaps_light }));
-    inputs.outside.target = publicHostName(m_ui->mydomainField->text());
-    const QStringList domains = dkimDomains();
-    inputs.dns = { domains, m_deliverability->selector(), {}, m_deliverability->publicAddress(), {}, {} };
-    for (const QString& domain : domains)
-        inputs.dns.publicKeys.insert(domain, m_deliverability->publicKey(domain));
     m_status->runChecks(inputs);
+    // Domains and ports are set on other tabs: the job hears of them here.
+    sendWatchSettings();
 }

@@ -83,18 +83,9 @@ void startPostfix()
 void setUpWorld()
 {
     sh("bash " + sourceDir + "/platform/install.sh " + buildDir + " >/tmp/platform-install.log 2>&1");
-    sh(QStringLiteral("ip netns add outside && ip link add brv0 type veth peer name brv1 && "
-                      "ip link set brv1 netns outside && ip addr add %1/24 dev brv0 && ip link set brv0 up && "
-                      "ip netns exec outside ip addr add %2/24 dev brv1 && ip netns exec outside ip link set brv1 up "
-                      "&& ip netns exec outside ip link set lo up")
-            .arg(serverAddress, outsideAddress));
-    sh(QStringLiteral("rm -f /etc/resolv.conf; echo 'nameserver 127.0.0.1' > /etc/resolv.conf"));
-    sandbox::writeFile(QStringLiteral("/etc/unbound/brevane-test.conf"),
-        QStringLiteral("server:\n  interface: 127.0.0.1\n  port: 53\n  do-ip6: no\n  username: \"\"\n"
-                       "  chroot: \"\"\n  pidfile: \"/run/brevane-unbound.pid\"\n  logfile: \"/tmp/unbound.log\"\n"
-                       "  module-config: \"iterator\"\n  include: \"%1\"\n")
-            .arg(listData)
-            .toUtf8());
+    // The namespace, the veth pair and unbound as the watch job's scenario has them.
+    sh("cd " + sourceDir + "/tests && . launcher/sandbox-common.sh && . status/outside-world.sh && "
+        + "outside_network && outside_resolver");
     serveLists({});
     sh(QStringLiteral(
         "useradd -m -s /bin/bash -p '*' watcher; ssh-keygen -q -t ed25519 -N '' -f /tmp/outside-key; "

@@ -5,14 +5,18 @@
 # queue, a message deferred for five hours) and each time exactly that row
 # turns red in the state file and exactly one mail reaches postmaster; a
 # second run sends none; after the repair the row is green again and the
-# repair is mailed once the hour since the last mail has passed. Last, the
-# Status tab's script installs the job and de-installation leaves nothing.
+# repair is mailed once the hour since the last mail has passed. Then the
+# Status tab's script installs the job and hands it the tab's settings (a
+# hostile one refused whole); seen from a second namespace, an open relay
+# and a listing on a local block list each turn their row red and mail once,
+# as the local faults did. Last, de-installation leaves nothing.
 #
 #   status-job-system.sh SOURCE_DIR BUILD_DIR
 set -uo pipefail
 source_dir=$1
 build=$2
 . "$source_dir/tests/launcher/sandbox-common.sh"
+. "$source_dir/tests/status/outside-world.sh"
 program=$build/Resources/brevane-status
 state=/var/lib/brevane-watch/status.json
 mailbox=/var/mail/watcher
@@ -32,8 +36,10 @@ certificate() {
 certificate 365
 
 make_postfix_config
-# Mail for other hosts waits in the deferred queue.
-postconf -c /usr/local/tarnwick/postfix/etc -e default_transport=smtp relay_transport=smtp defer_transports=smtp
+# Mail for other hosts waits in the deferred queue; the outside namespace
+# made later reaches port 25 on every address.
+postconf -c /usr/local/tarnwick/postfix/etc -e default_transport=smtp relay_transport=smtp defer_transports=smtp \
+  inet_interfaces=all
 postfix -c /usr/local/tarnwick/postfix/etc start >/dev/null 2>&1 || fail "postfix start"
 # The launcher's job stands in here: the health probe asks for a listed job
 # and a live master.
@@ -170,12 +176,66 @@ launchctl list | grep -qw com.dadarozudedarid.status || fail "the job is not loa
 wait_until 60 test -s $state || fail "the loaded job wrote no state file"
 out=$(/bin/sh -c "$(cat "$script")" x x bogus)
 [[ $out == "REFUSED : "* ]] || fail "a bad mode was not refused: $out"
+say "ok: installed from the tab's script"
+
+# The tab's settings, as the window hands them over: the server seen from
+# the outside namespace, its address asked of the local block list.
+outside_network || fail "the outside namespace"
+outside_resolver || fail "unbound: $(tail -5 /tmp/unbound.log)"
+settings() {
+  cat <<JSON
+{"domains": [], "selector": "", "publicKeys": {}, "sendingAddress": "", "target": "$1", "publicAddresses": ["$outside_server"],
+ "ports": [{"name": "SMTP", "port": 25}], "blockZones": ["$outside_zone"], "relayRecipient": "",
+ "vantage": "${2:-ip netns exec outside}", "queueLimit": 1000}
+JSON
+}
+give_settings() { (cd "$build/Resources" && /bin/sh -c "$(cat "$script")" x "$build/Resources" settings "$1"); }
+out=$(give_settings "$(settings $outside_server)")
+[[ $out == *"STATUS JOB SETTINGS"* ]] || fail "settings: $out"
+[[ $(stat -c '%U %a' /usr/local/tarnwick/status/settings.json) == "root 644" ]] || fail "settings not root's 0644"
+# Whatever a user's window might send is refused whole, and the good file stays.
+out=$(give_settings "$(settings '$(touch /tmp/pwned)')")
+[[ $out == "REFUSED : "*target* ]] || fail "a hostile target was taken: $out"
+[[ -e /tmp/pwned ]] && fail "a value of the settings reached a shell"
+grep -q "\"$outside_server\"" /usr/local/tarnwick/status/settings.json || fail "the refused settings replaced the good ones"
+run_job
+[[ $(rows) == "services=green certificates=green queue=green space=green outside-port-25=green outside-relay=green blocklists=green" ]] \
+  || fail "the outside rows are not all there and green: $(rows); $(cat $state)"
+say "ok: the job took the tab's settings and sees the server from outside"
+
+config=/usr/local/tarnwick/postfix/etc
+networks=$(postconf -c $config -h mynetworks)
+relaying() { postconf -c $config -e "mynetworks=$1" && postfix -c $config reload >/dev/null 2>&1 && sleep 1.5; }
+scenario outside-relay "Not an open relay" 'relaying 0.0.0.0/0' 'relaying "$networks"'
+scenario blocklists "Block lists" "serve_lists $outside_server" 'serve_lists'
+
+# An ssh vantage runs as nobody, with a key made for the probe alone: the
+# known hosts file ssh makes is nobody's.
+useradd -m -s /bin/bash -p '*' probe && mkdir -p /etc/brevane-watch /run/sshd \
+  && ssh-keygen -q -t ed25519 -N '' -f /etc/brevane-watch/key && chown nobody /etc/brevane-watch/key \
+  && install -d -o probe -m 0700 ~probe/.ssh && install -o probe -m 0600 /etc/brevane-watch/key.pub ~probe/.ssh/authorized_keys \
+  && ip netns exec outside /usr/sbin/sshd -o ListenAddress=$outside_host -o UsePAM=no -o PidFile=/run/outside-sshd.pid \
+  || fail "the probe's ssh login"
+vantage="ssh -o IdentityFile=/etc/brevane-watch/key -o UserKnownHostsFile=/tmp/probe-hosts -o StrictHostKeyChecking=accept-new probe@$outside_host"
+out=$(give_settings "$(settings $outside_server "$vantage")")
+[[ $out == *"STATUS JOB SETTINGS"* ]] || fail "ssh settings: $out"
+run_job
+[[ $(rows) == *"outside-port-25=green outside-relay=green blocklists=green" ]] || fail "through ssh: $(rows); $(cat $state)"
+[[ $(stat -c %U /tmp/probe-hosts) == nobody ]] || fail "ssh did not run as nobody"
+expect_mails $count
+say "ok: the same through ssh, as nobody"
+# Settings only root may change are the only ones the job takes.
+chmod 0666 /usr/local/tarnwick/status/settings.json
+run_job
+[[ $(rows) == "services=green certificates=green queue=green space=green settings=yellow" ]] \
+  || fail "settings anyone may change were taken: $(rows)"
+grep -q "settings .* are refused" /tmp/job.log || fail "no clear message for the settings refused"
 /bin/sh "$source_dir/app/scripts/deinstall-additions.sh" >/dev/null 2>&1
 launchctl list | grep -qw com.dadarozudedarid.status && fail "the job is still loaded"
 for left in /usr/local/tarnwick/status /Library/LaunchDaemons/com.dadarozudedarid.status.plist /var/lib/brevane-watch; do
   [[ -e $left ]] && fail "de-installation left $left"
 done
-say "ok: installed from the tab's script, removed by de-installation"
+say "ok: removed by de-installation"
 grep -q "^Return-Path: <nobody@" $mailbox || fail "the mail was not sent as nobody"
 sed -n "/^Subject: Mail queue on .*: failing/,/^Checked by/p" $mailbox
 say "all ok"

@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QSettings>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
@@ -136,6 +135,14 @@ TEST_F(StatusTest, TheWatchBoxRunsTheInstallScriptAndShowsWhyItFailed)
     fake.reanswer("BrevaneStuff on", "STATUS JOB ON\\n");
     box->click();
     EXPECT_TRUE(box->isChecked());
+    EXPECT_TRUE(fake.calls().join('\n').contains("\"queueLimit\":")) << fake.calls().join('\n').toStdString();
+    // Edits reach the running job once typing pauses, and only what changed.
+    fake.answer("BrevaneStuff settings", "STATUS JOB SETTINGS\\n");
+    QTest::keyClicks(window->findChild<QLineEdit*>("vantageField"), "ip netns exec outside");
+    ASSERT_TRUE(waitFor([this] { return fake.countCalls("BrevaneStuff settings") == 1; }));
+    EXPECT_TRUE(fake.calls().join('\n').contains("\"vantage\":\"ip netns exec outside\""));
+    ASSERT_TRUE(checkNow());
+    EXPECT_EQ(fake.countCalls("BrevaneStuff settings"), 1);
     fake.answer("BrevaneStuff off", "STATUS JOB OFF\\n");
     box->click();
     EXPECT_FALSE(box->isChecked());

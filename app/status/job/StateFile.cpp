@@ -81,11 +81,12 @@ QString writeStateFile(const QString& path, const QByteArray& bytes)
     return {};
 }
 
-std::optional<QByteArray> readStateFile(const QString& path, qint64 limit)
+std::optional<QByteArray> readStateFile(const QString& path, qint64 limit, bool rootsOnly)
 {
     const Descriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     struct stat st { };
-    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > limit)
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > limit
+        || (rootsOnly && (st.st_uid != 0 || (st.st_mode & 022) != 0)))
         return std::nullopt;
     QByteArray bytes(qsizetype(st.st_size), '\0');
     qsizetype done = 0;

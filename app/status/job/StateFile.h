@@ -14,7 +14,8 @@ namespace brevane::status::job {
 QString writeStateFile(const QString& path, const QByteArray& bytes);
 
 /// The file's bytes when it is a plain file no larger than `limit`; never
-/// through a link.
-std::optional<QByteArray> readStateFile(const QString& path, qint64 limit = 1 << 20);
+/// through a link. `rootsOnly`: also only when root owns it and no one else
+/// may write to it.
+std::optional<QByteArray> readStateFile(const QString& path, qint64 limit = 1 << 20, bool rootsOnly = false);
 
 } // namespace brevane::status::job

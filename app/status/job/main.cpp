@@ -1,8 +1,18 @@
-// brevane-status: the watch job. Runs the Status tab's checks once, keeps
-// the result in a state file the tab reads, and mails postmaster when a
-// check changes state. Root reads only what needs root (the service probes
-// and the certificate files); the queue listing, the free space and the mail
-// run as nobody.
+// brevane-status: the watch job. Runs the Status tab's checks once, with the
+// settings the window handed it, keeps the result in a state file the tab
+// reads, and mails postmaster when a check changes state.
+//
+// Root does only what needs root: the service probes, the certificate files,
+// and the probes through a namespace vantage ("ip netns exec" needs root).
+// The queue, the free space, the DNS and block-list lookups, the probes
+// through an ssh vantage and the mail run as nobody. An ssh vantage never
+// runs as root: the vantage's own options name files (UserKnownHostsFile,
+// IdentityFile) that ssh would read and append to as whoever runs it. As
+// nobody it has no keys or known hosts of its own, so the administrator
+// names both in the vantage, e.g. "ssh -o IdentityFile=/etc/brevane-watch/key
+// -o UserKnownHostsFile=/etc/brevane-watch/known_hosts probe@other.example",
+// with a key made for this alone and allowed, on the other host, only to an
+// account that may do nothing else.
 #include "certificates/CertificateCheck.h"
 #include "postfix/ServiceHealth.h"
 #include "postfix/ServiceRules.h"
@@ -10,12 +20,14 @@
 #include "status/MailServices.h"
 #include "status/StatusChecks.h"
 #include "status/StatusState.h"
+#include "status/job/JobSettings.h"
 #include "status/job/Privileges.h"
 #include "status/job/StateFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QSysInfo>
 #include <algorithm>
@@ -28,11 +40,12 @@
 
 using namespace brevane;
 using namespace brevane::status;
+using job::SettingsRead;
 
 namespace {
 
 constexpr int probeMs = 15000;
-constexpr int unprivilegedMs = 40000; // above the queue and space checks' own limits
+constexpr int unprivilegedMs = 70000; // above the longest time limit of the checks it runs
 const QString defaultStatePath = QStringLiteral("/var/lib/brevane-watch/status.json");
 
 void say(const QString& line)
@@ -53,21 +66,38 @@ QString probe(const QString& commandLine)
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-QList<Check> only(const QList<Check>& checks, const QStringList& ids)
+// What needs root: the services, the certificates, and a probe through a
+// network namespace.
+bool needsRoot(const QString& id, const StatusInputs& inputs)
+{
+    if (id == QLatin1String("services") || id == QLatin1String("certificates"))
+        return true;
+    return id.startsWith(QLatin1String("outside-")) && readVantage(inputs.outside.vantage).command.value(0) == u"ip";
+}
+
+// Without the window's settings the job knows no domains, vantage or
+// address: it keeps to what it can judge on its own.
+QList<Check> jobChecks(const StatusInputs& inputs, bool settled)
+{
+    static const QStringList local { QStringLiteral("services"), QStringLiteral("certificates"),
+        QStringLiteral("queue"), QStringLiteral("space") };
+    QList<Check> checks = statusChecks(inputs);
+    if (!settled)
+        checks.removeIf([](const Check& check) { return !local.contains(check.id); });
+    return checks;
+}
+
+QList<Check> part(const QList<Check>& checks, const StatusInputs& inputs, bool root)
 {
     QList<Check> kept;
     for (const Check& check : checks)
-        if (ids.contains(check.id))
+        if (needsRoot(check.id, inputs) == root)
             kept.append(check);
     return kept;
 }
 
-const QStringList rootChecks { QStringLiteral("services"), QStringLiteral("certificates") };
-const QStringList userChecks { QStringLiteral("queue"), QStringLiteral("space") };
-
-QList<Outcome> runAsRoot()
+StatusInputs withRootProbes(StatusInputs inputs)
 {
-    StatusInputs inputs;
     const ServiceProbes probes { probe(services::postfixHealthProbe()), probe(services::fetchmailHealthProbe()),
         probe(QStringLiteral("/bin/launchctl list")) };
     inputs.services = mailServiceFacts(probes, services::isPortOpen);
@@ -77,11 +107,11 @@ QList<Outcome> runAsRoot()
         = std::any_of(paths.cbegin(), paths.cend(), [](const QString& path) { return QFileInfo::exists(path); })
         ? certificates::parseProbe(probe(certificates::probeCommand()))
         : QList<certificates::CertificateFacts> {};
-    return status::runChecks(only(statusChecks(inputs), rootChecks));
+    return inputs;
 }
 
 // The child's part: its outcomes through the pipe, in the state file's form.
-[[noreturn]] void runAsNobody(int out)
+[[noreturn]] void runAsNobody(int out, const StatusInputs& inputs, bool settled)
 {
     if (!job::dropToNobody())
         ::_exit(3);
@@ -90,7 +120,7 @@ QList<Outcome> runAsRoot()
     char* argv[] = { name, nullptr };
     QCoreApplication app(argc, argv);
     JobState state;
-    for (const Outcome& outcome : status::runChecks(only(statusChecks({}), userChecks)))
+    for (const Outcome& outcome : status::runChecks(part(jobChecks(inputs, settled), inputs, false)))
         state.checks.append({ outcome, {} });
     const QByteArray bytes = writeJobState(state);
     qsizetype done = 0;
@@ -122,20 +152,39 @@ QByteArray readChild(int in, pid_t child)
     return bytes;
 }
 
-QList<Outcome> unprivilegedOutcomes(const QByteArray& bytes)
+// Every check in the engine's order: root's own outcomes, the child's where
+// it answered, and a red row for each it did not.
+QList<Outcome> merged(const QList<Check>& checks, const QList<Outcome>& root, const QByteArray& childBytes)
 {
-    const StateRead read = readJobState(bytes);
-    QList<Outcome> outcomes;
-    if (read.state)
+    QHash<QString, Outcome> answered;
+    for (const Outcome& outcome : root)
+        answered.insert(outcome.id, outcome);
+    if (const StateRead read = readJobState(childBytes); read.state)
         for (const CheckRecord& record : read.state->checks)
-            outcomes.append(record.outcome);
-    if (outcomes.size() == userChecks.size())
-        return outcomes;
+            if (!answered.contains(record.outcome.id))
+                answered.insert(record.outcome.id, record.outcome);
     const Result lost { State::Red, QStringLiteral("The part of the watch job that runs as nobody gave no answer."),
         QStringLiteral("An answer from each check."),
         QStringLiteral("Run brevane-status --once as root and read what it says.") };
-    return { { userChecks.at(0), QStringLiteral("Mail queue"), lost },
-        { userChecks.at(1), QStringLiteral("Free space"), lost } };
+    QList<Outcome> outcomes;
+    for (const Check& check : checks)
+        outcomes.append(answered.value(check.id, { check.id, check.title, lost }));
+    return outcomes;
+}
+
+// The settings the window handed over, or why they are refused; neither
+// while the window has handed none.
+SettingsRead loadSettings(const QString& path)
+{
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+        return {};
+    const auto bytes = job::readStateFile(path, 1 << 20, true);
+    if (!bytes)
+        return { std::nullopt,
+            QStringLiteral("The watch job's settings %1 are refused: not a plain file of root's that only root may "
+                           "change.")
+                .arg(path) };
+    return job::readJobSettings(*bytes);
 }
 
 bool sendAlert(const Alert& alert)
@@ -155,9 +204,24 @@ bool sendAlert(const Alert& alert)
         && sendmail.exitCode() == 0;
 }
 
+// For the install script: the settings it is about to put in place, read as
+// the job will read them.
+int checkSettings(const QString& path)
+{
+    const auto bytes = job::readStateFile(path);
+    const SettingsRead read
+        = bytes ? job::readJobSettings(*bytes) : SettingsRead { std::nullopt, QStringLiteral("cannot read ") + path };
+    if (!read.settings) {
+        std::printf("%s\n", qPrintable(read.error));
+        return 2;
+    }
+    std::printf("SETTINGS OK\n");
+    return 0;
+}
+
 int usage()
 {
-    say(QStringLiteral("usage: brevane-status --once [--state FILE]"));
+    say(QStringLiteral("usage: brevane-status --once [--state FILE] [--settings FILE] | --check-settings FILE"));
     return 2;
 }
 
@@ -166,6 +230,7 @@ int usage()
 int main(int argc, char* argv[])
 {
     QString statePath = defaultStatePath;
+    QString settingsPath = QLatin1String(job::settingsPath);
     bool once = false;
     for (int i = 1; i < argc; ++i) {
         const QString word = QString::fromLocal8Bit(argv[i]);
@@ -173,6 +238,10 @@ int main(int argc, char* argv[])
             once = true;
         else if (word == QLatin1String("--state") && i + 1 < argc)
             statePath = QString::fromLocal8Bit(argv[++i]);
+        else if (word == QLatin1String("--settings") && i + 1 < argc)
+            settingsPath = QString::fromLocal8Bit(argv[++i]);
+        else if (word == QLatin1String("--check-settings") && i + 2 == argc)
+            return checkSettings(QString::fromLocal8Bit(argv[++i]));
         else
             return usage();
     }
@@ -182,6 +251,10 @@ int main(int argc, char* argv[])
         say(QStringLiteral("must run as root: the services and certificates are root's to read"));
         return 2;
     }
+    const SettingsRead settings = loadSettings(settingsPath);
+    if (!settings.error.isEmpty())
+        say(settings.error + QStringLiteral(" Checking without them."));
+    const StatusInputs inputs = settings.settings ? job::withJobSettings({}, *settings.settings) : StatusInputs {};
     // The child is made before any thread exists, so it holds no lock another
     // thread had taken.
     int pipeFds[2];
@@ -192,12 +265,19 @@ int main(int argc, char* argv[])
         return 1;
     if (child == 0) {
         ::close(pipeFds[0]);
-        runAsNobody(pipeFds[1]);
+        runAsNobody(pipeFds[1], inputs, settings.settings.has_value());
     }
     ::close(pipeFds[1]);
     QCoreApplication app(argc, argv);
-    QList<Outcome> outcomes = runAsRoot();
-    outcomes += unprivilegedOutcomes(readChild(pipeFds[0], child));
+    const StatusInputs probed = withRootProbes(inputs);
+    const QList<Check> checks = jobChecks(probed, settings.settings.has_value());
+    const QList<Outcome> root = status::runChecks(part(checks, probed, true));
+    QList<Outcome> outcomes = merged(checks, root, readChild(pipeFds[0], child));
+    // A refused file is the administrator's to hear of, not only the log's.
+    if (!settings.error.isEmpty())
+        outcomes.append({ QStringLiteral("settings"), QStringLiteral("Watch job settings"),
+            { State::Yellow, settings.error, QStringLiteral("Settings the window handed over."),
+                QStringLiteral("Turn the watch job off and on again on the Status tab.") } });
 
     std::optional<JobState> previous;
     if (const auto bytes = job::readStateFile(statePath)) {
