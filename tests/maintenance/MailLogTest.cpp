@@ -396,9 +396,6 @@ TEST(MailLogLine, FilterVerdictsAreToldApart)
     TrafficSummarizer summarizer(civilSeconds(2026, 12, 9, 17, 0, 0));
     summarizer.feed(capturedLog("mail.log-filtering.txt").toStdString());
     const TrafficSummary summary = summarizer.summary(civilSeconds(2026, 12, 9, 17, 0, 0));
-    EXPECT_EQ(summary.total.markedSpam, 2);
-    EXPECT_EQ(summary.total.rejectedSpam, 2);
-    EXPECT_EQ(summary.total.rejectedVirus, 1);
     EXPECT_EQ(summary.total.rejected, 3);
     EXPECT_TRUE(summaryText(summary).contains("\nFiltering: 2 marked as spam, 2 rejected as spam, 1 rejected: virus\n"))
         << summaryText(summary).toStdString();
