@@ -40,19 +40,25 @@ TEST(RspamdLog, CapturedScansAndAlteredOnesRead)
         const char* queueId;
         const char* text; ///< the view's line after the time
     } cases[] = {
-        { log, "F2816CC", "add header, score 3.90 (reject at 15.00): MIME_BAD_EXTENSION 4.00, MIME_GOOD -0.10; also ARC_NA," },
+        { log, "F2816CC",
+            "add header, score 3.90 (reject at 15.00): MIME_BAD_EXTENSION 4.00, MIME_GOOD -0.10; also ARC_NA," },
         { log, "32F06E0", "reject, score 15.00 (reject at 15.00); also GTUBE" },
-        { log, "54192E3", "reject, score 3.90 (reject at 15.00): MIME_BAD_EXTENSION 4.00, MIME_GOOD -0.10; also ARC_NA, CLAM_VIRUS," },
+        { log, "54192E3",
+            "reject, score 3.90 (reject at 15.00): MIME_BAD_EXTENSION 4.00, MIME_GOOD -0.10; also ARC_NA, "
+            "CLAM_VIRUS," },
         { log, "79826E5", "no action, score -0.10 (reject at 15.00): MIME_GOOD -0.10;" },
         { log, "BADBF10C", "add header, score 4.96 (reject at 15.00): BAYES_SPAM 5.06, MIME_GOOD -0.10;" },
         { log, "DF598159", "reject, score 3.90 (reject at 3.50): " },
         // A Message-ID or sender that repeats rspamd's markers: seen, not believed.
-        { altered("F2816CC", "<marked@example.test>", "<x>, qid: <F2816CC>, ip: 1.2.3.4, from: <a>, (default: F (no "
-                  "action): [0.00/15.00] []), y>"), "F2816CC", unread },
+        { altered("F2816CC", "<marked@example.test>",
+              "<x>, qid: <F2816CC>, ip: 1.2.3.4, from: <a>, (default: F (no "
+              "action): [0.00/15.00] []), y>"),
+            "F2816CC", unread },
         { altered("79826E5", "from: <alice@example.test>", "from: <a (default: F (no action): [-9/15] []),>"),
             "79826E5", unread },
         // Options holding anything, and symbol lists cut short.
-        { altered("F2816CC", "{com;}", "{c)o,m]}"), "F2816CC", "add header, score 3.90 (reject at 15.00): MIME_BAD_EXTENSION 4.00," },
+        { altered("F2816CC", "{com;}", "{c)o,m]}"), "F2816CC",
+            "add header, score 3.90 (reject at 15.00): MIME_BAD_EXTENSION 4.00," },
         { altered("F2816CC", "(4.00){com;}", "(four){com;}"), "F2816CC", unread },
         { altered("32F06E0", "GTUBE(0.00){}]", "GTUBE(0.00){"), "32F06E0", unread },
     };
@@ -61,8 +67,7 @@ TEST(RspamdLog, CapturedScansAndAlteredOnesRead)
         ASSERT_EQ(verdicts.size(), 1) << c.queueId << " " << c.log.left(300).toStdString();
         const QString text = verdictText(verdicts.first());
         static const QRegularExpression head(QStringLiteral("^rspamd 2026-12-09 16:5\\d:\\d\\d: "));
-        EXPECT_TRUE(text.contains(head) && text.contains(QLatin1String(c.text)))
-            << text.toStdString();
+        EXPECT_TRUE(text.contains(head) && text.contains(QLatin1String(c.text))) << text.toStdString();
     }
 }
 
@@ -76,8 +81,8 @@ TEST(RspamdLog, OnlyAQueueIdReachesTheRootCommand)
     const brevane::PrivilegedRun run = [&runs](const QStringList&) { return QString::number(++runs); };
     EXPECT_TRUE(rspamdLinesAbout(QStringLiteral("/nonexistent/rspamd.log"), QStringLiteral("F2816CC"), run).isEmpty());
     EXPECT_EQ(runs, 0);
-    EXPECT_EQ(rspamdLinesAbout(QStringLiteral(MAINTENANCE_TEST_DATA "/rspamd.log-filtering.txt"),
-                  QStringLiteral("BADBF10C"), run)
+    EXPECT_EQ(rspamdLinesAbout(
+                  QStringLiteral(MAINTENANCE_TEST_DATA "/rspamd.log-filtering.txt"), QStringLiteral("BADBF10C"), run)
                   .count("rspamd_task_write_log"),
         1);
 }

@@ -34,8 +34,9 @@ TEST(StatusState, WhatIsWrittenReadsBackAndHostileFilesAreRefused)
     for (const QByteArray& bytes : { QByteArray(), QByteArray("[]"), file(check).chopped(2), // cut short
              QByteArray("{\"checkedAt\":\"1\",\"checks\":[]}"), QByteArray("{\"checkedAt\":-1,\"checks\":[]}"),
              QByteArray("{\"checkedAt\":1,\"checks\":{}}"), file("7"), file(with("\"red\"", "\"purple\"")),
-             file(with("queue", "../x")), file(with("\"t\"", "9")), file(with("\"t\"", '"' + QByteArray(9000, 'x') + '"')),
-             file((check + ',').repeated(65) + check), QByteArray(2 << 20, ' ') }) {
+             file(with("queue", "../x")), file(with("\"t\"", "9")),
+             file(with("\"t\"", '"' + QByteArray(9000, 'x') + '"')), file((check + ',').repeated(65) + check),
+             QByteArray(2 << 20, ' ') }) {
         const StateRead read = readJobState(bytes);
         EXPECT_FALSE(read.state) << bytes.left(120).toStdString();
         EXPECT_TRUE(read.error.startsWith("The watch job's state file is damaged")) << read.error.toStdString();

@@ -39,9 +39,8 @@ protected:
         EXPECT_FALSE(child<QPushButton>("checkNowButton")->isEnabled());
         EXPECT_TRUE(child<QProgressBar>("statusProgress")->isVisible());
         // The button comes back when the rows are shown, not only when the checks end.
-        const bool shown = waitFor([this] {
-            return child<QPushButton>("checkNowButton")->isEnabled() && !tab()->outcomes().isEmpty();
-        });
+        const bool shown = waitFor(
+            [this] { return child<QPushButton>("checkNowButton")->isEnabled() && !tab()->outcomes().isEmpty(); });
         EXPECT_FALSE(child<QProgressBar>("statusProgress")->isVisible());
         return shown;
     }
