@@ -35,11 +35,8 @@ TEST(RspamdLog, CapturedScansAndAlteredOnesRead)
     for (const auto& [in, queueId] : strangers) // another message's ID, or none of ours
         EXPECT_TRUE(rspamdVerdicts(in, queueId).isEmpty()) << queueId.toStdString();
     const char* const unread = "scanned this message; its line is not read";
-    const struct {
-        QByteArray log;
-        const char* queueId;
-        const char* text; ///< the view's line after the time
-    } cases[] = {
+    // A log, a queue ID and a part of the view's line after the time.
+    const std::tuple<QByteArray, const char*, const char*> cases[] = {
         { log, "F2816CC",
             "add header, score 3.90 (reject at 15.00): MIME_BAD_EXTENSION 4.00, MIME_GOOD -0.10; also ARC_NA," },
         { log, "32F06E0", "reject, score 15.00 (reject at 15.00); also GTUBE" },
@@ -62,12 +59,12 @@ TEST(RspamdLog, CapturedScansAndAlteredOnesRead)
         { altered("F2816CC", "(4.00){com;}", "(four){com;}"), "F2816CC", unread },
         { altered("32F06E0", "GTUBE(0.00){}]", "GTUBE(0.00){"), "32F06E0", unread },
     };
-    for (const auto& c : cases) {
-        const QList<RspamdVerdict> verdicts = rspamdVerdicts(c.log, c.queueId);
-        ASSERT_EQ(verdicts.size(), 1) << c.queueId << " " << c.log.left(300).toStdString();
+    for (const auto& [scans, queueId, part] : cases) {
+        const QList<RspamdVerdict> verdicts = rspamdVerdicts(scans, queueId);
+        ASSERT_EQ(verdicts.size(), 1) << queueId << " " << scans.left(300).toStdString();
         const QString text = verdictText(verdicts.first());
         static const QRegularExpression head(QStringLiteral("^rspamd 2026-12-09 16:5\\d:\\d\\d: "));
-        EXPECT_TRUE(text.contains(head) && text.contains(QLatin1String(c.text))) << text.toStdString();
+        EXPECT_TRUE(text.contains(head) && text.contains(QLatin1String(part))) << text.toStdString();
     }
 }
 
