@@ -30,7 +30,6 @@ TEST(JunkFolder, DovecotAndRspamdAgree)
     const QString header = QRegularExpression(QStringLiteral("spam_header = \"([^\"]+)\";"))
                                .match(fileText(rspamd, "worker-proxy.inc"))
                                .captured(1);
-    EXPECT_EQ(header, spamHeader);
     EXPECT_TRUE(fileText(dovecot, "junk.sieve").contains("if header :contains \"" + header + "\" \"Yes\""));
 
     // One socket, no port.
@@ -40,7 +39,6 @@ TEST(JunkFolder, DovecotAndRspamdAgree)
         = QRegularExpression(QStringLiteral("bind_socket = \"(/[^ \"]+) mode=0660 owner=root group=([^ \"]+)\";"))
               .match(controller);
     ASSERT_TRUE(bind.hasMatch()) << controller.toStdString();
-    EXPECT_EQ(bind.captured(2), learningUser);
     EXPECT_TRUE(
         fileText(dovecot, "learning.conf.ext").contains(QStringLiteral("\n  user = %1\n").arg(bind.captured(2))));
     EXPECT_TRUE(fileText(dovecot, "rspamd-learn").contains("rspamc -h " + bind.captured(1) + ' '));

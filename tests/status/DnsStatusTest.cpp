@@ -19,12 +19,7 @@ dns::CheckRow row(const char* record, dns::CheckState state, const char* suggest
 TEST(DnsStatus, WeighsEachRecordByWhatReceiversDo)
 {
     using S = dns::CheckState;
-    const struct {
-        const char* record;
-        S state;
-        bool signs;
-        State weight;
-    } cases[] = {
+    const std::tuple<const char*, S, bool, State> cases[] = {
         { "MX", S::Failed, true, State::Red },
         { "SPF", S::Failed, false, State::Red },
         { "PTR", S::Failed, false, State::Red },
@@ -38,8 +33,8 @@ TEST(DnsStatus, WeighsEachRecordByWhatReceiversDo)
         { "DNSSEC", S::Unjudged, true, State::Green },
         { "MX", S::Passed, true, State::Green },
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(weightOf(row(c.record, c.state), c.signs), c.weight) << c.record << int(c.state) << c.signs;
+    for (const auto& [record, state, signs, weight] : cases)
+        EXPECT_EQ(weightOf(row(record, state), signs), weight) << record << int(state) << signs;
 }
 
 TEST(DnsStatus, TheWorstRecordDecidesAndEachNamesWhatToDo)

@@ -11,19 +11,16 @@ TEST(OutsideRules, VantageTakesSshAndNamespacesAndRefusesAnythingThatRunsAComman
 {
     const QStringList ssh { "ssh", "-o", "BatchMode=yes" };
     const QStringList timeout { "-o", "ConnectTimeout=5" };
-    const struct {
-        const char* text;
-        QStringList command;
-    } cases[] = {
+    const std::pair<const char*, QStringList> cases[] = {
         { "ann@relay.example", ssh + timeout + QStringList { "ann@relay.example" } },
         { " ssh  -p 2222 -o ConnectTimeout=3 ann@192.0.2.7 ",
             ssh + QStringList { "-p", "2222", "-o", "ConnectTimeout=3" } + timeout + QStringList { "ann@192.0.2.7" } },
         { "ip netns exec outside", { "ip", "netns", "exec", "outside" } },
     };
-    for (const auto& c : cases) {
-        const Vantage vantage = readVantage(QString::fromLatin1(c.text));
-        EXPECT_EQ(vantage.command, c.command) << c.text;
-        EXPECT_EQ(vantage.error, "") << c.text;
+    for (const auto& [text, command] : cases) {
+        const Vantage vantage = readVantage(QString::fromLatin1(text));
+        EXPECT_EQ(vantage.command, command) << text;
+        EXPECT_EQ(vantage.error, "") << text;
     }
     EXPECT_EQ(readVantage(" ").error, "");
     for (const char* text :
@@ -42,11 +39,7 @@ TEST(OutsideRules, PortsAreSmtpTheExtraPortsAndTheOfferedServicesOnceEachJudgedB
     EXPECT_EQ(ports.at(1).port, 587);
     EXPECT_EQ(ports.at(2).port, 465);
     EXPECT_EQ(ports.at(3).name, "POP3");
-    const struct {
-        const char* output;
-        bool ran;
-        State state;
-    } cases[] = {
+    const std::tuple<const char*, bool, State> cases[] = {
         { "port 25 refused\nport 587 open\n", true, State::Green },
         { "port 587 refused\n", true, State::Red },
         { "port 587 timeout\n", true, State::Red },
@@ -54,8 +47,8 @@ TEST(OutsideRules, PortsAreSmtpTheExtraPortsAndTheOfferedServicesOnceEachJudgedB
         { "port 5870 open\n", true, State::Yellow },
         { "port 587 open\n", false, State::Yellow },
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(portRule(ports.at(1), "ssh h", QString::fromLatin1(c.output), c.ran).state, c.state) << c.output;
+    for (const auto& [output, ran, state] : cases)
+        EXPECT_EQ(portRule(ports.at(1), "ssh h", QString::fromLatin1(output), ran).state, state) << output;
 }
 
 TEST(OutsideRules, RelayIsRedOnlyWhenRcptToAnOutsideDomainIsAccepted)
@@ -84,11 +77,7 @@ TEST(OutsideRules, ListingNamesReverseOctetsAndNibblesAndOnlyListingCodesCount)
         "b.a.0.0.0.0.0.0.0.0.0.0.0.0.0.0.2.0.0.0.1.0.0.0.8.b.d.0.1.0.0.2.l.example");
     EXPECT_EQ(listingName("mail.example", "l.example"), "");
     using dns::Outcome;
-    const struct {
-        Outcome outcome;
-        QStringList values;
-        Listing listing;
-    } cases[] = {
+    const std::tuple<Outcome, QStringList, Listing> cases[] = {
         { Outcome::NoRecord, {}, Listing::NotListed },
         { Outcome::Unreachable, {}, Listing::Unreachable },
         { Outcome::Found, { "127.0.0.2" }, Listing::Listed },
@@ -98,8 +87,8 @@ TEST(OutsideRules, ListingNamesReverseOctetsAndNibblesAndOnlyListingCodesCount)
         { Outcome::Found, { "198.51.100.4" }, Listing::Broken },
         { Outcome::Found, { "garbage" }, Listing::Broken },
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(classifyListing({ c.outcome, c.values }), c.listing) << c.values.join(' ').toStdString();
+    for (const auto& [outcome, values, listing] : cases)
+        EXPECT_EQ(classifyListing({ outcome, values }), listing) << values.join(' ').toStdString();
 }
 
 TEST(OutsideRules, BlockListsAskTheTestEntryAndReadTheReasonOfAListing)

@@ -3,6 +3,7 @@
 #include "status/StatusState.h"
 #include "status/WatchJob.h"
 
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace brevane::status;
@@ -28,22 +29,14 @@ TEST(StatusState, WhatIsWrittenReadsBackAndHostileFilesAreRefused)
 
     const QByteArray check = R"({"id":"queue","title":"t","state":"red","found":"","expected":"","whatToDo":"",)"
                              R"("mailed":"green","mailedAt":0})";
-    for (const QByteArray& bytes : {
-             QByteArray(),
-             QByteArray("[]"),
-             QByteArray("{\"checkedAt\":1,\"checks\":[" + check), // cut short
-             QByteArray("{\"checkedAt\":\"1\",\"checks\":[]}"),
-             QByteArray("{\"checkedAt\":-1,\"checks\":[]}"),
-             QByteArray("{\"checkedAt\":1,\"checks\":{}}"),
-             QByteArray("{\"checkedAt\":1,\"checks\":[7]}"),
-             QByteArray("{\"checkedAt\":1,\"checks\":[" + QByteArray(check).replace("\"red\"", "\"purple\"") + "]}"),
-             QByteArray("{\"checkedAt\":1,\"checks\":[" + QByteArray(check).replace("queue", "../x") + "]}"),
-             QByteArray("{\"checkedAt\":1,\"checks\":[" + QByteArray(check).replace("\"t\"", "9") + "]}"),
-             QByteArray("{\"checkedAt\":1,\"checks\":["
-                 + QByteArray(check).replace("\"t\"", '"' + QByteArray(9000, 'x') + '"') + "]}"),
-             QByteArray("{\"checkedAt\":1,\"checks\":[" + (check + ',').repeated(65) + check + "]}"),
-             QByteArray(2 << 20, ' '),
-         }) {
+    const auto file = [](const QByteArray& checks) { return "{\"checkedAt\":1,\"checks\":[" + checks + "]}"; };
+    const auto with = [&check](const char* from, const QByteArray& to) { return QByteArray(check).replace(from, to); };
+    for (const QByteArray& bytes : { QByteArray(), QByteArray("[]"), file(check).chopped(2), // cut short
+             QByteArray("{\"checkedAt\":\"1\",\"checks\":[]}"), QByteArray("{\"checkedAt\":-1,\"checks\":[]}"),
+             QByteArray("{\"checkedAt\":1,\"checks\":{}}"), file("7"), file(with("\"red\"", "\"purple\"")),
+             file(with("queue", "../x")), file(with("\"t\"", "9")),
+             file(with("\"t\"", '"' + QByteArray(9000, 'x') + '"')), file((check + ',').repeated(65) + check),
+             QByteArray(2 << 20, ' ') }) {
         const StateRead read = readJobState(bytes);
         EXPECT_FALSE(read.state) << bytes.left(120).toStdString();
         EXPECT_TRUE(read.error.startsWith("The watch job's state file is damaged")) << read.error.toStdString();
@@ -94,20 +87,15 @@ TEST(AlertMail, TextsFromChecksCannotAddHeaders)
         "\nSubject: =?UTF-8?B?" + QStringLiteral("Münze on mail is OK again").toUtf8().toBase64() + "?=\n"));
     EXPECT_FALSE(repaired.contains("What to do"));
 
-    // A long one: several encoded words, none past 75 characters, each whole UTF-8.
+    // A long one: several encoded words, each alone on a folded line, none past 75
+    // characters, each whole UTF-8.
     alert.outcome.title = QString(30, QChar(0x00fc)) + QString::fromUtf8("\xf0\x9f\x93\xac") + QString(30, u'x');
     const QByteArray longMail = alertMail(alert, "mail", QDateTime::fromSecsSinceEpoch(0));
-    const QList<QByteArray> lines = longMail.left(longMail.indexOf("\n\n")).split('\n');
     QByteArray decoded;
-    qsizetype first = 0;
-    while (first < lines.size() && !lines.at(first).startsWith("Subject: "))
-        ++first;
-    for (qsizetype i = first; i < lines.size(); ++i) {
-        if (i > first && !lines.at(i).startsWith(' '))
-            break; // the Subject's folded lines end here
-        const QByteArray word = lines.at(i).mid(lines.at(i).lastIndexOf(' ') + 1);
-        EXPECT_LE(word.size(), 75);
-        const QByteArray text = QByteArray::fromBase64(word.mid(10, word.size() - 12));
+    static const QRegularExpression word(QStringLiteral("(?:Subject:|\n) (=\\?UTF-8\\?B\\?([^?]*)\\?=)(?=\n)"));
+    for (const QRegularExpressionMatch& match : word.globalMatch(longMail.left(longMail.indexOf("\n\n") + 1))) {
+        EXPECT_LE(match.capturedLength(1), 75);
+        const QByteArray text = QByteArray::fromBase64(match.captured(2).toLatin1());
         EXPECT_TRUE(QString::fromUtf8(text).toUtf8() == text) << "a character cut in two";
         decoded += text;
     }

@@ -31,26 +31,22 @@ QList<Outcome> round(const QString& states)
 // each round's notice names ("a,b"), rounds separated by "|".
 TEST(StatusNotice, ToldWhenACheckTurnsRedOncePerChange)
 {
-    const struct {
-        const char* name;
-        QStringList rounds;
-        const char* told;
-    } cases[] = {
+    const std::tuple<const char*, QStringList, const char*> cases[] = {
         { "red at the first round is told once", { "aR bG", "aR bG" }, "a|" },
         { "yellow is never told, nor a repair", { "aY", "aR", "aG", "aG" }, "|a||" },
         { "red again, an hour after a lasting repair", { "aR", "aG", "aG", "aR", "aR" }, "a||||a" },
         { "a repair within the hour is not told, so red again is not new", { "aR", "aG", "aR" }, "a||" },
         { "two turning red share one notice", { "aR bR cY" }, "a,b" },
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, rounds, expected] : cases) {
         QHash<QString, AlertMemory> memory;
         QStringList told;
-        for (qsizetype i = 0; i < c.rounds.size(); ++i) {
-            const NoticeRound result = noticeFor(memory, round(c.rounds.at(i)), 1'800'000'000 + i * 1800);
+        for (qsizetype i = 0; i < rounds.size(); ++i) {
+            const NoticeRound result = noticeFor(memory, round(rounds.at(i)), 1'800'000'000 + i * 1800);
             told.append(result.notice ? result.notice->ids.join(u',') : QString());
             memory = result.memory;
         }
-        EXPECT_EQ(told.join(u'|'), c.told) << c.name;
+        EXPECT_EQ(told.join(u'|'), expected) << name;
     }
 }
 

@@ -233,8 +233,6 @@ TEST_F(LogWindowTest, AMessagesLifeShowsTheSpamFiltersVerdict)
     panel->setRspamdLogPath(QStringLiteral(WIDGET_TEST_DATA "/maintenance/data/rspamd.log-filtering.txt"));
     launchAndLogIn();
     openTab();
-    EXPECT_TRUE(panel->summaryLabel()->text().contains("\nFiltering: 2 marked as spam, 2 rejected as spam, 1 rejected: virus\n"))
-        << panel->summaryLabel()->text().toStdString();
     panel->searchField()->setText("F2816CC");
     ASSERT_TRUE(waitFor([&] { return shown().contains("Every line of message F2816CC"); }));
     EXPECT_TRUE(shown().contains("F2816CC: removed\n"

@@ -39,18 +39,15 @@ TEST_F(WindowTest, ARedCheckIsToldAndOnlyOurNoticeShowsTheTab)
     FakeNotifications server;
     ASSERT_TRUE(bus.registerService(name) && bus.registerObject(path, &server, QDBusConnection::ExportAllSlots))
         << "no session bus: run under dbus-run-session";
-    const auto checkNow = [this] {
-        window->findChild<QAction*>("statusItem")->trigger();
-        window->statusTab()->findChild<QPushButton*>("checkNowButton")->click();
-        return waitFor([this] { return !window->statusTab()->isChecking(); });
-    };
     const auto click = [&bus](uint id) {
         QDBusMessage signal = QDBusMessage::createSignal(path, name, QStringLiteral("ActionInvoked"));
         bus.send(signal << id << QStringLiteral("default"));
     };
     window->applicationDidFinishLaunching();
     window->statusTab()->setQueueCommand({ "/bin/sh", "-c", "echo 'postqueue: fatal: no' >&2; exit 69" });
-    ASSERT_TRUE(checkNow());
+    window->findChild<QAction*>("statusItem")->trigger();
+    window->statusTab()->findChild<QPushButton*>("checkNowButton")->click();
+    ASSERT_TRUE(waitFor([this] { return !window->statusTab()->isChecking(); }));
     ASSERT_TRUE(waitFor([&server] { return server.summaries.size() == 1; }));
     EXPECT_EQ(server.summaries.first(), "Brevane: Mail queue failing");
     EXPECT_EQ(server.actions.value(0), "default");
