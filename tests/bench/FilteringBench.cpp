@@ -8,18 +8,18 @@
 #include "filtering/RspamdConfig.h"
 #include "shell/ResourcePaths.h"
 
+#include "SmtpSubmit.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QProcess>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -55,43 +55,6 @@ std::string message()
     return text + "--part--\r\n.\r\n";
 }
 
-/// Reads one reply, every line of it; its code, or 0 when the server went away.
-int reply(int fd)
-{
-    std::string lineSoFar;
-    char c = 0;
-    while (::read(fd, &c, 1) == 1) {
-        lineSoFar += c;
-        if (c != '\n')
-            continue;
-        if (lineSoFar.size() >= 4 && lineSoFar[3] == ' ')
-            return std::stoi(lineSoFar.substr(0, 3));
-        lineSoFar.clear();
-    }
-    return 0;
-}
-
-bool say(int fd, const std::string& text, int expected)
-{
-    return ::write(fd, text.data(), text.size()) == ssize_t(text.size()) && reply(fd) == expected;
-}
-
-bool submit(int port, const std::string& body)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool sent = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && reply(fd) == 220
-                   && say(fd, "EHLO client.bench.example\r\n", 250)
-                   && say(fd, "MAIL FROM:<alice@bench.example>\r\n", 250)
-                   && say(fd, "RCPT TO:<bob@bench.example>\r\n", 250) && say(fd, "DATA\r\n", 354)
-                   && say(fd, body, 250) && say(fd, "QUIT\r\n", 221);
-    ::close(fd);
-    return sent;
-}
-
 off_t mailboxSize()
 {
     struct stat info{};
@@ -115,7 +78,7 @@ void deliverThrough(benchmark::State& state, int port)
     const std::string body = message();
     for (auto _ : state) {
         const off_t before = mailboxSize();
-        if (!submit(port, body) || !delivered(before)) {
+        if (!bench::submit(port, "bob@bench.example", body) || !delivered(before)) {
             state.SkipWithError("the message was refused or not delivered");
             break;
         }
@@ -148,7 +111,10 @@ int writeConfig()
     script.start(arguments.first(), arguments.mid(1));
     script.waitForFinished(120000);
     const QByteArray output = script.readAllStandardOutput();
-    return output.contains("Filtering on") ? 0 : (::write(2, output.data(), size_t(output.size())), 1);
+    if (output.contains("Filtering on"))
+        return 0;
+    std::fwrite(output.data(), 1, size_t(output.size()), stderr);
+    return 1;
 }
 
 } // namespace

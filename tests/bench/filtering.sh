@@ -27,6 +27,12 @@ dir=/usr/local/tarnwick/rspamd
 
 eicar='X5O!P%@AP[4\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*'
 printf 'Brevane.Test.EICAR:0:*:%s\n' "$(printf '%s' "$eicar" | od -An -tx1 | tr -d ' \n')" >/var/lib/clamav/brevane-test.ndb
+# The configuration script wants the mail server's Dovecot files in place
+# (it sets up the Junk folder beside them); the benchmark delivers through
+# Postfix's own local delivery all the same.
+src=$(cd "$(dirname "$0")/../.." && pwd)
+install -d /usr/local/tarnwick/etc/dovecot
+cp "$src"/server/usr/local/tarnwick/etc/dovecot/* /usr/local/tarnwick/etc/dovecot/
 "$build/bench/filtering_bench" --write-config
 # As the scenario does: a few top-level domains, not the whole public-suffix list.
 printf 'com\nnet\norg\nexample\n' >$dir/tlds.dat
