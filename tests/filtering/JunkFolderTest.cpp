@@ -1,5 +1,7 @@
 #include "filtering/JunkFolder.h"
 
+#include "ConfigFileText.h"
+
 #include "shell/ResourcePaths.h"
 
 #include <QRegularExpression>
@@ -8,14 +10,6 @@
 using namespace brevane::filtering;
 
 namespace {
-
-QString fileText(const QList<ConfigFile>& files, const QString& name)
-{
-    for (const ConfigFile& file : files)
-        if (file.name == name)
-            return file.text;
-    return QStringLiteral("(missing)");
-}
 
 const QList<ConfigFile> rspamd = rspamdFiles({ true, "6", "15", true, true });
 const QList<ConfigFile> dovecot = junkFiles();

@@ -1,20 +1,10 @@
 #include "filtering/RspamdConfig.h"
 
+#include "ConfigFileText.h"
+
 #include <gtest/gtest.h>
 
 using namespace brevane::filtering;
-
-namespace {
-
-QString fileText(const QList<ConfigFile>& files, const QString& name)
-{
-    for (const ConfigFile& file : files)
-        if (file.name == name)
-            return file.text;
-    return QStringLiteral("(missing)");
-}
-
-} // namespace
 
 TEST(RspamdConfig, GreylistingComesBeforeTheHeader)
 {
