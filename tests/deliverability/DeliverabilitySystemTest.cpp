@@ -33,6 +33,7 @@
 #include <memory>
 #include <thread>
 
+using sandbox::readFile;
 using sandbox::waitFor;
 
 using namespace brevane;
@@ -67,12 +68,6 @@ bool writeFile(const QString& path, const QString& text)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text.toUtf8()) == text.toUtf8().size();
-}
-
-QString readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 // The script as the helper runs it: its output.

@@ -23,6 +23,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+using sandbox::readFile;
 using sandbox::waitFor;
 
 using namespace brevane;
@@ -42,12 +43,6 @@ const QString gtube = QStringLiteral("XJS*C4JDBQADN1.NSBN3*2IDNEN*GTUBE-STANDARD
 QString sh(const QString& line, int* status = nullptr)
 {
     return sandbox::run({ QStringLiteral("/bin/sh"), QStringLiteral("-c"), line }, status);
-}
-
-QString readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 QString filteringScript(Mode mode, const FilteringSettings& settings)

@@ -23,17 +23,13 @@
 
 using namespace brevane;
 
+using sandbox::readFile;
+
 namespace {
 
 const QString configDir = sandbox::postfixConfigDir;
 const QString certDir = QStringLiteral("/System/Library/OpenSSL/certs");
 const QString sourceDir = QStringLiteral(BREVANE_SOURCE_DIR);
-
-QString readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
 
 // Output of a shell command line, standard error included.
 QString sh(const QString& line)

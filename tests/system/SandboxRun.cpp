@@ -47,6 +47,12 @@ void writeFile(const QString& path, const QByteArray& contents, int mode)
         ::chmod(QFile::encodeName(path).constData(), mode);
 }
 
+QString readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
 bool waitFor(const std::function<bool()>& done, int seconds)
 {
     for (int i = 0; i < seconds * 10; ++i) {

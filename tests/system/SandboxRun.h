@@ -24,6 +24,9 @@ QString runAsHelper(const QStringList& arguments, const QString& workingDirector
 /// Writes a file, creating its folders; `mode` as for chmod when not 0.
 void writeFile(const QString& path, const QByteArray& contents, int mode = 0);
 
+/// A file's text as UTF-8; empty when it cannot be read.
+QString readFile(const QString& path);
+
 /// Asks `done` every tenth of a second for up to `seconds`; answers its last word.
 bool waitFor(const std::function<bool()>& done, int seconds);
 
